@@ -1,0 +1,114 @@
+// raster.h — the show's software raster library.
+//
+// Every picture is a 32-bit SDL_Surface whose pixels are words 0xAARRGGBB
+// (bytes in memory: blue, green, red, alpha). All per-channel arithmetic goes
+// through three byte tables, so hot loops do lookups instead of multiplies.
+// Rows are always stepped by the surface's pitch (pitch / 4 words): the
+// show's own surfaces are packed, but a full-screen display surface may be
+// wider than its visible width. Nothing here locks a surface; callers that
+// draw on the display lock it when SDL_MUSTLOCK says so.
+#pragma once
+#include <SDL.h>
+#include <cstdint>
+
+// The display surface (800 x 600 x 32) set by start-up; darken_rect_halves
+// and draw_string_with draw on it.
+extern SDL_Surface *screen;
+
+// ---- Colour tables -----------------------------------------------------
+
+// 512 rows x 256 columns: entry [r][v] = low byte of trunc(v * ((r - 256) / 255.0)).
+extern uint8_t *ScaleTable;
+// Same shape: entry [r][v] = low byte of trunc(v * pow((r - 256) / 255.0, 3)).
+extern uint8_t *CubeTable;
+// 51200 rows x 256 columns: row d scales a channel by (30000 - min(d, 30000)) / 30000 (float).
+extern uint8_t *DepthShadeTable;
+
+// Allocates and fills ScaleTable and CubeTable. Call once before any blit.
+void tables_init();
+// Allocates and fills DepthShadeTable (12.5 MiB). Call once before any 3D drawing.
+void depth_shade_table_init();
+// Releases whichever tables exist and sets their pointers to NULL.
+void tables_free();
+
+// trunc(value * factor / 255) as a byte; factor -256..255, value 0..255.
+static inline uint8_t scale8(int factor, int value) { return ScaleTable[(factor << 8) + value + 65536]; }
+// trunc(value * (factor / 255)^3) as a byte; same ranges.
+static inline uint8_t cube_scale8(int factor, int value) { return CubeTable[(factor << 8) + value + 65536]; }
+// Dims red, green and blue of pixel by depth (0 <= depth < 51200); alpha passes through.
+static inline uint32_t shade_pixel(uint32_t pixel, int depth)
+{
+    const uint8_t *s = DepthShadeTable + (depth << 8);
+    return (pixel & 0xFF000000u) | ((uint32_t)s[(pixel >> 16) & 0xFF] << 16) |
+           ((uint32_t)s[(pixel >> 8) & 0xFF] << 8) | s[pixel & 0xFF];
+}
+
+// ---- Blits, fills and compositing ----------------------------------------
+// "Blit" clipping: src's top-left lands at (x, y), which may be negative.
+// "Rectangle" clipping: (x, y, w, h) covers columns x..x+w and rows y..y+h.
+
+// Alpha-blends src onto dst with its top-left corner at (x, y).
+// opacity 0..255 scales the source alpha; mode 0 is linear, 1 cubic.
+// Destination alpha accumulates the source alpha (mod 256). Allocates nothing.
+void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, int mode);
+// Copies whole pixels (alpha included) of src to dst at (x, y).
+void blit_copy(SDL_Surface *src, SDL_Surface *dst, int x, int y);
+// Copies the (sw + 1) x (sh + 1) block of src at (sx, sy) to dst at (x, y),
+// skipping pixels equal to key (key < 0: copy all). Rectangle clipping on dst.
+void blit_keyed(SDL_Surface *src, int sx, int sy, int sw, int sh, SDL_Surface *dst, int x, int y, int key);
+// Warm fade: caps blue at 0.9m, green at 0.8m, red at m (m = 255 - level) on
+// non-black pixels. level <= 0 does nothing; a level above 255 acts as 255.
+void fade_rect(SDL_Surface *s, int x, int y, int w, int h, int level);
+// Scales each channel of non-black pixels by (255 - amount) / 255. amount <= 0 does nothing.
+void dim_rect(SDL_Surface *s, int x, int y, int w, int h, int amount);
+// Stores colour in every pixel of the rectangle.
+void fill_rect(SDL_Surface *s, int x, int y, int w, int h, uint32_t colour);
+// Stores colour at (x, y) when it lies inside s.
+void put_pixel(SDL_Surface *s, int x, int y, uint32_t colour);
+// DDA line from (x0, y0) towards (x1, y1), end point excluded; axis-parallel
+// lines of more than one point draw nothing.
+void draw_line(SDL_Surface *s, int x0, int y0, int x1, int y1, uint32_t colour);
+// On screen: blue >>= 1, green and red >>= 2 for columns x0..x1-1, rows y0..y1-1. No clipping.
+void darken_rect_halves(int x0, int y0, int x1, int y1);
+
+// ---- Bitmap font -------------------------------------------------------------
+
+// One glyph's cell in the font sheet.
+struct GlyphRect {
+    int32_t x, y, w, h;
+};
+
+// Glyph surfaces cut from a sheet; characters[i] names glyphs[i]; glyphs ends with NULL.
+struct Font {
+    char *characters;
+    SDL_Surface **glyphs;
+};
+
+// Cuts one ARGB glyph per rectangle (rects ends with NULL) from sheet; alpha = blue.
+// The sheet stays the caller's.
+Font *font_new(SDL_Surface *sheet, const char *characters, GlyphRect **rects);
+// The glyph for ch, or NULL (NUL, or a character not in the font).
+SDL_Surface *font_find_glyph(Font *font, char ch);
+// Releases the glyphs and the record.
+void font_free(Font *font);
+// SDL-blits the glyph of ch with its top-left at (x, y) of dst; nothing if ch has none.
+void font_draw_glyph(Font *font, char ch, SDL_Surface *dst, int x, int y);
+// Draws text on `screen` with font: space advances 22, line feed goes 70 down.
+// (The shell's draw_string calls it with the scroll-text font.)
+void draw_string_with(Font *font, const char *text, int x, int y);
+
+// The show's font: its 39 characters and their cells in "data/fonts64.bmp".
+extern const char FONT_CHARACTERS[];
+extern GlyphRect *FONT_GLYPH_RECTS[];   // 39 entries and a NULL
+
+// ---- Images and sprites --------------------------------------------------
+
+// Replaces *slot by an ARGB copy coloured (red, green, blue) whose alpha is
+// the old picture's green channel; frees the old surface.
+void surface_tint(SDL_Surface **slot, uint8_t red, uint8_t green, uint8_t blue);
+// Reads a raw image (u16 width, height, bits per pixel; RGB(A) rows).
+// NULL when the file cannot be opened or is shorter than its 6-byte header.
+SDL_Surface *image_load(const char *path);
+
+// Creates an ARGB surface (flags 0, depth 32, masks 00FF0000/0000FF00/000000FF/FF000000).
+SDL_Surface *argb_surface_new(int width, int height);

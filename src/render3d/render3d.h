@@ -1,0 +1,86 @@
+// render3d.h — the show's own depth-buffered triangle renderer.
+//
+// Meshes are read from ".raw" text files (nine numbers per triangle, each
+// followed by a space; one file unit is 1000 model units). A World holds
+// placed SceneObjects; world_render rotates, projects and orders every
+// triangle far to near and fills it into an 800 x 600 target with a depth
+// test, shading by depth through DepthShadeTable (raster.h). View space: the
+// viewer at the origin looking along +z, +x right, +y down the screen.
+#pragma once
+#include <SDL.h>
+#include <atomic>
+#include <cstdint>
+
+// A singly linked list of untyped items. The head node always exists; a head
+// whose item is NULL is the empty list.
+struct PtrList {
+    void *item;
+    PtrList *next;
+};
+
+// One face: three vertices (model units, file order) and a 0xAARRGGBB colour.
+struct Triangle {
+    double x0, y0, z0, x1, y1, z1, x2, y2, z2;
+    uint32_t colour;
+};
+
+// A list of Triangle, owned by its object.
+typedef PtrList Mesh;
+
+// One placed mesh. The pose is written by a scene's clock thread while the
+// render thread reads it, so each field is atomic (relaxed loads and stores).
+struct SceneObject {
+    std::atomic<double> x, y, z;      // origin in view space, model units
+    std::atomic<float> rx, ry, rz;    // radians
+    Mesh *mesh;                       // owned; NULL when none was loaded
+    PtrList *children;                // owned; NULL (no scene attaches any)
+};
+
+struct RenderScratch;   // per-frame working storage, reused between frames
+
+// What one scene draws.
+struct World {
+    PtrList *objects;   // owned SceneObjects; changed only under guard
+    int32_t *depth;     // 800 x 600 depth values, row order
+    SDL_mutex *guard;   // held by world_render's walk and by each add and remove
+    RenderScratch *scratch;
+};
+
+// Appends item at the tail (or stores it in an empty head).
+void list_append(PtrList *list, void *item);
+// Frees every node; the items are untouched.
+void list_free_nodes(PtrList *list);
+// Reads a .raw file; every triangle gets colour. NULL for a missing, empty
+// or unreadable file; a file with fewer than nine numbers gives an empty mesh.
+Mesh *mesh_load(const char *path, uint32_t colour);
+// New object at the origin, unrotated, without mesh or children; NULL if out of memory.
+SceneObject *object_new();
+// New world with an empty object list; NULL if out of memory.
+World *world_new();
+// Appends object to the world, which then owns it. Takes the guard.
+void world_add_object(SceneObject *object, World *world);
+// Unlinks the first node holding object (ownership returns to the caller).
+// Takes the guard. Removing the last object leaves an empty head node.
+void world_remove_object(SceneObject *object, World *world);
+// Appends triangle to the object's mesh.
+void object_add_triangle(Triangle *triangle, SceneObject *object);
+// Frees the object's triangles, mesh nodes, children (recursively) and itself.
+void object_free(SceneObject *object);
+// Frees every object in the world, the list, the depth buffer and the world.
+void world_free(World *world);
+
+// Draws one frame of the world into target (the 800 x 600 backbuffer).
+void world_render(World *world, SDL_Surface *target);
+// Clears depth, transforms, orders far to near and fills the objects' triangles.
+void render_objects(SDL_Surface *target, int32_t *depth, PtrList *objects, RenderScratch *scratch);
+// Rotates (x, y, z) in place: rz (a3) first, then rx (a1), then ry (a2); each step mirrors.
+void rotate_point(double &x, double &y, double &z, float a1, float a2, float a3);
+// Perspective: x' = x / (float)(0.002 z) + 400, y' likewise + 300; z unchanged.
+void project_point(double &x, double &y, double &z);
+// Fills a projected triangle with a depth test, shading colour by depth.
+void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
+                      double x0, double y0, double z0, double x1, double y1, double z1,
+                      double x2, double y2, double z2);
+// Depth-tested line between two projected points (the fill's rows).
+void draw_line_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
+                  double x0, double y0, double z0, double x1, double y1, double z1);
