@@ -23,6 +23,13 @@ int fade_out_level(int id, float p);
 // The music to fade out from scene 8 (may be NULL: the show then runs silent).
 void set_show_music(struct _Mix_Music *music);
 
+// Loads the 33 pictures from "<working_directory>/data/..." into BitmapTable
+// (entry 33 NULL). On failure prints which file could not be loaded, with
+// SDL's error text, frees what was loaded and returns false.
+bool load_bitmaps(const char *working_directory);
+// Frees every BitmapTable entry up to the first NULL.
+void free_bitmaps();
+
 // Creates ShowState and every scene record, fills the tables and prepares
 // the bitmaps. Needs BitmapTable loaded and tables_init() done.
 void precalculate();
