@@ -5,8 +5,9 @@
 // through three byte tables, so hot loops do lookups instead of multiplies.
 // Rows are always stepped by the surface's pitch (pitch / 4 words): the
 // show's own surfaces are packed, but a full-screen display surface may be
-// wider than its visible width. Nothing here locks a surface; callers that
-// draw on the display lock it when SDL_MUSTLOCK says so.
+// wider than its visible width. Operations that take a surface never lock
+// it: callers that draw on the display lock it when SDL_MUSTLOCK says so.
+// darken_rect_halves, which finds `screen` by itself, locks it itself.
 #pragma once
 #include <SDL.h>
 #include <cstdint>
@@ -32,9 +33,11 @@ void depth_shade_table_init();
 void tables_free();
 
 // trunc(value * factor / 255) as a byte; factor -256..255, value 0..255.
-static inline uint8_t scale8(int factor, int value) { return ScaleTable[(factor << 8) + value + 65536]; }
+// (Row factor + 256 times 256 rather than factor << 8: shifting a negative
+// factor left is undefined in C++17.)
+static inline uint8_t scale8(int factor, int value) { return ScaleTable[(factor + 256) * 256 + value]; }
 // trunc(value * (factor / 255)^3) as a byte; same ranges.
-static inline uint8_t cube_scale8(int factor, int value) { return CubeTable[(factor << 8) + value + 65536]; }
+static inline uint8_t cube_scale8(int factor, int value) { return CubeTable[(factor + 256) * 256 + value]; }
 // Dims red, green and blue of pixel by depth (0 <= depth < 51200); alpha passes through.
 static inline uint32_t shade_pixel(uint32_t pixel, int depth)
 {
@@ -48,8 +51,10 @@ static inline uint32_t shade_pixel(uint32_t pixel, int depth)
 // "Rectangle" clipping: (x, y, w, h) covers columns x..x+w and rows y..y+h.
 
 // Alpha-blends src onto dst with its top-left corner at (x, y).
-// opacity 0..255 scales the source alpha; mode 0 is linear, 1 cubic.
-// Destination alpha accumulates the source alpha (mod 256). Allocates nothing.
+// opacity 0..255 scales the source alpha (values outside are clamped);
+// mode 1 is cubic, anything else linear. Source pixels of alpha 0 leave the
+// destination untouched; otherwise destination alpha accumulates the source
+// alpha (mod 256). Allocates nothing.
 void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, int mode);
 // Copies whole pixels (alpha included) of src to dst at (x, y).
 void blit_copy(SDL_Surface *src, SDL_Surface *dst, int x, int y);
@@ -59,16 +64,18 @@ void blit_keyed(SDL_Surface *src, int sx, int sy, int sw, int sh, SDL_Surface *d
 // Warm fade: caps blue at 0.9m, green at 0.8m, red at m (m = 255 - level) on
 // non-black pixels. level <= 0 does nothing; a level above 255 acts as 255.
 void fade_rect(SDL_Surface *s, int x, int y, int w, int h, int level);
-// Scales each channel of non-black pixels by (255 - amount) / 255. amount <= 0 does nothing.
+// Scales each channel of non-black pixels by (255 - amount) / 255. amount <= 0
+// does nothing; an amount above 255 acts as 255 (black).
 void dim_rect(SDL_Surface *s, int x, int y, int w, int h, int amount);
-// Stores colour in every pixel of the rectangle.
+// Stores colour in every pixel of the rectangle (rectangle clipping: w = 0 draws nothing).
 void fill_rect(SDL_Surface *s, int x, int y, int w, int h, uint32_t colour);
 // Stores colour at (x, y) when it lies inside s.
 void put_pixel(SDL_Surface *s, int x, int y, uint32_t colour);
 // DDA line from (x0, y0) towards (x1, y1), end point excluded; axis-parallel
 // lines of more than one point draw nothing.
 void draw_line(SDL_Surface *s, int x0, int y0, int x1, int y1, uint32_t colour);
-// On screen: blue >>= 1, green and red >>= 2 for columns x0..x1-1, rows y0..y1-1. No clipping.
+// On screen: blue >>= 1, green and red >>= 2 for columns x0..x1-1, rows
+// y0..y1-1, clipped to the screen; alpha is kept.
 void darken_rect_halves(int x0, int y0, int x1, int y1);
 
 // ---- Bitmap font -------------------------------------------------------------
@@ -87,7 +94,7 @@ struct Font {
 // Cuts one ARGB glyph per rectangle (rects ends with NULL) from sheet; alpha = blue.
 // The sheet stays the caller's.
 Font *font_new(SDL_Surface *sheet, const char *characters, GlyphRect **rects);
-// The glyph for ch, or NULL (NUL, or a character not in the font).
+// The glyph for ch, or NULL (NUL, or a character not in the font). Exact match, linear walk.
 SDL_Surface *font_find_glyph(Font *font, char ch);
 // Releases the glyphs and the record.
 void font_free(Font *font);
@@ -104,11 +111,14 @@ extern GlyphRect *FONT_GLYPH_RECTS[];   // 39 entries and a NULL
 // ---- Images and sprites --------------------------------------------------
 
 // Replaces *slot by an ARGB copy coloured (red, green, blue) whose alpha is
-// the old picture's green channel; frees the old surface.
+// the old picture's green channel; frees the old surface. NULL *slot: nothing.
 void surface_tint(SDL_Surface **slot, uint8_t red, uint8_t green, uint8_t blue);
-// Reads a raw image (u16 width, height, bits per pixel; RGB(A) rows).
-// NULL when the file cannot be opened or is shorter than its 6-byte header.
+// Reads a raw image (u16 width, height, bits per pixel; RGB(A) rows) into a
+// surface with SDL's default 32-bit masks (no alpha mask). bits / 8 of 3 or 4
+// reads pixels until the file ends; other depths read none. NULL when the file
+// cannot be opened, is shorter than its 6-byte header, or is too large for SDL.
 SDL_Surface *image_load(const char *path);
 
-// Creates an ARGB surface (flags 0, depth 32, masks 00FF0000/0000FF00/000000FF/FF000000).
+// Creates an ARGB surface (flags 0, depth 32, masks 00FF0000/0000FF00/000000FF/FF000000),
+// zero-filled; NULL for a negative size.
 SDL_Surface *argb_surface_new(int width, int height);
