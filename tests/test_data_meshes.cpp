@@ -1,0 +1,194 @@
+// The generated meshes in data/: each loads whole with the show's reader,
+// and each sits where its scene expects it once put in the scene's pose.
+#include "render3d.h"
+#include "support.h"
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<Triangle> load(const char *name)
+{
+    std::vector<Triangle> out;
+    Mesh *m = mesh_load((std::string("data/") + name).c_str(), 0xffffffff);
+    if (!m)
+        return out;
+    for (PtrList *n = m; n; n = n->next)
+        if (n->item)
+            out.push_back(*static_cast<Triangle *>(n->item));
+    for (PtrList *n = m; n; n = n->next)
+        delete static_cast<Triangle *>(n->item);
+    list_free_nodes(m);
+    return out;
+}
+
+// Screen position and depth of a model point under an object's pose.
+struct Placed {
+    double x, y, z;
+    double world_y;   // before projection: height in view space (+y down)
+};
+Placed place(double x, double y, double z, double ox, double oy, double oz, float rx, float ry, float rz)
+{
+    rotate_point(x, y, z, rx, ry, rz);
+    x += ox;
+    y += oy;
+    z += oz;
+    double depth = z, world_y = y;
+    project_point(x, y, z);
+    return {x, y, depth, world_y};
+}
+
+struct Extent {
+    double min_x = 1e30, max_x = -1e30, min_y = 1e30, max_y = -1e30, min_z = 1e30, max_z = -1e30, mean_z = 0;
+    double lowest = -1e30;   // the greatest view-space y: the point nearest the ground
+};
+Extent extent(const char *name, double ox, double oy, double oz, float rx, float ry, float rz)
+{
+    Extent e;
+    int n = 0;
+    for (const Triangle &t : load(name))
+        for (int v = 0; v < 3; v++) {
+            const double *p = &t.x0 + v * 3;
+            Placed q = place(p[0], p[1], p[2], ox, oy, oz, rx, ry, rz);
+            e.min_x = std::min(e.min_x, q.x);
+            e.max_x = std::max(e.max_x, q.x);
+            e.min_y = std::min(e.min_y, q.y);
+            e.max_y = std::max(e.max_y, q.y);
+            e.min_z = std::min(e.min_z, q.z);
+            e.max_z = std::max(e.max_z, q.z);
+            e.mean_z += q.z;
+            e.lowest = std::max(e.lowest, q.world_y);
+            n++;
+        }
+    if (n)
+        e.mean_z /= n;
+    return e;
+}
+
+const char *const ALL_MESHES[] = {"grass.raw", "cube.raw", "karosseri.raw", "hjul.raw", "lykter.raw", "blokes.raw",
+                                  "5tide.raw", "5tide_frame.raw", "v3xm00r.raw", "v3xm00r_frame.raw", "palundo.raw",
+                                  "palundo_frame.raw", "kb.raw", "kb_frame.raw"};
+
+}  // namespace
+
+TEST(DataMeshes, EveryNumberReachesTheReader)
+{
+    for (const char *name : ALL_MESHES) {
+        std::string text = read_file(std::string("data/") + name);
+        ASSERT_FALSE(text.empty()) << name;
+        // Count the numbers as a careful reader would, then check that the
+        // show's reader (a number ends only at a space) builds every triangle.
+        std::istringstream in(text);
+        std::string token;
+        size_t numbers = 0, longest = 0;
+        while (in >> token) {
+            numbers++;
+            longest = std::max(longest, token.size());
+        }
+        EXPECT_EQ(numbers % 9, 0u) << name;
+        EXPECT_LE(longest, 10u) << name << ": tokens must fit the reader's 16-byte buffer";
+        for (size_t i = 0; i < text.size(); i++) {
+            if (text[i] == '\n') {
+                ASSERT_TRUE(i > 0 && text[i - 1] == ' ') << name << ": a line break ends a number at byte " << i;
+            }
+        }
+        EXPECT_EQ(load(name).size(), numbers / 9) << name;
+    }
+}
+
+TEST(DataMeshes, TriangleCountsSuitTheRenderer)
+{
+    size_t grass = load("grass.raw").size();
+    EXPECT_GE(grass, 10u);
+    EXPECT_LE(grass, 60u) << "140 copies of the blade are drawn every frame";
+    EXPECT_GE(load("cube.raw").size(), 12u);
+    size_t car = 0;
+    for (const char *part : {"karosseri.raw", "hjul.raw", "lykter.raw", "blokes.raw"}) {
+        size_t n = load(part).size();
+        EXPECT_GE(n, 12u) << part;
+        car += n;
+    }
+    EXPECT_LE(car, 800u);
+    for (const char *plate : {"5tide.raw", "v3xm00r.raw", "palundo.raw", "kb.raw"}) {
+        size_t n = load(plate).size();
+        EXPECT_GE(n, 20u) << plate;
+        EXPECT_LE(n, 400u) << plate;
+    }
+}
+
+TEST(DataMeshes, GrassRisesFromBelowTheFrameToItsMiddle)
+{
+    // Scene 4's blades: rx -90 radians, y 16000 to 19000, depth 10000, any rz.
+    for (float rz : {0.0f, 90.0f, 200.0f, 333.0f})
+        for (double y : {16000.0, 18999.0}) {
+            Extent e = extent("grass.raw", 0, y, 10000, -90.0f, 0.0f, rz);
+            EXPECT_GT(e.max_y, 600) << "the root is below the frame";
+            EXPECT_LT(e.min_y, 420) << "the tip reaches well up into the frame";
+            EXPECT_GT(e.min_y, 150) << "but not over the picture's upper half";
+            EXPECT_GT(e.max_x - e.min_x, 3.0) << "the blade shows edge-on too, rz " << rz;
+        }
+}
+
+TEST(DataMeshes, CarStandsOnTheRoadFacingTheViewer)
+{
+    // Scene 5: rx 3pi/2, heading pi, at (0, 2000, 20000): the road surface is
+    // 2000 below the eye (the summer road picture is drawn so), and the
+    // wheels must touch it.
+    const float rx = 4.712389f, ry = 3.1415927f;
+    Extent wheels = extent("hjul.raw", 0, 2000, 20000, rx, ry, 0);
+    EXPECT_NEAR(wheels.lowest, 2000.0, 20.0);
+    Extent body = extent("karosseri.raw", 0, 2000, 20000, rx, ry, 0);
+    EXPECT_LT(body.min_y, wheels.max_y - 30) << "the body stands above the road";
+    EXPECT_NEAR((body.min_x + body.max_x) / 2, 400.0, 3.0);
+    EXPECT_GT(body.max_x - body.min_x, 80.0);
+    EXPECT_LT(body.max_x - body.min_x, 250.0);
+    Extent lamps = extent("lykter.raw", 0, 2000, 20000, rx, ry, 0);
+    EXPECT_LT(lamps.mean_z, body.mean_z) << "the lamps are at the front, towards the viewer";
+    Extent people = extent("blokes.raw", 0, 2000, 20000, rx, ry, 0);
+    EXPECT_LT(people.min_y, body.min_y) << "heads show above the body";
+}
+
+TEST(DataMeshes, LetteringStandsInFrontOfItsPlate)
+{
+    // Scene 7: rx 165 degrees, near the middle of the view, depth 7000 to 9500.
+    const char *pairs[4][2] = {{"5tide.raw", "5tide_frame.raw"}, {"v3xm00r.raw", "v3xm00r_frame.raw"},
+                               {"palundo.raw", "palundo_frame.raw"}, {"kb.raw", "kb_frame.raw"}};
+    for (auto &pair : pairs) {
+        Extent text = extent(pair[0], 150, -500, 8000, 2.8797932f, 0.0f, 0.0f);
+        Extent frame = extent(pair[1], 150, -500, 8000, 2.8797932f, 0.0f, 0.0f);
+        EXPECT_LT(text.mean_z, frame.mean_z) << pair[0];
+        EXPECT_GT(text.min_x, frame.min_x) << pair[0];
+        EXPECT_LT(text.max_x, frame.max_x) << pair[0];
+        EXPECT_GT(text.min_y, frame.min_y) << pair[0];
+        EXPECT_LT(text.max_y, frame.max_y) << pair[0];
+        // The plate fits the frame at the closest point of its pulse (depth 7125).
+        Extent near = extent(pair[1], 150, -500, 7125, 2.8797932f, 0.0f, 0.0f);
+        EXPECT_GT(near.min_x, 0.0) << pair[1];
+        EXPECT_LT(near.max_x, 800.0) << pair[1];
+    }
+    // Read upright: the first letter of "5tide" is on the left.
+    std::vector<Triangle> letters = load("5tide.raw");
+    ASSERT_FALSE(letters.empty());
+    double leftmost = 1e30, x_of_leftmost_screen = 0;
+    for (const Triangle &t : letters) {
+        Placed p = place(t.x0, t.y0, t.z0, 0, -500, 8000, 2.8797932f, 0, 0);
+        if (t.x0 < leftmost) {
+            leftmost = t.x0;
+            x_of_leftmost_screen = p.x;
+        }
+    }
+    EXPECT_LT(x_of_leftmost_screen, 400.0);
+}

@@ -1,0 +1,273 @@
+// The generated pictures in data/: every one loads with its size, and the
+// channels that the show reads carry what the show expects of them.
+#include "raster.h"
+#include "support.h"
+#include <SDL.h>
+#include <cmath>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A loaded BMP copied into an ARGB surface, so pixels are words 0x..RRGGBB.
+struct Picture {
+    SDL_Surface *s = nullptr;
+    explicit Picture(const std::string &name)
+    {
+        SDL_Surface *raw = SDL_LoadBMP(("data/" + name).c_str());
+        if (!raw)
+            return;
+        s = argb_surface_new(raw->w, raw->h);
+        SDL_BlitSurface(raw, nullptr, s, nullptr);
+        SDL_FreeSurface(raw);
+    }
+    ~Picture()
+    {
+        if (s)
+            SDL_FreeSurface(s);
+    }
+    int w() const { return s->w; }
+    int h() const { return s->h; }
+    int red(int x, int y) const { return (pixel_at(s, x, y) >> 16) & 0xFF; }
+    int green(int x, int y) const { return (pixel_at(s, x, y) >> 8) & 0xFF; }
+    int blue(int x, int y) const { return pixel_at(s, x, y) & 0xFF; }
+};
+
+int channel(const Picture &p, int x, int y, int which)
+{
+    return which == 0 ? p.red(x, y) : (which == 1 ? p.green(x, y) : p.blue(x, y));
+}
+
+double channel_spread(const Picture &p, int which)
+{
+    double sum = 0, sum2 = 0, n = (double)p.w() * p.h();
+    for (int y = 0; y < p.h(); y++)
+        for (int x = 0; x < p.w(); x++) {
+            double v = channel(p, x, y, which);
+            sum += v;
+            sum2 += v * v;
+        }
+    return std::sqrt(sum2 / n - (sum / n) * (sum / n));
+}
+
+// Mean absolute difference between two rows (or columns) of all channels.
+double row_difference(const Picture &p, int a, int b)
+{
+    double d = 0;
+    for (int x = 0; x < p.w(); x++)
+        for (int c = 0; c < 3; c++)
+            d += std::abs(channel(p, x, a, c) - channel(p, x, b, c));
+    return d / (p.w() * 3.0);
+}
+
+double column_difference(const Picture &p, int a, int b)
+{
+    double d = 0;
+    for (int y = 0; y < p.h(); y++)
+        for (int c = 0; c < 3; c++)
+            d += std::abs(channel(p, a, y, c) - channel(p, b, y, c));
+    return d / (p.h() * 3.0);
+}
+
+// True when the last row (or column) runs on into the first as smoothly as
+// neighbouring rows inside the picture do: no greater step than the
+// greatest between two neighbours. Unrelated rows of a texture differ far more.
+bool wraps(const Picture &p, bool rows)
+{
+    int n = rows ? p.h() : p.w();
+    double greatest = 0;
+    for (int i = 0; i + 1 < n; i++)
+        greatest = std::max(greatest, rows ? row_difference(p, i, i + 1) : column_difference(p, i, i + 1));
+    double seam = rows ? row_difference(p, n - 1, 0) : column_difference(p, n - 1, 0);
+    return seam <= greatest;
+}
+
+}  // namespace
+
+TEST(DataPictures, AllThirtyThreeLoadWithTheirSizes)
+{
+    struct Expected {
+        const char *file;
+        int w, h;   // 0: free
+    };
+    const Expected all[] = {
+        {"bg_muddy.bmp", 800, 256},       {"emerald.bmp", 360, 600},        {"elf.bmp", 350, 600},
+        {"bg_muddy_bumps.bmp", 800, 256}, {"bg_snow.bmp", 800, 256},        {"bg_grassy.bmp", 800, 256},
+        {"bg_grassybumps.bmp", 800, 256}, {"bg_introlandscape.bmp", 800, 600}, {"flare_big.bmp", 0, 0},
+        {"flare_small.bmp", 0, 0},        {"sunflare.bmp", 512, 307},       {"fonts64.bmp", 0, 0},
+        {"BirdGnome.bmp", 800, 600},      {"qfx_logo.bmp", 0, 0},           {"lanternfaylogo.bmp", 0, 0},
+        {"presents.bmp", 0, 0},           {"summerroad.bmp", 800, 600},     {"cityscape.bmp", 800, 600},
+        {"seed_1.bmp", 0, 0},             {"seed_2.bmp", 0, 0},             {"greets.bmp", 0, 0},
+        {"end_clipfart_1.bmp", 0, 0},     {"end_clipfart_2.bmp", 0, 0},     {"leaves.bmp", 800, 0},
+        {"emerald2.bmp", 360, 600},       {"strip.bmp", 79, 600},           {"5tide_title.bmp", 0, 0},
+        {"vexmoor_title.bmp", 0, 0},      {"palundo_title.bmp", 0, 0},      {"kb_title.bmp", 0, 0},
+        {"hope.bmp", 0, 0},               {"visions.bmp", 0, 0},            {"fun.bmp", 800, 600},
+    };
+    for (const Expected &e : all) {
+        Picture p(e.file);
+        ASSERT_NE(p.s, nullptr) << e.file;
+        if (e.w) {
+            EXPECT_EQ(p.w(), e.w) << e.file;
+        }
+        if (e.h) {
+            EXPECT_EQ(p.h(), e.h) << e.file;
+        }
+    }
+    // Pictures placed by their top-left corner: widths that centre them where the scenes draw them.
+    const struct {
+        const char *file;
+        int w;
+    } centred[] = {{"qfx_logo.bmp", 620}, {"presents.bmp", 266}, {"lanternfaylogo.bmp", 700}, {"greets.bmp", 624},
+                   {"5tide_title.bmp", 300}, {"vexmoor_title.bmp", 270}, {"palundo_title.bmp", 150},
+                   {"kb_title.bmp", 244}, {"hope.bmp", 510}, {"visions.bmp", 462}};
+    for (auto &c : centred)
+        EXPECT_EQ(Picture(c.file).w(), c.w) << c.file;
+    Picture sheet("fonts64.bmp");
+    EXPECT_GE(sheet.w(), 790);
+    EXPECT_GE(sheet.h(), 192);
+    Picture leaves("leaves.bmp");
+    EXPECT_LE(leaves.h(), 70);
+    for (const char *f : {"end_clipfart_1.bmp", "end_clipfart_2.bmp"}) {
+        Picture p(f);
+        EXPECT_LE(p.w(), 300) << f;
+        EXPECT_LE(p.h(), 350) << f;
+    }
+    for (const char *f : {"seed_1.bmp", "seed_2.bmp"}) {
+        Picture p(f);
+        EXPECT_GE(p.w(), 16) << f;
+        EXPECT_LE(p.w(), 40) << f;
+    }
+    EXPECT_LT(Picture("seed_2.bmp").w(), Picture("seed_1.bmp").w());
+}
+
+TEST(DataPictures, GroundMapsHaveReliefAndDetailAndWrapVertically)
+{
+    for (const char *f : {"bg_muddy_bumps.bmp", "bg_grassybumps.bmp"}) {
+        Picture p(f);
+        int lo = 255, hi = 0;
+        for (int y = 0; y < p.h(); y++)
+            for (int x = 0; x < p.w(); x++) {
+                lo = std::min(lo, p.red(x, y));
+                hi = std::max(hi, p.red(x, y));
+            }
+        EXPECT_LT(lo, 40) << f;    // the heights use the whole range
+        EXPECT_GT(hi, 215) << f;
+        EXPECT_GT(channel_spread(p, 0), 25.0) << f;
+    }
+    for (const char *f : {"bg_muddy.bmp", "bg_snow.bmp", "bg_grassy.bmp", "bg_muddy_bumps.bmp", "bg_grassybumps.bmp"}) {
+        Picture p(f);
+        EXPECT_GT(channel_spread(p, 1), 6.0) << f << ": a texture, not a flat colour";
+        EXPECT_TRUE(wraps(p, true)) << f << ": row 255 must meet row 0";
+    }
+}
+
+TEST(DataPictures, GlowsFallOffFromTheirCentres)
+{
+    for (const char *f : {"flare_big.bmp", "flare_small.bmp"}) {
+        Picture p(f);
+        int cx = p.w() / 2, cy = p.h() / 2;
+        EXPECT_GT(p.blue(cx, cy), 240) << f;
+        EXPECT_GT(p.blue(cx, cy), p.blue(cx + p.w() / 8, cy + 1)) << f;
+        EXPECT_GT(p.blue(cx + p.w() / 8, cy + 1), p.blue(cx + p.w() / 3, cy + 1)) << f;
+        for (int i = 0; i < p.w(); i++) {   // no edge shows once blue becomes alpha / 4
+            EXPECT_LT(p.blue(i, 0), 4) << f;
+            EXPECT_LT(p.blue(i, p.h() - 1), 4) << f;
+            EXPECT_LT(p.blue(0, i), 4) << f;
+            EXPECT_LT(p.blue(p.w() - 1, i), 4) << f;
+        }
+    }
+    Picture sun("sunflare.bmp");
+    EXPECT_GT(sun.red(256, 153), 240);
+    EXPECT_GT(sun.red(256, 153), sun.red(256 + 40, 153 + 13));
+    EXPECT_GT(sun.red(256 + 40, 153 + 13), sun.red(256 + 170, 153 + 60));
+    for (int x = 0; x < sun.w(); x++) {
+        EXPECT_EQ(sun.red(x, 0), 0);
+        EXPECT_EQ(sun.red(x, sun.h() - 1), 0);
+    }
+}
+
+TEST(DataPictures, SpritesAreOpaqueInsideAndTransparentAtTheirEdges)
+{
+    const char *sprites[] = {"qfx_logo.bmp", "lanternfaylogo.bmp", "presents.bmp", "seed_1.bmp", "seed_2.bmp",
+                             "greets.bmp", "end_clipfart_1.bmp", "end_clipfart_2.bmp", "5tide_title.bmp",
+                             "vexmoor_title.bmp", "palundo_title.bmp", "kb_title.bmp", "hope.bmp", "visions.bmp",
+                             "fun.bmp"};
+    for (const char *f : sprites) {
+        Picture p(f);
+        int brightest = 0, border = 0;
+        for (int y = 0; y < p.h(); y++)
+            for (int x = 0; x < p.w(); x++) {
+                brightest = std::max(brightest, p.green(x, y));
+                if (x == 0 || y == 0 || x == p.w() - 1 || y == p.h() - 1)
+                    border = std::max(border, p.green(x, y));
+            }
+        EXPECT_GE(brightest, f == std::string("seed_2.bmp") ? 150 : 230) << f;
+        EXPECT_LE(border, 12) << f << ": the sprite's rectangle would show";
+    }
+    // The leaves repeat every 800 columns: column 799 runs on into column 0.
+    Picture leaves("leaves.bmp");
+    EXPECT_TRUE(wraps(leaves, false));
+    EXPECT_GT(channel_spread(leaves, 1), 30.0);
+}
+
+TEST(DataPictures, ColumnTexturesWrapAroundAndBulgeSmoothly)
+{
+    for (const char *f : {"emerald.bmp", "emerald2.bmp"}) {
+        Picture p(f);
+        EXPECT_TRUE(wraps(p, false)) << f << ": column 359 must meet column 0";
+        // Blue pushes the outline out by blue / 2 pixels: it must not jump.
+        int steepest = 0;
+        for (int y = 0; y < p.h(); y++)
+            for (int x = 0; x < p.w(); x++) {
+                int right = p.blue((x + 1) % p.w(), y), below = p.blue(x, std::min(y + 1, p.h() - 1));
+                steepest = std::max({steepest, std::abs(right - p.blue(x, y)), std::abs(below - p.blue(x, y))});
+            }
+        EXPECT_LE(steepest, 6) << f;
+        EXPECT_GT(channel_spread(p, 2), 5.0) << f << ": the outline should bulge somewhere";
+    }
+    EXPECT_TRUE(wraps(Picture("strip.bmp"), true)) << "the strip scrolls without a seam";
+}
+
+TEST(DataPictures, FontSheetHoldsOneGlyphPerCellAndBlackElsewhere)
+{
+    Picture sheet("fonts64.bmp");
+    std::vector<std::vector<bool>> in_cell(sheet.h(), std::vector<bool>(sheet.w(), false));
+    for (int i = 0; FONT_GLYPH_RECTS[i]; i++) {
+        const GlyphRect &r = *FONT_GLYPH_RECTS[i];
+        ASSERT_LE(r.x + r.w, sheet.w());
+        ASSERT_LE(r.y + r.h, sheet.h());
+        int ink = 0;
+        for (int y = r.y; y < r.y + r.h; y++)
+            for (int x = r.x; x < r.x + r.w; x++) {
+                in_cell[y][x] = true;
+                if (sheet.blue(x, y) > 200)
+                    ink++;
+            }
+        EXPECT_GT(ink, 30) << "glyph " << FONT_CHARACTERS[i];
+        // The glyph stays within its width: its cell's outer columns are dark,
+        // so neighbours never bleed into each other.
+        for (int y = r.y; y < r.y + r.h; y++) {
+            EXPECT_EQ(sheet.blue(r.x, y), 0) << "glyph " << FONT_CHARACTERS[i] << " row " << y;
+            EXPECT_EQ(sheet.blue(r.x + r.w - 1, y), 0) << "glyph " << FONT_CHARACTERS[i] << " row " << y;
+        }
+    }
+    int lit_outside = 0;
+    for (int y = 0; y < sheet.h(); y++)
+        for (int x = 0; x < sheet.w(); x++)
+            if (!in_cell[y][x] && sheet.blue(x, y) != 0)
+                lit_outside++;
+    EXPECT_EQ(lit_outside, 0);
+    // Cut as the show cuts it, 'i' is narrow and opaque in its middle.
+    Font *font = font_new(sheet.s, FONT_CHARACTERS, FONT_GLYPH_RECTS);
+    SDL_Surface *i = font_find_glyph(font, 'i');
+    ASSERT_NE(i, nullptr);
+    EXPECT_EQ(i->w, 22);
+    int opaque = 0;
+    for (int y = 0; y < i->h; y++)
+        if ((pixel_at(i, 11, y) >> 24) > 200)
+            opaque++;
+    EXPECT_GT(opaque, 25);
+    font_free(font);
+}

@@ -1,0 +1,415 @@
+// meshes.cpp — the grass blade, the cube, the car and the greeting plates.
+//
+// Each mesh is modelled for the pose its scene gives it (the renderer turns
+// by rz, then rx, then ry, each step with a mirror):
+// - grass: rx = -90 radians turns the model's +z up the screen and a little
+//   away, so a blade grows along +z from its root at the origin;
+// - car: rx = 3pi/2 and ry ~ pi make +z point up the screen and +y away from
+//   the viewer, with x mirrored; the car's front (lamps) faces -y;
+// - plates: rx = 165 degrees shows the x-y plane upright (+y up), seen from
+//   its -z side; the lettering stands in front of the frame at smaller z.
+// There is no lighting, only fading with depth, so shapes are told apart by
+// their outlines: open frames, gaps and parts standing proud.
+#include "meshes.h"
+#include "detmath.h"
+#include "text.h"
+#include "triangulate.h"
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+Vec3 v3(double x, double y, double z) { return {x, y, z}; }
+Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec3 operator*(Vec3 a, double k) { return {a.x * k, a.y * k, a.z * k}; }
+Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+Vec3 unit(Vec3 a)
+{
+    double l = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+    return l > 0 ? a * (1.0 / l) : a;
+}
+
+void quad(TriMesh &m, Vec3 a, Vec3 b, Vec3 c, Vec3 d)
+{
+    m.push_back({a, b, c});
+    m.push_back({a, c, d});
+}
+
+void box(TriMesh &m, Vec3 lo, Vec3 hi)
+{
+    Vec3 p[8];
+    for (int i = 0; i < 8; i++)
+        p[i] = {i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z};
+    quad(m, p[0], p[1], p[3], p[2]);
+    quad(m, p[4], p[5], p[7], p[6]);
+    quad(m, p[0], p[1], p[5], p[4]);
+    quad(m, p[2], p[3], p[7], p[6]);
+    quad(m, p[0], p[2], p[6], p[4]);
+    quad(m, p[1], p[3], p[7], p[5]);
+}
+
+// A square bar of half-thickness r from a to b.
+void bar(TriMesh &m, Vec3 a, Vec3 b, double r)
+{
+    Vec3 axis = unit(b - a);
+    Vec3 helper = std::fabs(axis.z) < 0.9 ? v3(0, 0, 1) : v3(1, 0, 0);
+    Vec3 u = unit(cross(axis, helper)) * r, w = unit(cross(axis, u)) * r;
+    Vec3 c[4] = {u + w, u - w, u * -1.0 - w, w - u};
+    for (int i = 0; i < 4; i++)
+        quad(m, a + c[i], a + c[(i + 1) % 4], b + c[(i + 1) % 4], b + c[i]);
+    quad(m, a + c[0], a + c[1], a + c[2], a + c[3]);
+    quad(m, b + c[0], b + c[1], b + c[2], b + c[3]);
+}
+
+// A closed cylinder around the axis from a to b.
+void cylinder(TriMesh &m, Vec3 a, Vec3 b, double radius, int segments)
+{
+    Vec3 axis = unit(b - a);
+    Vec3 helper = std::fabs(axis.z) < 0.9 ? v3(0, 0, 1) : v3(1, 0, 0);
+    Vec3 u = unit(cross(axis, helper)), w = unit(cross(axis, u));
+    for (int i = 0; i < segments; i++) {
+        double a0 = det::TWO_PI * i / segments, a1 = det::TWO_PI * (i + 1) / segments;
+        Vec3 r0 = u * (det::cos(a0) * radius) + w * (det::sin(a0) * radius);
+        Vec3 r1 = u * (det::cos(a1) * radius) + w * (det::sin(a1) * radius);
+        quad(m, a + r0, a + r1, b + r1, b + r0);
+        m.push_back({a, a + r0, a + r1});
+        m.push_back({b, b + r1, b + r0});
+    }
+}
+
+// A sphere of slices x stacks quads (the poles as triangle fans).
+void sphere(TriMesh &m, Vec3 c, double rx, double ry, double rz, int slices, int stacks)
+{
+    auto at = [&](int i, int j) {
+        double th = det::PI * j / stacks, ph = det::TWO_PI * i / slices;
+        return v3(c.x + rx * det::sin(th) * det::cos(ph), c.y + ry * det::sin(th) * det::sin(ph), c.z + rz * det::cos(th));
+    };
+    for (int j = 0; j < stacks; j++)
+        for (int i = 0; i < slices; i++) {
+            if (j == 0)
+                m.push_back({at(i, 0), at(i, 1), at(i + 1, 1)});
+            else if (j == stacks - 1)
+                m.push_back({at(i, j), at(i, j + 1), at(i + 1, j)});
+            else
+                quad(m, at(i, j), at(i, j + 1), at(i + 1, j + 1), at(i + 1, j));
+        }
+}
+
+// A flat polygon (with holes) lying in a plane: to3d maps a 2D point there.
+template <class Map> void flat(TriMesh &m, const std::vector<std::vector<Point>> &contours, Map to3d)
+{
+    for (const Triangle2 &t : triangulate(contours))
+        m.push_back({to3d(t[0]), to3d(t[1]), to3d(t[2])});
+}
+
+// A polygon in the y-z plane, extruded across x from x0 to x1: both faces and the rim.
+void extrude_yz(TriMesh &m, const std::vector<Point> &profile, double x0, double x1)
+{
+    flat(m, {profile}, [&](Point p) { return v3(x0, p.x, p.y); });
+    flat(m, {profile}, [&](Point p) { return v3(x1, p.x, p.y); });
+    for (size_t i = 0; i < profile.size(); i++) {
+        Point p = profile[i], q = profile[(i + 1) % profile.size()];
+        quad(m, v3(x0, p.x, p.y), v3(x0, q.x, q.y), v3(x1, q.x, q.y), v3(x1, p.x, p.y));
+    }
+}
+
+// ---- grass and cube ------------------------------------------------------------------
+
+TriMesh make_grass()
+{
+    // A blade 17 units long, bowed to one side, with a flat triangular section
+    // (0.46 wide, 0.12 deep at the root) so it shows edge-on as well.
+    TriMesh m;
+    const int SEGMENTS = 6;
+    const double LENGTH = 17.0;
+    auto ring = [&](int i) {
+        double t = (double)i / SEGMENTS;
+        double x = 1.1 * t * t, z = LENGTH * t;
+        double w = 0.23 * (1.0 - 0.85 * t), th = 0.12 * (1.0 - 0.8 * t);
+        std::vector<Vec3> r = {v3(x - w, -th / 2, z), v3(x + w, -th / 2, z), v3(x, th, z)};
+        return r;
+    };
+    for (int i = 0; i + 1 < SEGMENTS; i++) {
+        auto a = ring(i), b = ring(i + 1);
+        for (int k = 0; k < 3; k++)
+            quad(m, a[k], a[(k + 1) % 3], b[(k + 1) % 3], b[k]);
+    }
+    auto last = ring(SEGMENTS - 1);
+    Vec3 tip = v3(1.1, 0.0, LENGTH);
+    for (int k = 0; k < 3; k++)
+        m.push_back({last[k], last[(k + 1) % 3], tip});
+    return m;
+}
+
+TriMesh make_cube()
+{
+    // An open cube of twelve edge bars around a small solid core.
+    TriMesh m;
+    const double S = 1.6, B = 0.22, CORE = 0.65;
+    for (int axis = 0; axis < 3; axis++)
+        for (int i = 0; i < 4; i++) {
+            double p = (i & 1) ? S : -S, q = (i & 2) ? S : -S;
+            Vec3 lo, hi;
+            if (axis == 0) {
+                lo = v3(-S - B, p - B, q - B);
+                hi = v3(S + B, p + B, q + B);
+            } else if (axis == 1) {
+                lo = v3(p - B, -S - B, q - B);
+                hi = v3(p + B, S + B, q + B);
+            } else {
+                lo = v3(p - B, q - B, -S - B);
+                hi = v3(p + B, q + B, S + B);
+            }
+            box(m, lo, hi);
+        }
+    box(m, v3(-CORE, -CORE, -CORE), v3(CORE, CORE, CORE));
+    return m;
+}
+
+// ---- the car ---------------------------------------------------------------------------
+// Units: x across (+-2), y from the front (-4) to the back (+4), z up from
+// the road (0). An open tourer: bonnet, a sunken cockpit with two seats,
+// flared wings over the wheels, a windscreen frame.
+
+const double WHEEL_X = 2.05, WHEEL_Y = 2.6, WHEEL_R = 0.75;
+
+TriMesh make_car_body()
+{
+    TriMesh m;
+    std::vector<Point> profile = {{-4.0, 0.45}, {4.0, 0.45}, {4.1, 1.0}, {3.9, 1.45}, {3.0, 1.6}, {2.9, 1.0},
+                                  {-1.1, 1.0}, {-1.25, 1.55}, {-3.7, 1.35}, {-4.05, 1.05}};
+    extrude_yz(m, profile, -1.95, 1.95);
+    for (int side = -1; side <= 1; side += 2) {
+        double x0 = side * 1.75, x1 = side * 1.95;
+        box(m, v3(std::min(x0, x1), -1.2, 1.0), v3(std::max(x0, x1), 2.95, 1.62));   // door sides
+        for (int end = -1; end <= 1; end += 2) {   // wings over the wheels
+            double wy = end * WHEEL_Y;
+            std::vector<Point> wing = {{wy - 1.05, 0.9}, {wy + 1.05, 0.9}, {wy + 0.8, 1.6}, {wy - 0.8, 1.6}};
+            double a = side * 1.95, b = side * 2.35;
+            extrude_yz(m, wing, std::min(a, b), std::max(a, b));
+        }
+        // Windscreen posts, leaning back.
+        bar(m, v3(side * 1.7, -1.25, 1.55), v3(side * 1.6, -0.85, 2.6), 0.07);
+    }
+    bar(m, v3(-1.6, -0.85, 2.6), v3(1.6, -0.85, 2.6), 0.07);
+    box(m, v3(-1.65, 0.55, 1.0), v3(1.65, 0.85, 2.05));   // front seat back
+    box(m, v3(-1.65, 2.5, 1.0), v3(1.65, 2.85, 2.0));     // rear bench back
+    box(m, v3(-2.1, -4.35, 0.5), v3(2.1, -4.1, 0.78));    // bumpers
+    box(m, v3(-2.1, 4.1, 0.5), v3(2.1, 4.35, 0.78));
+    return m;
+}
+
+TriMesh make_car_wheels()
+{
+    TriMesh m;
+    for (int sx = -1; sx <= 1; sx += 2)
+        for (int sy = -1; sy <= 1; sy += 2)
+            cylinder(m, v3(sx * (WHEEL_X - 0.25), sy * WHEEL_Y, WHEEL_R), v3(sx * (WHEEL_X + 0.25), sy * WHEEL_Y, WHEEL_R),
+                     WHEEL_R, 8);
+    // The steering wheel in front of the driver: an octagonal ring.
+    Vec3 centre = v3(0.8, -0.55, 1.85);
+    for (int i = 0; i < 8; i++) {
+        double a0 = det::TWO_PI * i / 8, a1 = det::TWO_PI * (i + 1) / 8;
+        Vec3 p = centre + v3(0.38 * det::cos(a0), 0.15 * det::sin(a0), 0.3 * det::sin(a0));
+        Vec3 q = centre + v3(0.38 * det::cos(a1), 0.15 * det::sin(a1), 0.3 * det::sin(a1));
+        m.push_back({p, q, q + v3(0, 0, -0.07)});
+        m.push_back({p, q + v3(0, 0, -0.07), p + v3(0, 0, -0.07)});
+    }
+    return m;
+}
+
+TriMesh make_car_lamps()
+{
+    TriMesh m;
+    for (int sx = -1; sx <= 1; sx += 2)
+        cylinder(m, v3(sx * 1.4, -4.3, 1.22), v3(sx * 1.4, -3.9, 1.22), 0.32, 8);
+    return m;
+}
+
+TriMesh make_car_blokes()
+{
+    // Two people on the front seat: the driver (x +0.8) with hands on the
+    // wheel and a flat cap, the passenger (x -0.8) waving.
+    TriMesh m;
+    for (int who = 0; who < 2; who++) {
+        double x = who == 0 ? 0.8 : -0.8;
+        box(m, v3(x - 0.45, 0.1, 1.0), v3(x + 0.45, 0.5, 2.2));   // body
+        bar(m, v3(x, 0.3, 2.15), v3(x, 0.3, 2.35), 0.12);         // neck
+        sphere(m, v3(x, 0.3, 2.65), 0.34, 0.34, 0.4, 6, 4);        // head
+        if (who == 0) {
+            bar(m, v3(x - 0.45, 0.25, 2.05), v3(x - 0.2, -0.5, 1.8), 0.09);
+            bar(m, v3(x + 0.45, 0.25, 2.05), v3(x + 0.35, -0.5, 1.8), 0.09);
+            cylinder(m, v3(x, 0.3, 2.92), v3(x, 0.3, 3.04), 0.38, 6);   // cap
+            box(m, v3(x - 0.3, -0.25, 2.92), v3(x + 0.3, 0.05, 2.97));  // its peak
+        } else {
+            bar(m, v3(x - 0.45, 0.3, 2.1), v3(x - 0.75, 0.15, 2.7), 0.09);   // waving: upper arm
+            bar(m, v3(x - 0.75, 0.15, 2.7), v3(x - 0.6, 0.0, 3.35), 0.09);   // and forearm
+            bar(m, v3(x + 0.45, 0.3, 2.05), v3(x + 0.9, 0.3, 1.65), 0.09);   // resting on the door
+            sphere(m, v3(x, 0.3, 2.9), 0.3, 0.3, 0.14, 6, 3);                // hair
+        }
+    }
+    return m;
+}
+
+// ---- greeting plates -----------------------------------------------------------------
+// The lettering is the group's name in outline, 0.3 units in front of a
+// plate; the plate is a chamfered panel inside a raised border with a gap
+// between them, studs at the corners.
+
+struct Lettering {
+    std::vector<std::vector<Point>> contours;   // y up, centred on the origin
+    double half_width, half_height;
+};
+
+Lettering lettering(const std::string &name)
+{
+    TextStyle style;
+    style.face = Face::sans_bold;
+    style.size = 100.0;
+    std::vector<std::vector<Point>> contours;
+    double pen = 0.0, minx = 1e9, maxx = -1e9, miny = 1e9, maxy = -1e9;
+    for (char ch : name) {
+        double advance;
+        for (auto &c : text_glyph_contours(ch, style, 3, advance)) {
+            std::vector<Point> flipped;
+            for (auto &p : c)
+                flipped.push_back({p.x + pen, -p.y});
+            flipped = simplify_contour(flipped, 0.5);
+            for (auto &p : flipped) {
+                minx = std::min(minx, p.x);
+                maxx = std::max(maxx, p.x);
+                miny = std::min(miny, p.y);
+                maxy = std::max(maxy, p.y);
+            }
+            contours.push_back(flipped);
+        }
+        pen += advance + 4.0;
+    }
+    // Fit within 7 x 2.1 units, centred.
+    double k = std::min(7.0 / (maxx - minx), 2.1 / (maxy - miny));
+    double cx = (minx + maxx) / 2.0, cy = (miny + maxy) / 2.0;
+    for (auto &c : contours)
+        for (auto &p : c)
+            p = {(p.x - cx) * k, (p.y - cy) * k};
+    return {contours, (maxx - minx) * k / 2.0, (maxy - miny) * k / 2.0};
+}
+
+std::vector<Point> chamfered(double hw, double hh, double c)
+{
+    return {{-hw + c, -hh}, {hw - c, -hh}, {hw, -hh + c}, {hw, hh - c}, {hw - c, hh}, {-hw + c, hh}, {-hw, hh - c}, {-hw, -hh + c}};
+}
+
+TriMesh plate_text(const std::string &name)
+{
+    TriMesh m;
+    Lettering l = lettering(name);
+    flat(m, l.contours, [](Point p) { return v3(p.x, p.y, -0.3); });
+    return m;
+}
+
+TriMesh plate_frame(const std::string &name)
+{
+    TriMesh m;
+    Lettering l = lettering(name);
+    double hw = std::max(2.6, l.half_width + 0.9), hh = l.half_height + 0.75;
+    auto border_out = chamfered(hw, hh, 0.55), border_in = chamfered(hw - 0.3, hh - 0.3, 0.45);
+    flat(m, {border_out, border_in}, [](Point p) { return v3(p.x, p.y, -0.1); });
+    flat(m, {chamfered(hw - 0.45, hh - 0.45, 0.38)}, [](Point p) { return v3(p.x, p.y, 0.0); });
+    for (int sx = -1; sx <= 1; sx += 2)
+        for (int sy = -1; sy <= 1; sy += 2) {
+            std::vector<Point> stud;
+            for (int i = 0; i < 6; i++)
+                stud.push_back({sx * (hw - 0.15) + 0.14 * det::cos(det::TWO_PI * i / 6), sy * (hh - 0.95) + 0.14 * det::sin(det::TWO_PI * i / 6)});
+            flat(m, {stud}, [](Point p) { return v3(p.x, p.y, -0.18); });
+        }
+    return m;
+}
+
+// The car is modelled in round numbers and shown a fifth larger.
+TriMesh scaled(TriMesh m, double k)
+{
+    for (Tri &t : m)
+        for (Vec3 *p : {&t.a, &t.b, &t.c})
+            *p = *p * k;
+    return m;
+}
+const double CAR_SCALE = 1.2;
+TriMesh make_karosseri() { return scaled(make_car_body(), CAR_SCALE); }
+TriMesh make_hjul() { return scaled(make_car_wheels(), CAR_SCALE); }
+TriMesh make_lykter() { return scaled(make_car_lamps(), CAR_SCALE); }
+TriMesh make_blokes() { return scaled(make_car_blokes(), CAR_SCALE); }
+
+TriMesh make_5tide() { return plate_text("5tide"); }
+TriMesh make_5tide_frame() { return plate_frame("5tide"); }
+TriMesh make_v3xm00r() { return plate_text("v3xm00r"); }
+TriMesh make_v3xm00r_frame() { return plate_frame("v3xm00r"); }
+TriMesh make_palundo() { return plate_text("palundo"); }
+TriMesh make_palundo_frame() { return plate_frame("palundo"); }
+TriMesh make_kb() { return plate_text("kb"); }
+TriMesh make_kb_frame() { return plate_frame("kb"); }
+
+// Three decimals at most, no trailing zeros, no "-0": short tokens.
+std::string number(double v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3f", v);
+    std::string s = buf;
+    while (!s.empty() && s.back() == '0')
+        s.pop_back();
+    if (!s.empty() && s.back() == '.')
+        s.pop_back();
+    if (s == "-0" || s.empty())
+        s = "0";
+    return s;
+}
+
+}  // namespace
+
+const std::vector<MeshMaker> &mesh_makers()
+{
+    static const std::vector<MeshMaker> list = {
+        {"grass.raw", make_grass},
+        {"cube.raw", make_cube},
+        {"karosseri.raw", make_karosseri},
+        {"hjul.raw", make_hjul},
+        {"lykter.raw", make_lykter},
+        {"blokes.raw", make_blokes},
+        {"5tide.raw", make_5tide},
+        {"5tide_frame.raw", make_5tide_frame},
+        {"v3xm00r.raw", make_v3xm00r},
+        {"v3xm00r_frame.raw", make_v3xm00r_frame},
+        {"palundo.raw", make_palundo},
+        {"palundo_frame.raw", make_palundo_frame},
+        {"kb.raw", make_kb},
+        {"kb_frame.raw", make_kb_frame},
+    };
+    return list;
+}
+
+std::string mesh_text(const TriMesh &mesh)
+{
+    std::string out;
+    for (const Tri &t : mesh) {
+        for (const Vec3 &p : {t.a, t.b, t.c})
+            for (double v : {p.x, p.y, p.z}) {
+                out += number(v);
+                out += ' ';
+            }
+        out += '\n';   // after the space: the reader's tokens still end where they should
+    }
+    return out;
+}
+
+void write_mesh(const std::string &path, const TriMesh &mesh)
+{
+    std::string text = mesh_text(mesh);
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        throw std::runtime_error("cannot write " + path);
+    size_t written = std::fwrite(text.data(), 1, text.size(), f);
+    if (std::fclose(f) != 0 || written != text.size())
+        throw std::runtime_error("cannot write " + path);
+}

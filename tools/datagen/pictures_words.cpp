@@ -1,0 +1,275 @@
+// pictures_words.cpp — the sprites that the show tints: words, titles,
+// seeds, the closing line and the two closing clip-art pictures. All are
+// light on black with soft edges; their brightness becomes their opacity.
+#include "detmath.h"
+#include "pictures.h"
+#include "text.h"
+#include <algorithm>
+#include <cmath>
+
+void mask_sparkle(Mask &m, double cx, double cy, double radius, double value)
+{
+    mask_ellipse(m, cx, cy, radius, radius * 0.16, 0.0, value);
+    mask_ellipse(m, cx, cy, radius * 0.16, radius, 0.0, value);
+    mask_ellipse(m, cx, cy, radius * 0.45, radius * 0.08, det::PI / 4, value * 0.8);
+    mask_ellipse(m, cx, cy, radius * 0.45, radius * 0.08, -det::PI / 4, value * 0.8);
+    mask_disc(m, cx, cy, radius * 0.2, value);
+}
+
+void mask_snowflake(Mask &m, double cx, double cy, double radius, double value)
+{
+    double w = std::max(0.6, radius * 0.07);
+    for (int arm = 0; arm < 6; arm++) {
+        double a = arm * det::PI / 3.0, ux = det::cos(a), uy = det::sin(a);
+        mask_capsule(m, cx, cy, cx + ux * radius, cy + uy * radius, w, value);
+        for (double t : {0.45, 0.7}) {   // side branches
+            double bx = cx + ux * radius * t, by = cy + uy * radius * t, len = radius * (0.85 - t) * 0.8;
+            for (int side = -1; side <= 1; side += 2) {
+                double b = a + side * det::PI / 3.0;
+                mask_capsule(m, bx, by, bx + det::cos(b) * len, by + det::sin(b) * len, w * 0.8, value);
+            }
+        }
+    }
+    mask_disc(m, cx, cy, w * 2.0, value);
+}
+
+namespace {
+
+// A single line of lettering fitted to a width, centred, with a soft glow.
+Image word_picture(int w, int h, const std::string &text, TextStyle style, double ink_width, double glow)
+{
+    Mask m(w, h);
+    style.size = text_fit_width(text, style, ink_width);
+    text_draw_centred(m, text, style, w / 2.0, h / 2.0);
+    Mask soft = with_glow(m, glow, 0.45);
+    fade_edges(soft, 3);
+    return grey_image(soft);
+}
+
+}  // namespace
+
+// ---- scene 5 -----------------------------------------------------------------------
+
+// The overlay of scene 5: a big bouncing "fun!" among stars and confetti.
+Image make_fun()
+{
+    const int W = 800, H = 600;
+    Mask m(W, H);
+    TextStyle style;
+    style.face = Face::sans_bold;
+    style.shear = 0.12;
+    style.tracking = 6;
+    style.size = text_fit_width("fun!", style, 540);
+    Mask word(W, H);
+    text_draw_centred(word, "fun!", style, W / 2.0, H / 2.0 - 10);
+    // A thick outline around the word: the letters stay hollow-bright inside.
+    Mask outline = mask_blur(word, 5);
+    for (size_t i = 0; i < m.v.size(); i++) {
+        double ring = clamp01(outline.v[i] * 3.0) * (1.0 - word.v[i]);
+        m.v[i] = (float)std::max(ring, word.v[i] * 0.55);
+    }
+    Rng rng(150);
+    for (int i = 0; i < 34; i++) {
+        double a = rng.range(0, det::TWO_PI), r = rng.range(270, 345);
+        double x = W / 2.0 + det::cos(a) * r, y = H / 2.0 + det::sin(a) * r * 0.65;
+        if (i % 3 == 0)
+            mask_sparkle(m, x, y, rng.range(10, 22), 1.0);
+        else
+            mask_ellipse(m, x, y, rng.range(4, 9), rng.range(2, 3.5), rng.range(0, det::PI), 0.9);
+    }
+    return grey_image(m);
+}
+
+// ---- scene 6 -----------------------------------------------------------------------
+
+// A dandelion seed: a plume of fine rays on a stalk, the seed hanging below.
+static Image seed_picture(int size, double brightness, uint64_t seed)
+{
+    Mask m(size, size);
+    double s = size / 36.0, cx = size / 2.0, cy = 14.5 * s;
+    Rng rng(seed);
+    for (int i = 0; i < 15; i++) {
+        double a = det::PI + det::PI * (i + 0.5) / 15.0 + rng.range(-0.08, 0.08);   // the upper half
+        double len = rng.range(9.5, 11.0) * s;
+        double ex = cx + det::cos(a) * len, ey = cy + det::sin(a) * len * 0.85;
+        mask_capsule(m, cx, cy, ex, ey, 0.35 * s + 0.15, 0.8);
+        mask_disc(m, ex, ey, 1.1 * s, 0.55);
+    }
+    mask_capsule(m, cx, cy, cx, 25.0 * s, 0.45 * s + 0.1, 0.9);
+    mask_ellipse(m, cx, 28.0 * s, 1.5 * s, 3.4 * s, 0.0, 1.0);
+    Mask glowing = with_glow(m, 1.5 * s, 0.5);
+    fade_edges(glowing, 2);
+    for (float &v : glowing.v)
+        v = (float)(v * brightness);
+    return grey_image(glowing);
+}
+
+Image make_seed_1() { return seed_picture(36, 1.0, 160); }
+Image make_seed_2() { return seed_picture(22, 0.75, 161); }
+
+Image make_hope()
+{
+    TextStyle style;
+    style.face = Face::serif_bold;
+    style.shear = 0.25;
+    style.tracking = 4;
+    return word_picture(510, 200, "hope", style, 470, 6);
+}
+
+Image make_visions()
+{
+    TextStyle style;
+    style.face = Face::serif_bold;
+    style.shear = 0.25;
+    style.tracking = 2;
+    return word_picture(462, 170, "visions", style, 425, 6);
+}
+
+// ---- scene 7: the four greeted groups, each in its own letter style -------------------
+
+Image make_title_5tide()
+{
+    TextStyle style;
+    style.face = Face::sans_bold;
+    style.tracking = 4;
+    return word_picture(300, 90, "5tide", style, 270, 4);
+}
+
+Image make_title_vexmoor()
+{
+    TextStyle style;
+    style.face = Face::serif_bold;
+    return word_picture(270, 80, "vexmoor", style, 245, 4);
+}
+
+Image make_title_palundo()
+{
+    TextStyle style;
+    style.face = Face::mono_bold;
+    return word_picture(150, 50, "palundo", style, 136, 3);
+}
+
+Image make_title_kb()
+{
+    TextStyle style;
+    style.face = Face::sans_bold;
+    style.shear = 0.2;
+    style.tracking = 10;
+    return word_picture(244, 100, "kb", style, 150, 5);
+}
+
+// ---- scene 8 -------------------------------------------------------------------------
+
+Image make_greets()
+{
+    TextStyle style;
+    style.face = Face::serif_bold;
+    style.tracking = 1;
+    return word_picture(624, 46, "thanks for watching, and goodnight!", style, 600, 3);
+}
+
+// Left closing picture: a lantern in line art, its flame giving off rays.
+Image make_end_clipfart_1()
+{
+    const int W = 260, H = 330;
+    Mask m(W, H);
+    const double cx = 130;
+    mask_ring(m, cx, 40, 16, 2.5);                       // the handle ring
+    mask_polygon(m, std::vector<Point>{{cx - 30, 58}, {cx + 30, 58}, {cx + 46, 84}, {cx - 46, 84}});   // cap
+    mask_polygon(m, std::vector<Point>{{cx - 8, 52}, {cx + 8, 52}, {cx + 8, 60}, {cx - 8, 60}});
+    std::vector<Point> glass = {{cx - 44, 84}, {cx + 44, 84}, {cx + 36, 236}, {cx - 36, 236}};
+    mask_polygon(m, glass, 0.22);
+    for (double t : {-1.0, -0.34, 0.34, 1.0})   // frame bars
+        mask_capsule(m, cx + t * 44, 84, cx + t * 36, 236, 2.6);
+    mask_capsule(m, cx - 44, 84, cx + 44, 84, 3.0);
+    mask_capsule(m, cx - 40, 160, cx + 40, 160, 1.5, 0.7);
+    mask_polygon(m, std::vector<Point>{{cx - 42, 236}, {cx + 42, 236}, {cx + 30, 262}, {cx - 30, 262}});   // base
+    mask_polygon(m, std::vector<Point>{{cx - 20, 262}, {cx + 20, 262}, {cx + 26, 272}, {cx - 26, 272}});
+    // The flame: an outer teardrop and a bright core, on a candle.
+    mask_polygon(m, std::vector<Point>{{cx - 9, 232}, {cx + 9, 232}, {cx + 9, 196}, {cx - 9, 196}}, 0.75);
+    std::vector<Point> flame;
+    for (int i = 0; i <= 40; i++) {
+        double t = det::TWO_PI * i / 40.0, r = 1.0 - 0.55 * (1.0 + det::sin(t)) / 2.0;
+        flame.push_back({cx + 14 * r * det::cos(t) * (1.0 + 0.2 * det::sin(t)), 168 + 26 * det::sin(t) - 8 * (1.0 - det::sin(t))});
+    }
+    mask_polygon(m, flame, 0.9);
+    mask_ellipse(m, cx, 172, 5, 11, 0.0, 1.0);
+    Mask glow(W, H);
+    mask_disc(glow, cx, 165, 30, 0.6);
+    mask_max(m, mask_blur(glow, 18));
+    for (int i = 0; i < 12; i++) {   // rays beyond the glass
+        double a = det::TWO_PI * i / 12.0 + 0.13, r0 = 78, r1 = i % 2 ? 100 : 112;
+        double x0 = cx + det::cos(a) * r0, y0 = 160 + det::sin(a) * r0 * 1.15;
+        double x1 = cx + det::cos(a) * r1, y1 = 160 + det::sin(a) * r1 * 1.15;
+        if (std::fabs(x0 - cx) > 50 || y0 < 60 || y0 > 275)
+            mask_capsule(m, x0, y0, x1, y1, 2.0, 0.9);
+    }
+    mask_sparkle(m, 40, 300, 12, 0.9);
+    mask_sparkle(m, 220, 70, 10, 0.8);
+    return grey_image(with_glow(m, 3, 0.3));
+}
+
+// Right closing picture: a little fay with four wings and a star wand.
+Image make_end_clipfart_2()
+{
+    const int W = 260, H = 330;
+    Mask fill(W, H), line(W, H);
+    const double cx = 138;
+    // Wings: outlined, faintly filled, each with two veins.
+    struct Wing {
+        double x, y, rx, ry, angle;
+    };
+    const Wing wings[4] = {{cx - 52, 120, 52, 26, -0.6}, {cx + 52, 120, 52, 26, 0.6},
+                           {cx - 40, 172, 36, 17, 0.5}, {cx + 40, 172, 36, 17, -0.5}};
+    for (const Wing &w : wings) {
+        mask_ellipse(fill, w.x, w.y, w.rx, w.ry, w.angle, 0.28);
+        Mask outer(W, H), inner(W, H);
+        mask_ellipse(outer, w.x, w.y, w.rx, w.ry, w.angle);
+        mask_ellipse(inner, w.x, w.y, w.rx - 3, w.ry - 3, w.angle);
+        for (size_t i = 0; i < outer.v.size(); i++)
+            line.v[i] = std::max(line.v[i], outer.v[i] - inner.v[i]);
+        double ux = det::cos(w.angle), uy = det::sin(w.angle);
+        mask_capsule(line, cx, w.y + (w.y < 150 ? 20 : 0), w.x + ux * w.rx * 0.6, w.y + uy * w.rx * 0.6, 1.0, 0.7);
+        mask_capsule(line, cx, w.y + (w.y < 150 ? 20 : 0), w.x - uy * w.ry * 0.3 + ux * w.rx * 0.2,
+                     w.y + ux * w.ry * 0.3 + uy * w.rx * 0.2, 1.0, 0.6);
+    }
+    // Body: head, hair, bell-shaped dress, arms and legs.
+    mask_disc(fill, cx, 86, 18, 0.35);
+    mask_ring(line, cx, 86, 18, 1.8);
+    for (int i = 0; i < 6; i++) {
+        double a = det::PI * (1.05 + 0.9 * i / 5.0);
+        mask_stroke(line, quad_curve({cx + det::cos(a) * 16, 86 + det::sin(a) * 16},
+                                     {cx + det::cos(a) * 28, 76 + det::sin(a) * 24},
+                                     {cx + det::cos(a) * 30 + (i - 2.5) * 3, 60 + det::sin(a) * 18}, 10), 1.6);
+    }
+    mask_disc(line, cx - 6, 84, 1.8);
+    mask_disc(line, cx + 6, 84, 1.8);
+    mask_stroke(line, quad_curve({cx - 6, 93}, {cx, 98}, {cx + 6, 93}, 8), 1.2);
+    std::vector<Point> dress = {{cx - 10, 106}, {cx + 10, 106}, {cx + 38, 206}, {cx - 38, 206}};
+    mask_polygon(fill, dress, 0.5);
+    for (size_t i = 0; i < dress.size(); i++)
+        mask_capsule(line, dress[i].x, dress[i].y, dress[(i + 1) % 4].x, dress[(i + 1) % 4].y, 2.0);
+    mask_stroke(line, quad_curve({cx - 38, 206}, {cx, 220}, {cx + 38, 206}, 12), 2.0);
+    mask_stroke(line, quad_curve({cx - 9, 116}, {cx - 40, 140}, {cx - 30, 170}, 12), 2.2);   // resting arm
+    mask_stroke(line, quad_curve({cx + 9, 116}, {cx + 40, 110}, {cx + 62, 80}, 12), 2.2);    // wand arm
+    mask_capsule(line, cx - 12, 214, cx - 18, 262, 2.2);
+    mask_capsule(line, cx + 12, 214, cx + 16, 262, 2.2);
+    mask_capsule(line, cx - 18, 262, cx - 28, 264, 2.2);
+    mask_capsule(line, cx + 16, 262, cx + 26, 264, 2.2);
+    // The wand and its star, trailing sparkles.
+    mask_capsule(line, cx + 62, 80, cx + 88, 42, 1.8);
+    std::vector<Point> star;
+    for (int i = 0; i < 10; i++) {
+        double a = -det::PI / 2 + det::PI * i / 5.0, r = i % 2 ? 6.0 : 15.0;
+        star.push_back({cx + 92 + det::cos(a) * r, 36 + det::sin(a) * r});
+    }
+    mask_polygon(line, star);
+    Rng rng(170);
+    for (int i = 0; i < 10; i++) {
+        double t = i / 10.0;
+        mask_sparkle(line, cx + 98 - t * 200 + rng.range(-6, 6), 30 + t * t * 260 + rng.range(-10, 10), 8 - 5 * t, 0.9 - 0.4 * t);
+    }
+    Mask m = fill;
+    mask_max(m, line);
+    return grey_image(with_glow(m, 3, 0.3));
+}
