@@ -1,1 +1,115 @@
-// (being written)
+// platform.cpp — threads, the interrupt signal, the working directory and the
+// video flags, on POSIX (pthreads) and on Windows (native threads).
+#include "platform.h"
+#include <SDL.h>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <direct.h>
+#include <windows.h>
+
+struct ThreadHandle {
+    HANDLE handle;
+    DWORD id;
+    void (*entry)();
+};
+
+static DWORD WINAPI thread_trampoline(LPVOID argument)
+{
+    static_cast<ThreadHandle *>(argument)->entry();
+    return 0;
+}
+
+ThreadHandle *thread_start(void (*entry)())
+{
+    ThreadHandle *thread = static_cast<ThreadHandle *>(malloc(sizeof(ThreadHandle)));
+    if (!thread)
+        return nullptr;
+    thread->entry = entry;
+    thread->handle = CreateThread(nullptr, 0, thread_trampoline, thread, 0, &thread->id);
+    if (!thread->handle) {
+        free(thread);
+        return nullptr;
+    }
+    return thread;
+}
+
+void thread_join(ThreadHandle *thread)
+{
+    if (!thread)
+        return;
+    WaitForSingleObject(thread->handle, INFINITE);
+    CloseHandle(thread->handle);
+    free(thread);
+}
+
+bool working_directory(char *buffer, size_t size)
+{
+    return _getcwd(buffer, (int)size) != nullptr;
+}
+
+uint32_t video_mode_flags(int, char **)
+{
+    return SDL_FULLSCREEN | SDL_HWSURFACE;
+}
+
+long random()
+{
+    return rand();
+}
+
+#else
+#include <pthread.h>
+#include <unistd.h>
+
+struct ThreadHandle {
+    pthread_t id;
+    void (*entry)();
+};
+
+static void *thread_trampoline(void *argument)
+{
+    static_cast<ThreadHandle *>(argument)->entry();
+    return nullptr;
+}
+
+ThreadHandle *thread_start(void (*entry)())
+{
+    ThreadHandle *thread = static_cast<ThreadHandle *>(malloc(sizeof(ThreadHandle)));
+    if (!thread)
+        return nullptr;
+    thread->entry = entry;
+    if (pthread_create(&thread->id, nullptr, thread_trampoline, thread) != 0) {
+        free(thread);
+        return nullptr;
+    }
+    return thread;
+}
+
+void thread_join(ThreadHandle *thread)
+{
+    if (!thread)
+        return;
+    pthread_join(thread->id, nullptr);
+    free(thread);
+}
+
+bool working_directory(char *buffer, size_t size)
+{
+    return getcwd(buffer, size) != nullptr;   // fails with ERANGE rather than overflow
+}
+
+uint32_t video_mode_flags(int argc, char **argv)
+{
+    if (argc > 1 && strcmp(argv[1], "window") == 0)
+        return 0;
+    return SDL_FULLSCREEN;
+}
+#endif
+
+void install_interrupt_handler(void (*handler)(int))
+{
+    signal(SIGINT, handler);
+}

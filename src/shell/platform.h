@@ -1,17 +1,30 @@
 // platform.h — the only place that talks to the operating system directly:
-// threads, the interrupt signal and the working directory. platform.cpp has
-// the one #ifdef _WIN32 of the program.
+// threads, the interrupt signal, the working directory and the few choices
+// that differ between Linux and Windows. platform.cpp has the one #ifdef
+// _WIN32 of the program (and this header the one declaration it needs).
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 // A started thread; made by thread_start, freed by thread_join.
 struct ThreadHandle;
 
-// Starts a thread with default attributes running entry(); never NULL.
+// Starts a thread with default attributes running entry(). NULL when the
+// system cannot start one (the caller decides what that means for the show).
 ThreadHandle *thread_start(void (*entry)());
 // Waits without limit for the thread to end, releases it and frees handle.
+// A NULL handle (a thread that never started) is ignored.
 void thread_join(ThreadHandle *handle);
 // Installs handler for the interrupt signal (SIGINT).
 void install_interrupt_handler(void (*handler)(int));
 // Writes the working directory into buffer; false when it cannot be read or does not fit.
 bool working_directory(char *buffer, size_t size);
+#ifdef _WIN32
+// Windows' C library has no random(): there it draws from rand(), so the two
+// still share one sequence as in the GNU C library (values 0..32767).
+long random();
+#endif
+// The SDL_SetVideoMode flags for this command line: a window (0) when the first
+// argument is exactly "window", full screen otherwise. Windows always gets
+// full screen on a hardware surface and ignores the arguments.
+uint32_t video_mode_flags(int argc, char **argv);

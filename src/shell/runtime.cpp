@@ -1,1 +1,85 @@
-// (being written)
+// runtime.cpp — the scene driver pattern, the viewer's input and the interrupt.
+#include "shell.h"
+#include <cstdio>
+
+static_assert(std::atomic<uint8_t>::is_always_lock_free,
+              "handle_sigint stores running from signal context: only a lock-free atomic is safe there");
+static_assert(std::atomic<ShowState *>::is_always_lock_free, "handle_sigint reads its target from signal context");
+
+namespace {
+
+// What handle_sigint may touch: NULL until begin_running, and again from
+// end_running on, so an interrupt never reaches a record that is not there.
+std::atomic<ShowState *> interrupt_target{nullptr};
+// Set by every interrupt; begin_running looks at it for those that came
+// while there was no record yet.
+std::atomic<uint8_t> interrupt_seen{0};
+
+bool thread_failed = false;   // main thread only
+
+} // namespace
+
+void handle_sigint(int)
+{
+    interrupt_seen.store(1, relaxed);
+    ShowState *state = interrupt_target.load(relaxed);
+    if (state)
+        state->running.store(0, relaxed);
+}
+
+void begin_running(ShowState *state)
+{
+    state->running.store(1, relaxed);
+    interrupt_target.store(state, relaxed);
+    // Checked after the target is set: an interrupt from here on clears running
+    // itself, one from before is found here.
+    if (interrupt_seen.load(relaxed))
+        state->running.store(0, relaxed);
+}
+
+void end_running()
+{
+    interrupt_target.store(nullptr, relaxed);
+}
+
+void poll_input()
+{
+    if (!SDL_PollEvent(&event))
+        return;
+    bool escape = (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) && event.key.keysym.sym == SDLK_ESCAPE;
+    if (escape || event.type == SDL_QUIT)
+        show->running.store(0, relaxed);
+}
+
+void drive_scene(void (*clock)(), void (*render)(), std::atomic<uint8_t> &active, bool render_first)
+{
+    ThreadHandle *clock_thread, *render_thread;
+    if (render_first) {
+        render_thread = thread_start(render);
+        clock_thread = thread_start(clock);
+    } else {
+        clock_thread = thread_start(clock);
+        render_thread = thread_start(render);
+    }
+    if (!clock_thread || !render_thread) {
+        // Without both threads the scene would either never end or never be
+        // seen; the show stops in the same orderly way as after Escape.
+        std::printf("A scene thread could not be started; the show ends here.\n");
+        std::fflush(stdout);
+        thread_failed = true;
+        show->running.store(0, relaxed);   // a clock that did start ends on its next pass
+        if (!clock_thread)
+            active.store(0, relaxed);      // no clock will ever clear it
+    }
+    while (active.load(relaxed) == 1) {
+        poll_input();
+        SDL_Delay(25);
+    }
+    thread_join(clock_thread);
+    thread_join(render_thread);
+}
+
+bool scene_thread_failed()
+{
+    return thread_failed;
+}

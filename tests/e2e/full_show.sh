@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# The whole show, played to its end in a window: all eight scenes, 198 s of
+# them, then status 0. The recorded sound has the music playing through the
+# show and fading out in the last scene, so that its last moments are silent.
+# (The music fades from 12 s into the 15 s scene, over 1.3 s: about 1.7 s of
+# silence in real time. SDL's disk writer falls a little behind real time on a
+# busy machine, which shortens that; the last second is silent in any case.)
+source "$(dirname "$0")/lib.bash"
+run_under_xvfb "$@"
+# SDL's disk driver writes the mixed sound to a file; its pause per 2048-frame
+# buffer (46 ms, the buffer's own length) keeps it in step with the clock.
+audio="$work/audio.raw"
+export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" SDL_DISKAUDIODELAY=46
+
+started=$(now_ms)
+start_show "$build_dir" window
+wait_window 20 >/dev/null
+wait_show $((198 + 25))
+took=$(( $(now_ms) - started ))
+[[ $show_status -eq 0 ]] || fail "exit status $show_status at the end of the show"
+(( took >= 198000 )) || fail "the show ended after $took ms, before its 198 s"
+echo "the show played to its end in $took ms (198 s of scenes and start-up), status 0"
+
+# The recording: raw signed 16-bit little-endian stereo at 44100 Hz.
+[[ -s "$audio" ]] || fail "no sound was recorded"
+bytes=$(stat -c %s "$audio")
+seconds=$(awk -v b="$bytes" 'BEGIN { printf "%.2f", b / 4 / 44100 }')
+level() {   # level START LENGTH MEASURE : "RMS" or "Maximum" amplitude (0..1) of a stretch
+  sox -t raw -r 44100 -e signed-integer -b 16 -c 2 -L "$audio" -n trim "$1" "$2" stat 2>&1 |
+    awk -v m="$3" '$0 ~ "^" m " +amplitude" { print $NF }'
+}
+middle=$(awk -v s="$seconds" 'BEGIN { printf "%.2f", s / 2 - 5 }')
+before_fade=$(awk -v s="$seconds" 'BEGIN { printf "%.2f", s - 6.5 }')
+last=$(awk -v s="$seconds" 'BEGIN { printf "%.2f", s - 1 }')
+loud_middle=$(level "$middle" 10 RMS)
+loud_late=$(level "$before_fade" 2 RMS)
+quiet_end=$(level "$last" 1 Maximum)
+echo "sound: ${seconds} s recorded; RMS ${loud_middle} in the middle, ${loud_late} 5 s before the end; peak ${quiet_end} in the last second"
+awk -v v="$loud_middle" 'BEGIN { exit !(v > 0.01) }' || fail "the music is not playing in the middle of the show"
+awk -v v="$loud_late" 'BEGIN { exit !(v > 0.01) }' || fail "the music has stopped before the last scene's fade"
+awk -v v="$quiet_end" 'BEGIN { exit !(v < 0.001) }' || fail "the music has not faded out at the end of the show"
