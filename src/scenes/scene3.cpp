@@ -1,33 +1,212 @@
-// scene3.cpp — SCAFFOLD: stands in for scene 3 until the scene itself is
-// built. It runs the scene's real clock for its real duration and presents
-// black frames with the scene's presenter id, so the whole show plays.
+// scene3.cpp — a textured column twisting in the left band, a still picture
+// in the right band, and a strip scrolling down between two bevelled bars.
+//
+// The column is drawn into the `backbuffer`, which is laid over the screen at
+// partial opacity and dimmed in the column band every frame, so the column
+// leaves fading trails. Its texture cross-fades to a second picture between
+// positions 200 and 250 and back between 500 and 550.
 #include "scenes.h"
 #include "shell.h"
 
+namespace {
+
+constexpr int TEXTURE_WIDTH = 360, TEXTURE_HEIGHT = 600;
+constexpr int SAMPLES = 115;        // texture columns across the half cylinder
+constexpr int COLUMN_AXIS = 128;    // screen column of the cylinder's axis
+constexpr int LAST_COLUMN_X = 358;  // spans are clipped to 0..358
+constexpr int STRIP_X = 361;
+
+// Bitmaps of this scene.
+constexpr int EMERALD = 1, ELF = 2, EMERALD2 = 24, STRIP = 25;
+
+// trunc() toward zero, pinned to the int range (a NaN gives 0).
+int truncate_to_int(double value)
+{
+    if (!(value > -2147483648.0))
+        return value != value ? 0 : INT32_MIN;
+    if (value >= 2147483647.0)
+        return INT32_MAX;
+    return (int)value;
+}
+
+// The strip is drawn by blit_alpha, which reads 32-bit words; a picture of
+// another depth gets an ARGB copy for the length of the scene.
+SDL_Surface *strip_copy = nullptr;
+
+SDL_Surface *strip_picture() { return strip_copy ? strip_copy : BitmapTable[STRIP]; }
+
+SDL_Surface *texture_from(SDL_Surface *picture)
+{
+    SDL_Surface *texture = argb_surface_new(TEXTURE_WIDTH, TEXTURE_HEIGHT);
+    if (picture)
+        SDL_UpperBlit(picture, nullptr, texture, nullptr);
+    return texture;
+}
+
+void lock(SDL_Surface *s)
+{
+    if (SDL_MUSTLOCK(s))
+        SDL_LockSurface(s);
+}
+
+void unlock(SDL_Surface *s)
+{
+    if (SDL_MUSTLOCK(s))
+        SDL_UnlockSurface(s);
+}
+
+// One row of the column: 115 texture samples around the half cylinder,
+// each joined to the previous one by a span of its colour.
+void draw_column_row(int y, int phase_column, float spin, const uint32_t *texture, int texture_stride,
+                     uint32_t *row, int32_t &previous_x)
+{
+    int k0 = truncate_to_int((float)scene3->twist[y][phase_column] + spin) % TEXTURE_WIDTH;
+    // A negative start reads the tail of the row above, as the texture is one
+    // long strip; the top row has none above it.
+    if (y == 0 && k0 < 0)
+        k0 += TEXTURE_WIDTH;
+    const uint32_t *texture_row = texture + y * texture_stride;
+    float radius = scene3->radius[y][phase_column];
+    for (int l = 0; l < SAMPLES; ++l) {
+        int col = k0 + l;
+        if (col > TEXTURE_WIDTH - 1)
+            col -= TEXTURE_WIDTH;
+        uint32_t t = col >= 0 ? texture_row[col] : texture_row[col - texture_stride + TEXTURE_WIDTH];
+        int shade = scene3->shade[l];
+        // Opaque whatever the texture's alpha: the cross-fades add to that alpha
+        // every frame (it wraps), and the column must not fade with the frame rate.
+        uint32_t colour = 0xFF000000u | ((uint32_t)scale8(shade, (t >> 16) & 0xFF) << 16) |
+                          ((uint32_t)scale8(shade, (t >> 8) & 0xFF) << 8) | scale8(shade, t & 0xFF);
+        int x = truncate_to_int(((float)((t & 0xFF) >> 1) + radius) * scene3->cos_table[l] + 128.0f);
+        if (x < 0)
+            continue;
+        if (l == 0) {
+            previous_x = x;
+            continue;
+        }
+        int step = x > previous_x ? 1 : -1;
+        while (previous_x != x) {
+            previous_x += step;
+            if (previous_x >= 0 && previous_x <= LAST_COLUMN_X)
+                row[previous_x] = colour;
+        }
+    }
+}
+
+} // namespace
+
+// ---- Preparation -------------------------------------------------------------
+
 void scene3_prepare()
+{
+    SDL_FillRect(backbuffer, nullptr, 0xFF000000);
+    SDL_Rect at = {450, 0, 0, 0};
+    if (BitmapTable[ELF])
+        SDL_UpperBlit(BitmapTable[ELF], nullptr, backbuffer, &at);
+    // Two bevelled bars, x 350..360 and 440..450, brightest at their outer edges.
+    for (int i = 0; i <= 10; ++i) {
+        Uint32 g = (Uint32)(255 - 8 * i);
+        Uint32 grey = 0xFF000000u | (g << 16) | (g << 8) | g;
+        SDL_Rect left_bar = {(Sint16)(350 + i), 0, 1, 600};
+        SDL_FillRect(backbuffer, &left_bar, grey);
+        SDL_Rect right_bar = {(Sint16)(450 - i), 0, 1, 600};
+        SDL_FillRect(backbuffer, &right_bar, grey);
+    }
+    scene3->work_surface = texture_from(BitmapTable[EMERALD]);
+    scene3->key_surface_b = texture_from(BitmapTable[EMERALD2]);
+    scene3->key_surface_c = texture_from(BitmapTable[EMERALD]);
+    SDL_Surface *strip = BitmapTable[STRIP];
+    if (strip && strip->format->BitsPerPixel != 32) {
+        strip_copy = argb_surface_new(strip->w, strip->h);
+        SDL_UpperBlit(strip, nullptr, strip_copy, nullptr);
+    }
+    scene3->position.store(0.0f, relaxed);
+}
+
+// ---- Clock -------------------------------------------------------------------
+
+void scene3_clock_begin(Scene3Clock &)
 {
     scene3->position.store(0.0f, relaxed);
 }
 
-void scene3_clock_begin(Scene3Clock &) {}
-
 void scene3_clock_pass(Scene3Clock &, Sint32 elapsed_ms)
 {
-    float position = (float)(elapsed_ms / 25000.0 * 1000.0);
-    scene3->position.store(position, relaxed);
     if (elapsed_ms > 24999 || show->running.load(relaxed) == 0)
         scene3->active.store(0, relaxed);
+    scene3->position.store((float)(elapsed_ms / 25000.0 * 1000.0), relaxed);
+    // The counters move per pass, about 200 times a second, not with the clock.
+    float phase = scene3->phase.load(relaxed);
+    scene3->phase.store(phase > 359.0f ? 0.0f : (float)(phase + 0.1), relaxed);
+    scene3->line_phase.store((float)(scene3->line_phase.load(relaxed) + 0.3), relaxed);
+    scene3->spin.store((float)(scene3->spin.load(relaxed) + 0.1), relaxed);
 }
+
+// ---- Frame -------------------------------------------------------------------
 
 void scene3_render_begin(Scene3Render &r) { r = Scene3Render{}; }
 
-void scene3_draw_frame(Scene3Render &)
+void scene3_draw_frame(Scene3Render &r)
 {
-    SDL_FillRect(screen, nullptr, 0);
+    float line_phase = scene3->line_phase.load(relaxed);
+    int phase_column = truncate_to_int(scene3->phase.load(relaxed));
+    if (phase_column < 0 || phase_column > 359)   // the clock keeps it in 0..359
+        phase_column = 0;
+    float pos = scene3->position.load(relaxed);
+
+    // The cross-fades accumulate: by the end of a window the texture is the key picture.
+    if (pos >= 200.0f && pos < 250.0f)
+        blit_alpha(scene3->key_surface_b, scene3->work_surface, 0, 0,
+                   truncate_to_int((pos - 200.0) / 50.0 * 255.0), 0);
+    else if (pos >= 500.0f && pos < 550.0f)
+        blit_alpha(scene3->key_surface_c, scene3->work_surface, 0, 0,
+                   truncate_to_int((pos - 500.0) / 50.0 * 255.0), 0);
+
+    lock(backbuffer);
+    const uint32_t *texture = static_cast<const uint32_t *>(scene3->work_surface->pixels);
+    int texture_stride = scene3->work_surface->pitch / 4;
+    uint8_t *back_pixels = static_cast<uint8_t *>(backbuffer->pixels);
+    for (int y = 0; y < TEXTURE_HEIGHT; ++y) {
+        uint32_t *row = reinterpret_cast<uint32_t *>(back_pixels + y * backbuffer->pitch);
+        draw_column_row(y, phase_column, scene3->spin.load(relaxed), texture, texture_stride, row,
+                        r.previous_x);
+    }
+    unlock(backbuffer);
+
+    lock(screen);
+    // Two pairs of lines, one pair sweeping down and one up.
+    int row = truncate_to_int(line_phase) % 600;
+    draw_line(screen, 0, row + 1, 350, row, 0xff99bb00);
+    draw_line(screen, 0, row, 350, row + 1, 0xff779900);
+    draw_line(screen, 0, 600 - row, 350, 599 - row, 0xffcc8800);
+    draw_line(screen, 0, 599 - row, 350, 600 - row, 0xff883300);
+
+    blit_alpha(backbuffer, screen, 0, 0, 100, 0);
+    dim_rect(backbuffer, 0, 0, 349, 600, 5);
+
+    // Two copies of the strip, one above the other, scrolling down without end.
+    int s = truncate_to_int(3.0f * pos) % 600;
+    blit_alpha(strip_picture(), screen, STRIP_X, s, 255, 0);
+    blit_alpha(strip_picture(), screen, STRIP_X, (s - 600) % 600, 255, 0);
+    unlock(screen);
+
     present_frame(4);
 }
 
-void scene3_finish() {}
+// ---- Clean-up ----------------------------------------------------------------
+
+void scene3_finish()
+{
+    SDL_FreeSurface(scene3->work_surface);
+    SDL_FreeSurface(scene3->key_surface_b);
+    SDL_FreeSurface(scene3->key_surface_c);
+    scene3->work_surface = scene3->key_surface_b = scene3->key_surface_c = nullptr;
+    if (strip_copy)
+        SDL_FreeSurface(strip_copy);
+    strip_copy = nullptr;
+}
+
+// ---- Threads -----------------------------------------------------------------
 
 void scene3_clock()
 {
@@ -42,6 +221,8 @@ void scene3_clock()
 
 void scene3_render()
 {
+    if (scene3->active.load(relaxed) != 1)
+        return;
     Scene3Render r;
     scene3_render_begin(r);
     while (scene3->active.load(relaxed) == 1) {
@@ -53,6 +234,6 @@ void scene3_render()
 void scene3_run()
 {
     scene3_prepare();
-    drive_scene(scene3_clock, scene3_render, scene3->active);
+    drive_scene(scene3_clock, scene3_render, scene3->active, true);
     scene3_finish();
 }

@@ -1,0 +1,112 @@
+// ring_warp.cpp — the rubber-sheet warp of the radial ring map (scenes 2 and 7).
+#include "ring_warp.h"
+#include <cmath>
+
+namespace {
+
+constexpr int MAP_WIDTH = 800;
+constexpr int MAP_HEIGHT = 600;
+
+// Byte offsets of the channels inside a 0xAARRGGBB word in memory.
+#if SDL_BYTEORDER == SDL_BIG_ENDIAN
+constexpr int BLUE_BYTE = 3, GREEN_BYTE = 2, RED_BYTE = 1;
+#else
+constexpr int BLUE_BYTE = 0, GREEN_BYTE = 1, RED_BYTE = 2;
+#endif
+
+// trunc() of an accumulator; a NaN or a value far outside the map (only from
+// nonsensical steps) is pinned instead of being undefined behaviour.
+int truncate_accumulator(float value)
+{
+    if (!(value > -1.0e6f))
+        return value != value ? 0 : -1000000;
+    if (value > 1.0e6f)
+        return 1000000;
+    return (int)value;
+}
+
+// The map's own wrap: one period added or taken away. A true remainder gives the
+// same answer there and keeps wilder values inside the map as well.
+int wrap(int value, int period)
+{
+    value %= period;
+    return value < 0 ? value + period : value;
+}
+
+} // namespace
+
+void ring_warp(SDL_Surface *target, const uint8_t *radial_map,
+               float left, float right, float up, float down,
+               WarpChannel green, WarpChannel red, WarpChannel blue,
+               int &previous_row, int &previous_column)
+{
+    if (!target || !radial_map || target->w < MAP_WIDTH || target->h < MAP_HEIGHT ||
+        target->format->BytesPerPixel != 4)
+        return;
+
+    // The offsets and masks turn into three byte tables, so a pixel costs lookups only.
+    uint8_t green_of[256], red_of[256], blue_of[256];
+    for (int v = 0; v < 256; ++v) {
+        green_of[v] = (uint8_t)((green.offset + v) & green.mask);
+        red_of[v] = (uint8_t)((red.offset + v) & red.mask);
+        blue_of[v] = (uint8_t)((blue.offset + v) & blue.mask);
+    }
+
+    // Every pass of a frame walks the same columns: the single-precision column
+    // accumulator is run once and its truncated (u) and wrapped (X) values kept.
+    int column_unwrapped[MAP_WIDTH], column_wrapped[MAP_WIDTH];
+    float sx = 0.0f;
+    for (int x = 0; x < MAP_WIDTH; ++x) {
+        column_unwrapped[x] = truncate_accumulator(sx);
+        column_wrapped[x] = wrap(column_unwrapped[x], MAP_WIDTH);
+        sx += x < 400 ? left : right;
+    }
+
+    bool locked = SDL_MUSTLOCK(target);
+    if (locked)
+        SDL_LockSurface(target);
+    uint8_t *pixels = static_cast<uint8_t *>(target->pixels);
+    const int pitch = target->pitch;   // bytes: a full-screen surface may be wider than 800
+
+    int last_column = previous_column;
+    float sy = 0.0f;
+    for (int y = 0; y < MAP_HEIGHT; ++y) {
+        int r = truncate_accumulator(sy);
+        int source_row = wrap(r, MAP_HEIGHT);
+        uint8_t *screen_row = pixels + y * pitch;
+        const uint8_t *under_screen = radial_map + y * MAP_WIDTH;
+        for (;;) {
+            const uint8_t *map_row = radial_map + source_row * MAP_WIDTH;
+            uint8_t *source_pixels = pixels + source_row * pitch;
+            for (int x = 0; x < MAP_WIDTH; ++x) {
+                int column = column_wrapped[x];
+                uint8_t red_value = red_of[under_screen[x]];
+                uint8_t blue_value = blue_of[under_screen[x]];
+                screen_row[x * 4 + GREEN_BYTE] = green_of[map_row[column]];
+                source_pixels[column * 4 + RED_BYTE] = red_value;
+                source_pixels[column * 4 + BLUE_BYTE] = blue_value;
+                // Columns skipped by a step wider than one get the inverse write too;
+                // the screen pixel's green ends with the lowest of them. Never left of 0.
+                int lowest = last_column + 1 < 0 ? 0 : last_column + 1;
+                for (int k = column - 1; k >= lowest; --k) {
+                    screen_row[x * 4 + GREEN_BYTE] = green_of[map_row[k]];
+                    source_pixels[k * 4 + RED_BYTE] = red_value;
+                    source_pixels[k * 4 + BLUE_BYTE] = blue_value;
+                }
+                last_column = column_unwrapped[x];
+            }
+            // Map rows skipped since the previous screen row are passed too, the
+            // highest first, down to the one just after it.
+            if (source_row > previous_row + 1 && source_row > 0)
+                --source_row;
+            else
+                break;
+        }
+        previous_row = r;
+        sy += y < 300 ? up : down;
+    }
+
+    if (locked)
+        SDL_UnlockSurface(target);
+    previous_column = last_column;
+}
