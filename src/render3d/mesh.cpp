@@ -1,1 +1,257 @@
-// (being written)
+// mesh.cpp — the .raw mesh reader and the list, object and world records.
+#include "render3d.h"
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// A token is converted from a copy of at most this many bytes and a NUL.
+constexpr size_t TOKEN_BYTES = 15;
+
+// Every node a separate malloc'd block, as callers that build lists by hand expect.
+PtrList *node_new(void *item)
+{
+    PtrList *node = static_cast<PtrList *>(std::malloc(sizeof(PtrList)));
+    if (node) {
+        node->item = item;
+        node->next = nullptr;
+    }
+    return node;
+}
+
+// The token buffer[begin .. end) converted by itself, in file units.
+double token_value(const char *buffer, size_t begin, size_t end)
+{
+    char token[TOKEN_BYTES + 1];
+    size_t length = end - begin;
+    if (length > TOKEN_BYTES)
+        length = TOKEN_BYTES;   // longer tokens lie outside the format: keep their head
+    std::memcpy(token, buffer + begin, length);
+    token[length] = '\0';       // a token that starts with a NUL byte reads as empty
+    return std::strtod(token, nullptr);
+}
+
+// Appends behind a known tail, so loading a mesh of n triangles stays linear.
+void append_behind(Mesh *mesh, PtrList *&tail, Triangle *triangle)
+{
+    if (!mesh->item) {
+        mesh->item = triangle;
+        mesh->next = nullptr;
+        tail = mesh;
+        return;
+    }
+    PtrList *node = node_new(triangle);
+    if (!node) {
+        std::free(triangle);
+        return;
+    }
+    tail->next = node;
+    tail = node;
+}
+
+// Splits buffer into tokens and appends a triangle for every nine values.
+void parse_raw(const char *buffer, size_t size, uint32_t colour, Mesh *mesh)
+{
+    double slots[9];
+    int filled = 0;
+    PtrList *tail = mesh;
+    size_t begin = 0;
+    // A token ends where the next byte is a separator; the tail after the last
+    // separator is never converted, so a final number needs a space after it.
+    for (size_t i = 0; i + 1 < size; ++i) {
+        char next = buffer[i + 1];
+        if (next != ' ' && next != '\0')
+            continue;
+        slots[filled++] = token_value(buffer, begin, i + 1) * 1000.0;
+        begin = i + 1;
+        if (filled < 9)
+            continue;
+        filled = 0;
+        Triangle *triangle = static_cast<Triangle *>(std::malloc(sizeof(Triangle)));
+        if (!triangle)
+            continue;
+        *triangle = Triangle{slots[0], slots[1], slots[2], slots[3], slots[4],
+                             slots[5], slots[6], slots[7], slots[8], colour};
+        append_behind(mesh, tail, triangle);
+    }
+}
+
+// The file's size in bytes as the file system tells it, 0 when it cannot.
+long file_size(FILE *file)
+{
+    if (std::fseek(file, 0, SEEK_END) != 0)
+        return 0;
+    long size = std::ftell(file);
+    if (std::fseek(file, 0, SEEK_SET) != 0)
+        return 0;
+    return size;
+}
+
+// Reads what the file holds into a malloc'd buffer; *read is its length.
+// The told size is only a first guess: a directory tells 2^63 - 1 bytes on
+// some file systems and a sysfs file 4096, and either reads as far fewer.
+char *read_all(FILE *file, long size, size_t *read)
+{
+    constexpr size_t FIRST_GUESS_LIMIT = 1 << 20;
+    size_t capacity = static_cast<size_t>(size) < FIRST_GUESS_LIMIT ? static_cast<size_t>(size) : FIRST_GUESS_LIMIT;
+    char *buffer = static_cast<char *>(std::malloc(capacity));
+    *read = 0;
+    while (buffer) {
+        *read += std::fread(buffer + *read, 1, capacity - *read, file);
+        if (*read < capacity)
+            break;   // end of file, or an error: keep what was read
+        char *larger = static_cast<char *>(std::realloc(buffer, capacity * 2));
+        if (!larger) {
+            std::free(buffer);
+            *read = 0;
+            return nullptr;
+        }
+        buffer = larger;
+        capacity *= 2;
+    }
+    return buffer;
+}
+
+} // namespace
+
+PtrList *list_new()
+{
+    return node_new(nullptr);
+}
+
+void list_append(PtrList *list, void *item)
+{
+    if (!list->item) {
+        list->item = item;
+        list->next = nullptr;
+        return;
+    }
+    PtrList *last = list;
+    while (last->next)
+        last = last->next;
+    last->next = node_new(item);
+}
+
+void list_free_nodes(PtrList *list)
+{
+    while (list) {
+        PtrList *next = list->next;
+        std::free(list);
+        list = next;
+    }
+}
+
+Mesh *mesh_load(const char *path, uint32_t colour)
+{
+    FILE *file = std::fopen(path, "r");
+    if (!file)
+        return nullptr;
+    long size = file_size(file);
+    size_t read = 0;
+    char *buffer = size > 0 ? read_all(file, size, &read) : nullptr;
+    std::fclose(file);
+    Mesh *mesh = read > 0 ? list_new() : nullptr;
+    if (mesh)
+        parse_raw(buffer, read, colour, mesh);
+    std::free(buffer);
+    return mesh;
+}
+
+SceneObject *object_new()
+{
+    // Value-initialised: every coordinate and angle 0, no mesh, no children.
+    return new (std::nothrow) SceneObject();
+}
+
+World *world_new()
+{
+    World *world = new (std::nothrow) World();
+    if (!world)
+        return nullptr;
+    world->objects = list_new();
+    world->depth = new (std::nothrow) DepthBuffer;
+    world->guard = SDL_CreateMutex();
+    world->scratch = render_scratch_new();
+    if (!world->objects || !world->depth || !world->guard || !world->scratch) {
+        world_free(world);
+        return nullptr;
+    }
+    // Not needed for drawing (every frame clears it first), but no reader
+    // ever sees undefined memory.
+    for (int i = 0; i < DEPTH_WIDTH * DEPTH_HEIGHT; ++i)
+        world->depth[i] = DEPTH_CLEAR;
+    return world;
+}
+
+void world_add_object(SceneObject *object, World *world)
+{
+    SDL_mutexP(world->guard);
+    list_append(world->objects, object);
+    SDL_mutexV(world->guard);
+}
+
+void world_remove_object(SceneObject *object, World *world)
+{
+    if (!object)
+        return;   // a NULL object matches nothing, not even the empty head
+    SDL_mutexP(world->guard);
+    PtrList *previous = nullptr;
+    for (PtrList *node = world->objects; node; previous = node, node = node->next) {
+        if (node->item != object)
+            continue;
+        node->item = nullptr;
+        if (previous) {
+            previous->next = node->next;
+            std::free(node);
+        } else if (node->next) {
+            world->objects = node->next;
+            std::free(node);
+        }
+        // The only node stays as an empty head: the world remains usable.
+        break;
+    }
+    SDL_mutexV(world->guard);
+}
+
+void object_add_triangle(Triangle *triangle, SceneObject *object)
+{
+    if (!object->mesh)
+        object->mesh = list_new();
+    if (object->mesh)
+        list_append(object->mesh, triangle);
+}
+
+void object_free(SceneObject *object)
+{
+    if (!object)
+        return;
+    if (object->mesh) {
+        for (PtrList *node = object->mesh; node; node = node->next)
+            std::free(node->item);
+        list_free_nodes(object->mesh);
+    }
+    if (object->children) {
+        for (PtrList *node = object->children; node; node = node->next)
+            object_free(static_cast<SceneObject *>(node->item));
+        list_free_nodes(object->children);
+    }
+    delete object;
+}
+
+void world_free(World *world)
+{
+    if (!world)
+        return;
+    if (world->objects) {
+        for (PtrList *node = world->objects; node; node = node->next)
+            object_free(static_cast<SceneObject *>(node->item));
+        list_free_nodes(world->objects);
+    }
+    delete[] world->depth;
+    if (world->guard)
+        SDL_DestroyMutex(world->guard);
+    render_scratch_free(world->scratch);
+    delete world;
+}

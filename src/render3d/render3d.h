@@ -4,8 +4,13 @@
 // followed by a space; one file unit is 1000 model units). A World holds
 // placed SceneObjects; world_render rotates, projects and orders every
 // triangle far to near and fills it into an 800 x 600 target with a depth
-// test, shading by depth through DepthShadeTable (raster.h). View space: the
-// viewer at the origin looking along +z, +x right, +y down the screen.
+// test, shading by depth through DepthShadeTable (raster.h, which must be
+// built first). View space: the viewer at the origin looking along +z, +x
+// right, +y down the screen.
+//
+// Allocation: list nodes and Triangles are C heap blocks (malloc/free), so a
+// list or mesh built by hand must use malloc (or list_new) for them. Objects
+// and worlds come only from object_new and world_new.
 #pragma once
 #include <SDL.h>
 #include <atomic>
@@ -36,51 +41,80 @@ struct SceneObject {
     PtrList *children;                // owned; NULL (no scene attaches any)
 };
 
+// The depth buffer's shape: 800 x 600 signed depths in row order (index
+// y * DEPTH_WIDTH + x, never a surface's pitch); larger is farther.
+constexpr int DEPTH_WIDTH = 800;
+constexpr int DEPTH_HEIGHT = 600;
+typedef int32_t DepthBuffer[DEPTH_WIDTH * DEPTH_HEIGHT];
+// What render_objects clears the depth buffer to: farther than anything drawn.
+constexpr int32_t DEPTH_CLEAR = 100000000;
+// Only depths 0 <= z < DEPTH_LIMIT are plotted (the rows of DepthShadeTable).
+constexpr int DEPTH_LIMIT = 51200;
+
 struct RenderScratch;   // per-frame working storage, reused between frames
 
 // What one scene draws.
 struct World {
     PtrList *objects;   // owned SceneObjects; changed only under guard
-    int32_t *depth;     // 800 x 600 depth values, row order
+    int32_t *depth;     // a DepthBuffer
     SDL_mutex *guard;   // held by world_render's walk and by each add and remove
     RenderScratch *scratch;
 };
 
+// A new empty list (one head node); NULL if out of memory.
+PtrList *list_new();
 // Appends item at the tail (or stores it in an empty head).
 void list_append(PtrList *list, void *item);
-// Frees every node; the items are untouched.
+// Frees every node; the items are untouched. NULL is allowed.
 void list_free_nodes(PtrList *list);
 // Reads a .raw file; every triangle gets colour. NULL for a missing, empty
 // or unreadable file; a file with fewer than nine numbers gives an empty mesh.
+// A number longer than 15 bytes (its leading separator included) is cut to
+// its first 15 bytes before conversion.
 Mesh *mesh_load(const char *path, uint32_t colour);
 // New object at the origin, unrotated, without mesh or children; NULL if out of memory.
 SceneObject *object_new();
-// New world with an empty object list; NULL if out of memory.
+// New world with an empty object list, a cleared depth buffer, its guard and
+// its scratch storage; NULL if any of them cannot be had.
 World *world_new();
 // Appends object to the world, which then owns it. Takes the guard.
 void world_add_object(SceneObject *object, World *world);
 // Unlinks the first node holding object (ownership returns to the caller).
-// Takes the guard. Removing the last object leaves an empty head node.
+// Takes the guard. Removing the last object leaves an empty head node, so the
+// world stays usable. No effect when object is NULL or not in the world.
 void world_remove_object(SceneObject *object, World *world);
-// Appends triangle to the object's mesh.
+// Appends triangle (a malloc'd block, owned by the object from now on) to
+// the object's mesh, creating the mesh when the object has none.
 void object_add_triangle(Triangle *triangle, SceneObject *object);
-// Frees the object's triangles, mesh nodes, children (recursively) and itself.
+// Frees the object's triangles, mesh nodes, children (recursively) and itself. NULL is allowed.
 void object_free(SceneObject *object);
-// Frees every object in the world, the list, the depth buffer and the world.
+// Frees every object in the world, the list, the depth buffer, the guard,
+// the scratch storage and the world. NULL is allowed.
 void world_free(World *world);
 
-// Draws one frame of the world into target (the 800 x 600 backbuffer).
+// Working storage for render_objects; NULL if out of memory.
+RenderScratch *render_scratch_new();
+void render_scratch_free(RenderScratch *scratch);
+
+// Draws one frame of the world into target (the 800 x 600 backbuffer). Holds
+// the guard while it reads the object list and the poses, not while it fills.
 void world_render(World *world, SDL_Surface *target);
-// Clears depth, transforms, orders far to near and fills the objects' triangles.
+// Clears depth, transforms, orders far to near and fills the objects'
+// triangles. Objects without a mesh or with an empty one are skipped. The
+// caller keeps the list from changing meanwhile. scratch may be NULL (then
+// the frame allocates its own). Locks target when SDL_MUSTLOCK says so.
 void render_objects(SDL_Surface *target, int32_t *depth, PtrList *objects, RenderScratch *scratch);
 // Rotates (x, y, z) in place: rz (a3) first, then rx (a1), then ry (a2); each step mirrors.
 void rotate_point(double &x, double &y, double &z, float a1, float a2, float a3);
 // Perspective: x' = x / (float)(0.002 z) + 400, y' likewise + 300; z unchanged.
 void project_point(double &x, double &y, double &z);
 // Fills a projected triangle with a depth test, shading colour by depth.
+// Draws within the target's first 800 columns and 600 rows (rows stepped by
+// its pitch); depth is a DepthBuffer. Does not lock the target.
 void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
                       double x0, double y0, double z0, double x1, double y1, double z1,
                       double x2, double y2, double z2);
-// Depth-tested line between two projected points (the fill's rows).
+// Depth-tested line between two projected points (the fill's rows). Same
+// target and depth rules as fill_triangle_3d.
 void draw_line_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
                   double x0, double y0, double z0, double x1, double y1, double z1);

@@ -1,1 +1,202 @@
-// (being written)
+// transform.cpp — one frame of a world: rotate, place, project, order far to
+// near, fill.
+//
+// The copies of a frame and their order live in RenderScratch, whose arrays
+// keep their capacity from frame to frame: once warm, a frame allocates
+// nothing.
+#include "render3d.h"
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <vector>
+
+constexpr auto relaxed_load = std::memory_order_relaxed;
+
+namespace {
+
+// A copy's place in the draw order.
+struct DrawEntry {
+    float key;
+    uint32_t index;   // position in the transformed list
+};
+
+// sinf and cosf of the angle last seen on one axis: most vertices of a frame
+// share their object's angles, and the values are the same when recomputed.
+struct AngleCache {
+    float angle;
+    float s, c;
+    bool valid;
+};
+
+void sin_cos(AngleCache &cache, float angle, float &s, float &c)
+{
+    if (!cache.valid || std::memcmp(&cache.angle, &angle, sizeof angle) != 0) {
+        cache.angle = angle;
+        cache.s = std::sin(angle);
+        cache.c = std::cos(angle);
+        cache.valid = true;
+    }
+    s = cache.s;
+    c = cache.c;
+}
+
+// The three steps of rotate_point with their sines and cosines given. The
+// first product of each difference is formed in single precision (both
+// factors rounded to float); everything else is double.
+void rotate_with(double &x, double &y, double &z, float s1, float c1, float s2, float c2, float s3, float c3)
+{
+    double x1 = x * c3 + y * s3;
+    double y1 = static_cast<double>(static_cast<float>(x) * s3) - y * c3;
+    double y2 = static_cast<double>(static_cast<float>(z) * s1) - y1 * c1;
+    double z1 = z * c1 + y1 * s1;
+    double x2 = x1 * c2 + z1 * s2;
+    double z2 = static_cast<double>(static_cast<float>(x1) * s2) - z1 * c2;
+    x = x2;
+    y = y2;
+    z = z2;
+}
+
+struct PoseCache {
+    AngleCache rx, ry, rz;
+};
+
+// One vertex through the object's pose, read afresh, and the perspective.
+void transform_vertex(const SceneObject *object, PoseCache &cache, double &x, double &y, double &z)
+{
+    float s1, c1, s2, c2, s3, c3;
+    sin_cos(cache.rx, object->rx.load(relaxed_load), s1, c1);
+    sin_cos(cache.ry, object->ry.load(relaxed_load), s2, c2);
+    sin_cos(cache.rz, object->rz.load(relaxed_load), s3, c3);
+    rotate_with(x, y, z, s1, c1, s2, c2, s3, c3);
+    x += object->x.load(relaxed_load);
+    y += object->y.load(relaxed_load);
+    z += object->z.load(relaxed_load);
+    project_point(x, y, z);
+}
+
+// An object the renderer can draw: a mesh whose head holds a triangle.
+bool drawable(const SceneObject *object)
+{
+    return object && object->mesh && object->mesh->item;
+}
+
+} // namespace
+
+struct RenderScratch {
+    std::vector<Triangle> copies;     // the transformed list, in object and mesh order
+    std::vector<DrawEntry> order;     // the draw list
+};
+
+RenderScratch *render_scratch_new()
+{
+    return new (std::nothrow) RenderScratch();
+}
+
+void render_scratch_free(RenderScratch *scratch)
+{
+    delete scratch;
+}
+
+void rotate_point(double &x, double &y, double &z, float a1, float a2, float a3)
+{
+    rotate_with(x, y, z, std::sin(a1), std::cos(a1), std::sin(a2), std::cos(a2), std::sin(a3), std::cos(a3));
+}
+
+void project_point(double &x, double &y, double &z)
+{
+    float scale = static_cast<float>(0.002 * z);
+    x = x / scale + 400.0;
+    y = y / scale + 300.0;
+}
+
+namespace {
+
+void clear_depth(SDL_Surface *target, int32_t *depth)
+{
+    // Whole rows of the buffer, as far down as the fill may draw (the target,
+    // never beyond the buffer), so every entry it tests is cleared.
+    int rows = std::max(std::min(target->h, DEPTH_HEIGHT), 0);
+    int count = rows * DEPTH_WIDTH;
+    std::fill(depth, depth + count, DEPTH_CLEAR);
+}
+
+// Step 2 of a frame: copies of every triangle, posed and projected.
+void transform_objects(const PtrList *objects, RenderScratch &scratch)
+{
+    scratch.copies.clear();
+    PoseCache cache{};
+    for (const PtrList *node = objects; node; node = node->next) {
+        const SceneObject *object = static_cast<const SceneObject *>(node->item);
+        if (!drawable(object))
+            continue;
+        for (const PtrList *face = object->mesh; face; face = face->next) {
+            const Triangle *triangle = static_cast<const Triangle *>(face->item);
+            if (!triangle)
+                continue;
+            Triangle copy = *triangle;
+            transform_vertex(object, cache, copy.x0, copy.y0, copy.z0);
+            transform_vertex(object, cache, copy.x1, copy.y1, copy.z1);
+            transform_vertex(object, cache, copy.x2, copy.y2, copy.z2);
+            scratch.copies.push_back(copy);
+        }
+    }
+}
+
+// Steps 3 and 4: far to near, then fill. The order is that of repeatedly
+// picking the largest key (ties: the later copy) among keys >= 0.
+void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
+{
+    scratch.order.clear();
+    uint32_t count = static_cast<uint32_t>(scratch.copies.size());
+    for (uint32_t i = 0; i < count; ++i) {
+        const Triangle &t = scratch.copies[i];
+        float key = static_cast<float>(t.z0 + t.z1 + t.z2 / 3);   // only z2 is divided
+        if (key >= 0.0f)   // behind the viewer, or NaN: never drawn
+            scratch.order.push_back(DrawEntry{key, i});
+    }
+    std::sort(scratch.order.begin(), scratch.order.end(), [](const DrawEntry &a, const DrawEntry &b) {
+        if (a.key != b.key)
+            return a.key > b.key;
+        return a.index > b.index;
+    });
+
+    bool locked = SDL_MUSTLOCK(target) && SDL_LockSurface(target) == 0;
+    if (SDL_MUSTLOCK(target) && !locked)
+        return;
+    for (const DrawEntry &entry : scratch.order) {
+        const Triangle &t = scratch.copies[entry.index];
+        fill_triangle_3d(target, depth, t.colour, t.x0, t.y0, t.z0, t.x1, t.y1, t.z1, t.x2, t.y2, t.z2);
+    }
+    if (locked)
+        SDL_UnlockSurface(target);
+}
+
+} // namespace
+
+void render_objects(SDL_Surface *target, int32_t *depth, PtrList *objects, RenderScratch *scratch)
+{
+    RenderScratch local;
+    RenderScratch &work = scratch ? *scratch : local;
+    clear_depth(target, depth);
+    transform_objects(objects, work);
+    order_and_draw(target, depth, work);
+}
+
+void world_render(World *world, SDL_Surface *target)
+{
+    if (!world)
+        return;
+    // The clock thread of a scene may add or remove objects meanwhile (and
+    // removing the head replaces world->objects): the list is only read under
+    // the guard. After the walk only the copies are used.
+    SDL_mutexP(world->guard);
+    bool has_list = world->objects != nullptr;
+    if (has_list) {
+        clear_depth(target, world->depth);
+        transform_objects(world->objects, *world->scratch);
+    }
+    SDL_mutexV(world->guard);
+    if (has_list)
+        order_and_draw(target, world->depth, *world->scratch);
+}

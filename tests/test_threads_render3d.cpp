@@ -1,0 +1,105 @@
+// A clock thread adds, removes, frees and turns objects while the render
+// thread draws their world, as scene 7 does. Run under ThreadSanitizer this
+// guards the world's list guard and the atomic poses; under AddressSanitizer,
+// that a removed object is never touched by the renderer once removed.
+#include <gtest/gtest.h>
+#include <atomic>
+#include <cstdlib>
+#include <vector>
+#include "platform.h"
+#include "raster.h"
+#include "render3d.h"
+#include "support.h"
+
+namespace {
+
+constexpr auto relaxed = std::memory_order_relaxed;
+
+World *shared_world;
+std::atomic<int> frames_drawn{0};
+std::atomic<int> clock_passes{0};
+std::atomic<bool> clock_done{false};
+std::vector<SceneObject *> kept;   // the clock thread's own objects, always in the world
+
+// A blade: a fan of thin triangles, like the scenes' grass.
+SceneObject *blade(double x)
+{
+    SceneObject *object = object_new();
+    for (int i = 0; i < 40; ++i) {
+        Triangle *t = static_cast<Triangle *>(std::malloc(sizeof(Triangle)));
+        *t = Triangle{0, 0, 0, 60.0 + i, -900.0 - 10 * i, 30, -40, -800, -20, 0xff99dd00u};
+        object_add_triangle(t, object);
+    }
+    object->x.store(x, relaxed);
+    object->y.store(1500, relaxed);
+    object->z.store(10000, relaxed);
+    object->rx.store(-90.0f, relaxed);
+    return object;
+}
+
+void clock_thread()
+{
+    SceneObject *visiting = nullptr;
+    for (int pass = 0; pass < 4000 && (pass < 400 || frames_drawn.load(relaxed) < 30); ++pass) {
+        // Turn every kept object; each vertex of a frame may see either value.
+        for (size_t i = 0; i < kept.size(); ++i) {
+            kept[i]->ry.store(0.01f * pass + i, relaxed);
+            kept[i]->x.store(-10000.0 + 150.0 * i + (pass % 50), relaxed);
+        }
+        // Exchange a visiting object every pass, alternately at the head and
+        // the tail of the list, and free the one that leaves at once.
+        if (visiting) {
+            world_remove_object(visiting, shared_world);
+            object_free(visiting);
+        }
+        visiting = blade(-500.0 + pass % 1000);
+        world_add_object(visiting, shared_world);
+        if (pass % 2) {
+            SceneObject *head = kept.front();
+            world_remove_object(head, shared_world);
+            world_add_object(head, shared_world);
+            kept.erase(kept.begin());
+            kept.push_back(head);
+        }
+        clock_passes.store(pass + 1, relaxed);
+    }
+    clock_done.store(true, relaxed);
+}
+
+} // namespace
+
+TEST(RenderThreads, ObjectsComeAndGoWhileTheWorldIsDrawn)
+{
+    ensure_tables();
+    shared_world = world_new();
+    ASSERT_NE(shared_world, nullptr);
+    for (int i = 0; i < 130; ++i) {
+        kept.push_back(blade(-10000.0 + 150.0 * i));
+        world_add_object(kept.back(), shared_world);
+    }
+    SDL_Surface *target = test_surface(800, 600, 0xff000000u);
+
+    ThreadHandle *clock = thread_start(clock_thread);
+    while (!clock_done.load(relaxed)) {
+        world_render(shared_world, target);
+        frames_drawn.fetch_add(1, relaxed);
+    }
+    thread_join(clock);
+
+    EXPECT_GE(frames_drawn.load(), 1);
+    EXPECT_GE(clock_passes.load(), 400);
+    // The kept objects and the last visitor remain, each once.
+    int count = 0;
+    for (PtrList *node = shared_world->objects; node; node = node->next)
+        count += node->item != nullptr;
+    EXPECT_EQ(count, 131);
+
+    world_render(shared_world, target);   // a last frame with the threads joined
+    int drawn = 0;
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x)
+            drawn += pixel_at(target, x, y) != 0xff000000u;
+    EXPECT_GT(drawn, 0);
+    world_free(shared_world);
+    SDL_FreeSurface(target);
+}
