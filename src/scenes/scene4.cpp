@@ -1,41 +1,168 @@
-// scene4.cpp — SCAFFOLD: stands in for scene 4 until the scene itself is
-// built. It runs the scene's real clock for its real duration and presents
-// black frames with the scene's presenter id, so the whole show plays.
+// scene4.cpp — grass and tumbling cubes over a picture, with two layers of leaves.
+//
+// 130 blades of grass stand in a row across the lower part of the view and
+// turn about their own axes; two cubes tumble at the lower corners. The world
+// is drawn over "data/BirdGnome.bmp" and laid over the previous frame at
+// opacity 100, which leaves trails; two layers of "data/leaves.bmp" scroll
+// along the bottom in opposite directions, on top and without trails.
+#include <cmath>
+#include <initializer_list>
+#include <cstdlib>
 #include "scenes.h"
 #include "shell.h"
 
-void scene4_prepare()
+namespace {
+
+constexpr int blade_count = 130;
+constexpr int picture_bitmap = 12;   // "data/BirdGnome.bmp"
+constexpr int leaves_bitmap = 23;    // "data/leaves.bmp", tinted
+constexpr Uint32 grass_colour = 0xff99dd00;
+constexpr Uint32 cube_colour = 0xff88ff00;
+constexpr double pi = 3.14159265358979323846;
+
+SceneObject *new_object(const char *mesh_path, Uint32 colour, double x, double y, double z)
 {
-    scene4->active.store(1, relaxed);
-    scene4->position.store(0.0f, relaxed);
+    SceneObject *object = object_new();
+    object->mesh = mesh_load(mesh_path, colour);
+    object->x.store(x, relaxed);
+    object->y.store(y, relaxed);
+    object->z.store(z, relaxed);
+    return object;
 }
 
-void scene4_clock_begin(Scene4Clock &) {}
-
-void scene4_clock_pass(Scene4Clock &, Sint32 elapsed_ms)
+void lock_screen()
 {
-    float position = (float)(elapsed_ms / 20000.0 * 1000.0);
-    scene4->position.store(position, relaxed);
-    if (position >= 1000.0f || show->running.load(relaxed) == 0)
+    if (SDL_MUSTLOCK(screen))
+        SDL_LockSurface(screen);
+}
+
+void unlock_screen()
+{
+    if (SDL_MUSTLOCK(screen))
+        SDL_UnlockSurface(screen);
+}
+
+}  // namespace
+
+// ---- Preparation (main thread, before the threads) ---------------------------
+
+void scene4_prepare()
+{
+    scene4->position.store(0.0f, relaxed);
+    scene4->active.store(1, relaxed);
+    World *world = world_new();
+    scene4->world = world;
+
+    // Each cube loads its own copy of the mesh: objects never share one.
+    scene4->cube_left = new_object("data/cube.raw", cube_colour, -9000.0, 6000.0, 11000.0);
+    scene4->cube_right = new_object("data/cube.raw", cube_colour, 9000.0, 6000.0, 11000.0);
+    world_add_object(scene4->cube_left, world);
+    world_add_object(scene4->cube_right, world);
+
+    // The order of the three draws per blade fixes every run's layout.
+    for (int i = 0; i < blade_count; i++) {
+        SceneObject *blade = object_new();
+        blade->mesh = mesh_load("data/grass.raw", grass_colour);
+        long r1 = random();
+        blade->rx.store(-90.0f, relaxed);   // radians, as every pose angle: not a quarter turn
+        blade->ry.store(0.0f, relaxed);
+        blade->rz.store((float)(r1 % 360), relaxed);
+        long r2 = random();
+        long r3 = random();
+        scene4->grass[i] = blade;
+        blade->z.store(10000.0, relaxed);
+        blade->y.store((double)(r3 % 3000 + 16000), relaxed);
+        float x = (float)i / 130.0f * 20000.0f - 10000.0f + (float)(r2 % 1500);
+        blade->x.store(x, relaxed);
+        world_add_object(blade, world);
+    }
+}
+
+// ---- Clock --------------------------------------------------------------------
+
+void scene4_clock_begin(Scene4Clock &c)
+{
+    for (int i = 0; i < blade_count; i++)
+        c.base[i] = (int32_t)scene4->grass[i]->rz.load(relaxed);
+}
+
+void scene4_clock_pass(Scene4Clock &c, Sint32 elapsed_ms)
+{
+    float pos = (float)(elapsed_ms / 20000.0 * 1000.0);
+    scene4->position.store(pos, relaxed);
+    float spin = (float)(pos * 0.00001);
+    float phase = (float)(pos * 0.01);
+
+    // Each blade turns about y at its own rate, 0.01 sin(20i degrees) a pass:
+    // the angle grows with the clock's passes, not with the wall clock.
+    for (int i = 0; i < blade_count; i++) {
+        SceneObject *blade = scene4->grass[i];
+        blade->rz.store((float)c.base[i] + spin, relaxed);
+        float degrees = (float)(20 * i) + phase;
+        float ry = blade->ry.load(relaxed);
+        blade->ry.store((float)(ry + 0.01 * std::sin(degrees * pi / 180.0)), relaxed);
+    }
+
+    float tumble = (float)(pos / 1000.0 * 30.0);
+    for (SceneObject *cube : {scene4->cube_left, scene4->cube_right}) {
+        cube->rx.store(tumble, relaxed);
+        cube->rz.store(tumble, relaxed);
+    }
+
+    if (pos >= 1000.0f || show->running.load(relaxed) == 0)
         scene4->active.store(0, relaxed);
 }
 
-void scene4_render_begin(Scene4Render &r) { r = Scene4Render{}; }
+// ---- Frames -------------------------------------------------------------------
+
+// The scene starts from the bare picture; the world fades in over it.
+void scene4_render_begin(Scene4Render &r)
+{
+    r = Scene4Render{};
+    SDL_UpperBlit(BitmapTable[picture_bitmap], nullptr, screen, nullptr);
+}
 
 void scene4_draw_frame(Scene4Render &)
 {
-    SDL_FillRect(screen, nullptr, 0);
+    SDL_UpperBlit(BitmapTable[picture_bitmap], nullptr, backbuffer, nullptr);
+    world_render(scene4->world, backbuffer);
+
+    float pos = scene4->position.load(relaxed);
+    // The remainder keeps the dividend's sign: the opaque layer runs from 0
+    // to -799 and wraps every 400 units, the faint one every 800.
+    int opaque_x = (int)((0.0f - pos) + (0.0f - pos)) % 800;
+    int faint_x = (int)pos % 800;
+    SDL_Surface *leaves = BitmapTable[leaves_bitmap];
+
+    lock_screen();
+    blit_alpha(backbuffer, screen, 0, 0, 100, 0);
+    blit_alpha(leaves, screen, opaque_x, 530, 255, 0);
+    blit_alpha(leaves, screen, opaque_x + 800, 530, 255, 0);
+    blit_alpha(leaves, screen, faint_x, 530, 128, 0);
+    blit_alpha(leaves, screen, faint_x - 800, 530, 128, 0);
+    unlock_screen();
     present_frame(5);
 }
 
-void scene4_finish() {}
+// ---- Clean-up (main thread, after both threads are joined) --------------------
+
+void scene4_finish()
+{
+    world_free(scene4->world);   // all 132 objects with their meshes
+    scene4->world = nullptr;
+    scene4->cube_left = scene4->cube_right = nullptr;
+    for (SceneObject *&blade : scene4->grass)
+        blade = nullptr;
+}
+
+// ---- Threads and driver ---------------------------------------------------------
 
 void scene4_clock()
 {
     Scene4Clock c;
     scene4_clock_begin(c);
     Uint32 start = SDL_GetTicks();
-    while (scene4->active.load(relaxed) == 1) {
+    while (scene4->active.load(relaxed) != 0) {
         scene4_clock_pass(c, (Sint32)(SDL_GetTicks() - start));
         SDL_Delay(5);
     }
@@ -45,7 +172,7 @@ void scene4_render()
 {
     Scene4Render r;
     scene4_render_begin(r);
-    while (scene4->active.load(relaxed) == 1) {
+    while (scene4->active.load(relaxed) != 0) {
         scene4_draw_frame(r);
         SDL_Delay(5);
     }

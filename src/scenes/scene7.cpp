@@ -1,34 +1,304 @@
-// scene7.cpp — SCAFFOLD: stands in for scene 7 until the scene itself is
-// built. It runs the scene's real clock for its real duration and presents
-// black frames with the scene's presenter id, so the whole show plays.
+// scene7.cpp — greetings: four groups' plates in front of turning grass,
+// over a warped interference pattern, with their titles shaking on top.
+//
+// The background is scene 2's ring warp drawn into the backbuffer: green
+// reads the radial map forward, red and blue write it through the reverse
+// mapping, and blue also cycles with time. 140 blades of grass turn as in
+// scene 4. For each group in turn a plate (a frame and a lettering mesh)
+// tilts and pulses towards the viewer every 25 position units while its
+// title shakes over the frame. The clock puts each group's pair into the
+// world when its window opens and takes the previous pair out; the render
+// thread walks the world meanwhile, so both go through the world's guard,
+// and the scene frees the pairs only after both threads are joined.
+#include <cmath>
+#include <initializer_list>
+#include <cstdlib>
+#include "ring_warp.h"
 #include "scenes.h"
 #include "shell.h"
+
+namespace {
+
+constexpr int blade_count = 140;
+constexpr Uint32 grass_colour = 0xff99dd00;
+constexpr Uint32 text_colour = 0xff335588;
+constexpr Uint32 frame_colour = 0xffeef3ff;
+constexpr Uint32 sky_colour = 0xff99ccee;
+constexpr double pi = 3.14159265358979323846;
+constexpr float plate_rest_depth = 9500.0f;
+constexpr double out_of_view_x = -20000.0;
+
+// One greeted group, in the order of appearance. Plate and title are shown
+// while from < position < to.
+struct Group {
+    const char *text_mesh;
+    const char *frame_mesh;
+    int title_bitmap;
+    int title_x;
+    float from, to;
+    double plate_x;
+    double roll;   // subtracted from the tilt for the plate's rz
+};
+
+const Group groups[4] = {
+    {"data/5tide.raw", "data/5tide_frame.raw", 26, 250, 25.0f, 200.0f, 150.0, 0.0},
+    {"data/v3xm00r.raw", "data/v3xm00r_frame.raw", 27, 265, 225.0f, 400.0f, 800.0, 0.1},
+    {"data/palundo.raw", "data/palundo_frame.raw", 28, 325, 424.0f, 600.0f, 700.0, 0.2},
+    {"data/kb.raw", "data/kb_frame.raw", 29, 278, 624.0f, 800.0f, 300.0, 0.3},
+};
+
+bool in_window(const Group &group, float p) { return p > group.from && p < group.to; }
+
+SceneObject *new_plate_part(const char *mesh_path, Uint32 colour)
+{
+    SceneObject *part = object_new();
+    part->mesh = mesh_load(mesh_path, colour);
+    part->x.store(500.0, relaxed);
+    part->y.store(-500.0, relaxed);
+    part->z.store(8000.0, relaxed);
+    part->rx.store(2.8797932f, relaxed);    // 165 degrees
+    part->ry.store(0.34906584f, relaxed);   // 20 degrees
+    part->rz.store(-0.2617994f, relaxed);   // -15 degrees
+    return part;
+}
+
+bool world_holds(World *world, const SceneObject *object)
+{
+    for (PtrList *node = world->objects; node; node = node->next)
+        if (node->item == object)
+            return true;
+    return false;
+}
+
+void lock_screen()
+{
+    if (SDL_MUSTLOCK(screen))
+        SDL_LockSurface(screen);
+}
+
+void unlock_screen()
+{
+    if (SDL_MUSTLOCK(screen))
+        SDL_UnlockSurface(screen);
+}
+
+}  // namespace
+
+// ---- Preparation (main thread, before the threads) ---------------------------
 
 void scene7_prepare()
 {
     scene7->active.store(1, relaxed);
     scene7->position.store(0.0f, relaxed);
+    World *world = world_new();
+    scene7->world = world;
+
+    // As in scene 4, with 140 blades on a higher row; the same three draws per blade.
+    for (int i = 0; i < blade_count; i++) {
+        SceneObject *blade = object_new();
+        blade->mesh = mesh_load("data/grass.raw", grass_colour);
+        long r1 = random();
+        blade->rx.store(-90.0f, relaxed);   // radians, as every pose angle: not a quarter turn
+        blade->ry.store(0.0f, relaxed);
+        blade->rz.store((float)(r1 % 360), relaxed);
+        long r2 = random();
+        long r3 = random();
+        scene7->grass[i] = blade;
+        blade->z.store(10000.0, relaxed);
+        blade->y.store((double)(r3 % 3000 + 12000), relaxed);
+        float x = (float)i / 140.0f * 20000.0f - 10000.0f + (float)(r2 % 1500);
+        blade->x.store(x, relaxed);
+        world_add_object(blade, world);
+    }
+
+    // The scene owns the pairs; none is in the world until its window opens.
+    for (int g = 0; g < 4; g++) {
+        scene7->greetings[g].frame = new_plate_part(groups[g].frame_mesh, frame_colour);
+        scene7->greetings[g].text = new_plate_part(groups[g].text_mesh, text_colour);
+    }
 }
 
-void scene7_clock_begin(Scene7Clock &) {}
+// ---- Clock --------------------------------------------------------------------
 
-void scene7_clock_pass(Scene7Clock &, Sint32 elapsed_ms)
+void scene7_clock_begin(Scene7Clock &c)
 {
-    float position = (float)(elapsed_ms / 30000.0 * 1000.0);
-    scene7->position.store(position, relaxed);
+    for (int i = 0; i < blade_count; i++)
+        c.base[i] = (int32_t)scene7->grass[i]->rz.load(relaxed);
+    for (bool &flag : c.in_world)
+        flag = false;
+    c.plate_depth = plate_rest_depth;
+}
+
+namespace {
+
+void turn_grass(const Scene7Clock &c, float spin, float phase)
+{
+    for (int i = 0; i < blade_count; i++) {
+        SceneObject *blade = scene7->grass[i];
+        blade->rz.store((float)c.base[i] + spin, relaxed);
+        float degrees = (float)(20 * i) + phase;
+        float ry = blade->ry.load(relaxed);
+        blade->ry.store((float)(ry + 0.01 * std::sin(degrees * pi / 180.0)), relaxed);
+    }
+}
+
+// Every 25 units the plate jumps to 7125 for the first six, then glides
+// back, closing 5 % of the distance to its rest depth per pass.
+void pulse_plate(Scene7Clock &c, float p)
+{
+    if ((int)p % 25 > 5) {
+        if (c.plate_depth != plate_rest_depth)
+            c.plate_depth = (float)(c.plate_depth + (c.plate_depth - 9500) * (-0.05));
+    } else {
+        c.plate_depth = (float)(7000 + (7000 - 9500) * (-0.05));
+    }
+}
+
+// When a group's window opens its pair enters the world and every pair put
+// in before leaves it (normally just the previous group's; a clock that
+// jumps over a window must not leave an older pair behind). The pairs that
+// leave are not freed here: the render thread may still be drawing them.
+void enter_world(Scene7Clock &c, int g)
+{
+    World *world = scene7->world;
+    for (int other = 0; other < 4; other++) {
+        if (other == g || !c.in_world[other])
+            continue;
+        world_remove_object(scene7->greetings[other].text, world);
+        world_remove_object(scene7->greetings[other].frame, world);
+    }
+    world_add_object(scene7->greetings[g].text, world);
+    world_add_object(scene7->greetings[g].frame, world);
+    c.in_world[g] = true;
+}
+
+void move_plates(Scene7Clock &c, float p, float tilt)
+{
+    for (int g = 0; g < 4; g++) {
+        const GreetingPair &pair = scene7->greetings[g];
+        if (!in_window(groups[g], p)) {
+            pair.text->x.store(out_of_view_x, relaxed);
+            pair.frame->x.store(out_of_view_x, relaxed);
+            continue;
+        }
+        if (!c.in_world[g])
+            enter_world(c, g);
+        float roll = (float)(tilt - groups[g].roll);
+        for (SceneObject *part : {pair.text, pair.frame}) {
+            part->x.store(groups[g].plate_x, relaxed);
+            part->ry.store(tilt, relaxed);
+            part->rz.store(roll, relaxed);
+            part->z.store(c.plate_depth, relaxed);
+        }
+    }
+}
+
+}  // namespace
+
+void scene7_clock_pass(Scene7Clock &c, Sint32 elapsed_ms)
+{
+    scene7->position.store((float)(elapsed_ms / 30000.0 * 1000.0), relaxed);
+    float p = scene7->position.load(relaxed);
+    float tilt = (float)(p * 0.0004);
+    float spin = (float)(p * 0.00001);
+    float phase = (float)(p * 0.3);
+    turn_grass(c, spin, phase);
+    pulse_plate(c, p);
+    move_plates(c, p, tilt);
     if (elapsed_ms > 30000 || show->running.load(relaxed) == 0)
         scene7->active.store(0, relaxed);
 }
 
-void scene7_render_begin(Scene7Render &r) { r = Scene7Render{}; }
+// ---- Frames -------------------------------------------------------------------
 
-void scene7_draw_frame(Scene7Render &)
+// The warp never writes alpha, nor the last source rows and columns it
+// cannot reach: the one fill gives them their colour for the whole scene.
+void scene7_render_begin(Scene7Render &r)
 {
-    SDL_FillRect(screen, nullptr, 0);
+    SDL_FillRect(backbuffer, nullptr, sky_colour);
+    r.previous_row = 0;
+    r.previous_column = 0;
+}
+
+namespace {
+
+// The centre of the warp wanders between about (300, 200) and (500, 400).
+void draw_background(Scene7Render &r, float p)
+{
+    float three_p = 3.0f * p;
+    double a = std::pow(std::sin(three_p * pi / 180.0), 3.0);
+    double b = std::pow(std::cos(three_p * pi / 180.0), 3.0);
+    int cx = (int)((float)(a + b) * 100.0f + 400.0f);
+    float two_p = p + p;
+    double cs = std::cos(two_p * pi / 180.0);
+    double sn = std::sin(two_p * pi / 180.0);
+    int cy = (int)((float)(cs * cs - sn * sn) * 100.0f + 300.0f);
+    float left = (float)(cx / 400.0);
+    float right = (float)((799 - cx) / 400.0);
+    float up = (float)(cy / 300.0);
+    float down = (float)((599 - cy) / 300.0);
+    uint8_t hue = (uint8_t)((int)(p * 7.0f) & 0xFF);
+    ring_warp(backbuffer, scene2->radial_map, left, right, up, down,
+              WarpChannel{0, 0xFF}, WarpChannel{0, 0xFF}, WarpChannel{hue, 0xFE},
+              r.previous_row, r.previous_column);
+}
+
+// Each frame places the title anew within a 4 x 4 square, so it shakes.
+void draw_titles()
+{
+    for (const Group &group : groups) {
+        if (!in_window(group, scene7->position.load(relaxed)))
+            continue;
+        long jitter_y = random();
+        long jitter_x = random();
+        blit_alpha(BitmapTable[group.title_bitmap], screen, group.title_x + (int)(jitter_x % 4),
+                   80 + (int)(jitter_y % 4), 80, 0);
+    }
+}
+
+}  // namespace
+
+void scene7_draw_frame(Scene7Render &r)
+{
+    draw_background(r, scene7->position.load(relaxed));
+    world_render(scene7->world, backbuffer);
+    lock_screen();
+    blit_alpha(backbuffer, screen, 0, 0, 110, 0);
+    draw_titles();
+    unlock_screen();
     present_frame(8);
 }
 
-void scene7_finish() {}
+// ---- Clean-up (main thread, after both threads are joined) --------------------
+
+// Frees the world with the grass and whatever pair is in it at this moment,
+// then every greeting object that is not in it: each exactly once, whenever
+// the show stopped.
+void scene7_finish()
+{
+    World *world = scene7->world;
+    if (!world)
+        return;
+    bool in_world[4][2];
+    for (int g = 0; g < 4; g++) {
+        in_world[g][0] = world_holds(world, scene7->greetings[g].text);
+        in_world[g][1] = world_holds(world, scene7->greetings[g].frame);
+    }
+    world_free(world);
+    scene7->world = nullptr;
+    for (int g = 0; g < 4; g++) {
+        GreetingPair &pair = scene7->greetings[g];
+        if (!in_world[g][0])
+            object_free(pair.text);
+        if (!in_world[g][1])
+            object_free(pair.frame);
+        pair.text = pair.frame = nullptr;
+    }
+    for (SceneObject *&blade : scene7->grass)
+        blade = nullptr;
+}
+
+// ---- Threads and driver ---------------------------------------------------------
 
 void scene7_clock()
 {

@@ -29,6 +29,9 @@ void scene1_finish();
 void scene1_clock();
 void scene1_render();
 void scene1_run();
+// Index into flare_opacity for a position past 1000: trunc(position - 1001),
+// kept within 0..799 when the last clock pass overshoots 1800.
+int scene1_flare_index(float position);
 
 // ---- Scene 2: colour rings and scroll text (25.5 s) ----
 struct Scene2Render {
@@ -81,7 +84,9 @@ void scene4_render();
 void scene4_run();
 
 // ---- Scene 5: hopping car (20 s, 25 ms periods) ----
-struct Scene5Clock {};
+struct Scene5Clock {
+    double rest_y;           // the car's resting height, read from the body at the start
+};
 struct Scene5Render {};
 void scene5_prepare();
 void scene5_clock_begin(Scene5Clock &c);
