@@ -5,9 +5,9 @@
 // is drawn over "data/BirdGnome.bmp" and laid over the previous frame at
 // opacity 100, which leaves trails; two layers of "data/leaves.bmp" scroll
 // along the bottom in opposite directions, on top and without trails.
-#include <cmath>
 #include <initializer_list>
 #include <cstdlib>
+#include "grass.h"
 #include "scenes.h"
 #include "shell.h"
 
@@ -16,9 +16,7 @@ namespace {
 constexpr int blade_count = 130;
 constexpr int picture_bitmap = 12;   // "data/BirdGnome.bmp"
 constexpr int leaves_bitmap = 23;    // "data/leaves.bmp", tinted
-constexpr Uint32 grass_colour = 0xff99dd00;
 constexpr Uint32 cube_colour = 0xff88ff00;
-constexpr double pi = 3.14159265358979323846;
 
 SceneObject *new_object(const char *mesh_path, Uint32 colour, double x, double y, double z)
 {
@@ -59,31 +57,14 @@ void scene4_prepare()
     world_add_object(scene4->cube_left, world);
     world_add_object(scene4->cube_right, world);
 
-    // The order of the three draws per blade fixes every run's layout.
-    for (int i = 0; i < blade_count; i++) {
-        SceneObject *blade = object_new();
-        blade->mesh = mesh_load("data/grass.raw", grass_colour);
-        long r1 = random();
-        blade->rx.store(-90.0f, relaxed);   // radians, as every pose angle: not a quarter turn
-        blade->ry.store(0.0f, relaxed);
-        blade->rz.store((float)(r1 % 360), relaxed);
-        long r2 = random();
-        long r3 = random();
-        scene4->grass[i] = blade;
-        blade->z.store(10000.0, relaxed);
-        blade->y.store((double)(r3 % 3000 + 16000), relaxed);
-        float x = (float)i / 130.0f * 20000.0f - 10000.0f + (float)(r2 % 1500);
-        blade->x.store(x, relaxed);
-        world_add_object(blade, world);
-    }
+    plant_grass(world, scene4->grass, blade_count, 16000);
 }
 
 // ---- Clock --------------------------------------------------------------------
 
 void scene4_clock_begin(Scene4Clock &c)
 {
-    for (int i = 0; i < blade_count; i++)
-        c.base[i] = (int32_t)scene4->grass[i]->rz.load(relaxed);
+    grass_base_angles(scene4->grass, c.base, blade_count);
 }
 
 void scene4_clock_pass(Scene4Clock &c, Sint32 elapsed_ms)
@@ -93,15 +74,7 @@ void scene4_clock_pass(Scene4Clock &c, Sint32 elapsed_ms)
     float spin = (float)(pos * 0.00001);
     float phase = (float)(pos * 0.01);
 
-    // Each blade turns about y at its own rate, 0.01 sin(20i degrees) a pass:
-    // the angle grows with the clock's passes, not with the wall clock.
-    for (int i = 0; i < blade_count; i++) {
-        SceneObject *blade = scene4->grass[i];
-        blade->rz.store((float)c.base[i] + spin, relaxed);
-        float degrees = (float)(20 * i) + phase;
-        float ry = blade->ry.load(relaxed);
-        blade->ry.store((float)(ry + 0.01 * std::sin(degrees * pi / 180.0)), relaxed);
-    }
+    turn_grass(scene4->grass, c.base, blade_count, spin, phase);
 
     float tumble = (float)(pos / 1000.0 * 30.0);
     for (SceneObject *cube : {scene4->cube_left, scene4->cube_right}) {

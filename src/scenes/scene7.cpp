@@ -13,6 +13,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <cstdlib>
+#include "grass.h"
 #include "ring_warp.h"
 #include "scenes.h"
 #include "shell.h"
@@ -20,7 +21,6 @@
 namespace {
 
 constexpr int blade_count = 140;
-constexpr Uint32 grass_colour = 0xff99dd00;
 constexpr Uint32 text_colour = 0xff335588;
 constexpr Uint32 frame_colour = 0xffeef3ff;
 constexpr Uint32 sky_colour = 0xff99ccee;
@@ -93,23 +93,8 @@ void scene7_prepare()
     World *world = world_new();
     scene7->world = world;
 
-    // As in scene 4, with 140 blades on a higher row; the same three draws per blade.
-    for (int i = 0; i < blade_count; i++) {
-        SceneObject *blade = object_new();
-        blade->mesh = mesh_load("data/grass.raw", grass_colour);
-        long r1 = random();
-        blade->rx.store(-90.0f, relaxed);   // radians, as every pose angle: not a quarter turn
-        blade->ry.store(0.0f, relaxed);
-        blade->rz.store((float)(r1 % 360), relaxed);
-        long r2 = random();
-        long r3 = random();
-        scene7->grass[i] = blade;
-        blade->z.store(10000.0, relaxed);
-        blade->y.store((double)(r3 % 3000 + 12000), relaxed);
-        float x = (float)i / 140.0f * 20000.0f - 10000.0f + (float)(r2 % 1500);
-        blade->x.store(x, relaxed);
-        world_add_object(blade, world);
-    }
+    // As in scene 4, with 140 blades on a higher row.
+    plant_grass(world, scene7->grass, blade_count, 12000);
 
     // The scene owns the pairs; none is in the world until its window opens.
     for (int g = 0; g < 4; g++) {
@@ -122,25 +107,13 @@ void scene7_prepare()
 
 void scene7_clock_begin(Scene7Clock &c)
 {
-    for (int i = 0; i < blade_count; i++)
-        c.base[i] = (int32_t)scene7->grass[i]->rz.load(relaxed);
+    grass_base_angles(scene7->grass, c.base, blade_count);
     for (bool &flag : c.in_world)
         flag = false;
     c.plate_depth = plate_rest_depth;
 }
 
 namespace {
-
-void turn_grass(const Scene7Clock &c, float spin, float phase)
-{
-    for (int i = 0; i < blade_count; i++) {
-        SceneObject *blade = scene7->grass[i];
-        blade->rz.store((float)c.base[i] + spin, relaxed);
-        float degrees = (float)(20 * i) + phase;
-        float ry = blade->ry.load(relaxed);
-        blade->ry.store((float)(ry + 0.01 * std::sin(degrees * pi / 180.0)), relaxed);
-    }
-}
 
 // Every 25 units the plate jumps to 7125 for the first six, then glides
 // back, closing 5 % of the distance to its rest depth per pass.
@@ -202,7 +175,7 @@ void scene7_clock_pass(Scene7Clock &c, Sint32 elapsed_ms)
     float tilt = (float)(p * 0.0004);
     float spin = (float)(p * 0.00001);
     float phase = (float)(p * 0.3);
-    turn_grass(c, spin, phase);
+    turn_grass(scene7->grass, c.base, blade_count, spin, phase);
     pulse_plate(c, p);
     move_plates(c, p, tilt);
     if (elapsed_ms > 30000 || show->running.load(relaxed) == 0)

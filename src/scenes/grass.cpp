@@ -1,0 +1,48 @@
+// grass.cpp — planting and turning the blades of scenes 4 and 7.
+#include "grass.h"
+#include <cmath>
+#include <cstdlib>
+#include "platform.h"
+#include "show.h"
+
+namespace {
+constexpr Uint32 grass_colour = 0xff99dd00;
+constexpr double pi = 3.14159265358979323846;
+}
+
+void plant_grass(World *world, SceneObject **blades, int count, int first_row)
+{
+    for (int i = 0; i < count; i++) {
+        SceneObject *blade = object_new();
+        blade->mesh = mesh_load("data/grass.raw", grass_colour);
+        long r1 = random();
+        blade->rx.store(-90.0f, relaxed);   // radians, as every pose angle: not a quarter turn
+        blade->ry.store(0.0f, relaxed);
+        blade->rz.store((float)(r1 % 360), relaxed);
+        long r2 = random();
+        long r3 = random();
+        blades[i] = blade;
+        blade->z.store(10000.0, relaxed);
+        blade->y.store((double)(r3 % 3000 + first_row), relaxed);
+        float x = (float)i / (float)count * 20000.0f - 10000.0f + (float)(r2 % 1500);
+        blade->x.store(x, relaxed);
+        world_add_object(blade, world);
+    }
+}
+
+void grass_base_angles(SceneObject *const *blades, int32_t *base, int count)
+{
+    for (int i = 0; i < count; i++)
+        base[i] = (int32_t)blades[i]->rz.load(relaxed);
+}
+
+void turn_grass(SceneObject *const *blades, const int32_t *base, int count, float spin, float phase)
+{
+    for (int i = 0; i < count; i++) {
+        SceneObject *blade = blades[i];
+        blade->rz.store((float)base[i] + spin, relaxed);
+        float degrees = (float)(20 * i) + phase;   // the angle sum in single precision
+        float ry = blade->ry.load(relaxed);
+        blade->ry.store((float)(ry + 0.01 * std::sin(degrees * pi / 180.0)), relaxed);
+    }
+}
