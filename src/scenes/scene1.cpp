@@ -1,1 +1,311 @@
-// (being written)
+// scene1.cpp — the opening flight over a height-mapped landscape, through the
+// seasons, with three title cards and a flickering sun flare.
+//
+// Each frame copies the sky into the backbuffer, veils it with a pale haze
+// that clears over the scene, draws the ground column by column from a height
+// map and a colour map (scrolling toward the viewer), lets snow and then rain
+// fall, and lays the result over `screen` at partial opacity, so the previous
+// frame shows through as trails. The colour map turns from snow to mud to
+// grass, and the height map from mud bumps to grassy ones, by blending them in
+// place: the two maps stay changed, which is fine since the scene runs once.
+#include "scenes.h"
+#include "shell.h"
+
+namespace {
+
+// Indices into BitmapTable, as the precalculation leaves them.
+constexpr int mud_colours = 0;       // bg_muddy
+constexpr int height_map = 3;        // bg_muddy_bumps, blended toward grass_heights
+constexpr int colour_map = 4;        // bg_snow, blended toward mud, then grass
+constexpr int grass_colours = 5;     // bg_grassy
+constexpr int grass_heights = 6;     // bg_grassybumps
+constexpr int sky_picture = 7;       // bg_introlandscape, 800 x 600
+constexpr int sun_flare = 10;        // pale light whose alpha is the flicker shape
+constexpr int makers_logo = 13;
+constexpr int show_logo = 14;
+constexpr int presents_card = 15;
+
+constexpr int presenter_id = 1;
+constexpr int map_rows = 256;
+constexpr int screen_width = 800;
+constexpr int screen_height = 600;
+constexpr int flake_count = 300;
+
+constexpr Uint32 start_colour = 0xFF88AAFF;  // what the backbuffer holds before the first sky
+constexpr Uint32 snow_colour = 0x00FFFFFF;
+constexpr Uint32 rain_colour = 0x002299DD;
+constexpr Uint32 backbuffer_alpha = 0xC8000000;  // 200: how much of it covers the last frame
+constexpr int backbuffer_opacity = 200;
+
+float current_position()
+{
+    return scene1->position.load(relaxed);
+}
+
+// Pointers to the first pixel of each row, stepped by the pitch.
+template <int Rows>
+void row_starts(SDL_Surface *surface, Uint32 *(&rows)[Rows])
+{
+    Uint32 *row = static_cast<Uint32 *>(surface->pixels);
+    const int step = surface->pitch / 4;
+    for (int y = 0; y < Rows; y++, row += step)
+        rows[y] = row;
+}
+
+void lock_screen()
+{
+    if (SDL_MUSTLOCK(screen))
+        SDL_LockSurface(screen);
+}
+
+void unlock_screen()
+{
+    if (SDL_MUSTLOCK(screen))
+        SDL_UnlockSurface(screen);
+}
+
+}  // namespace
+
+// ---- Preparation (main thread, before the threads) ---------------------------
+
+// The precalculation has already set `active` and `position` and filled the
+// record's tables; there is nothing more to make.
+void scene1_prepare() {}
+
+// ---- Clock ---------------------------------------------------------------------
+
+void scene1_clock_begin(Scene1Clock &) {}
+
+void scene1_clock_pass(Scene1Clock &, Sint32 elapsed_ms)
+{
+    scene1->position.store((float)(elapsed_ms / 30500.0 * 1800.0), relaxed);
+    if (elapsed_ms > 30500 || show->running.load(relaxed) == 0)
+        scene1->active.store(0, relaxed);
+}
+
+// ---- Frame ---------------------------------------------------------------------
+
+namespace {
+
+// One season blend per frame at most. The level used is the one computed in
+// the frame before, so the first blend of each phase is drawn at opacity 0.
+void blend_seasons(Scene1Render &r)
+{
+    if (r.blend_a <= 254 && current_position() > 600.0f) {
+        blit_alpha(BitmapTable[mud_colours], BitmapTable[colour_map], 0, 0, r.blend_a, 0);
+        r.blend_a = (int)((current_position() - 601.0f) / 400.0 * 255.0);
+    } else if (r.blend_b <= 254 && current_position() > 1200.0f) {
+        blit_alpha(BitmapTable[grass_colours], BitmapTable[colour_map], 0, 0, r.blend_b, 0);
+        blit_alpha(BitmapTable[grass_heights], BitmapTable[height_map], 0, 0, r.blend_b, 0);
+        r.blend_b = (int)((current_position() - 1201.0f) / 400.0 * 255.0);
+    }
+}
+
+// The sky rises by up to 128 rows over the scene while a pale blue haze over
+// it clears: fully pale at position 0, untouched at 1800.
+void draw_sky()
+{
+    const double u = current_position() / 1800.0;
+    const double u2 = u * u;
+    blit_copy(BitmapTable[sky_picture], backbuffer, 0, (int)(-128.0 * u2));
+
+    int level = (int)(255.0 - 255.0 * u2);
+    // A position that overshoots 1800 after the last clock pass would give a
+    // negative level, outside what the scale table holds.
+    if (level <= 0)
+        return;
+    // Each channel moves toward (180, 220, 242) by level / 255 of its
+    // distance: one table per channel for this frame, one lookup per byte.
+    Uint8 haze_blue[256], haze_green[256], haze_red[256];
+    for (int v = 0; v < 256; v++) {
+        haze_blue[v] = (Uint8)(v + scale8(242 - v, level));
+        haze_green[v] = (Uint8)(v + scale8(220 - v, level));
+        haze_red[v] = (Uint8)(v + scale8(180 - v, level));
+    }
+    Uint32 *row = static_cast<Uint32 *>(backbuffer->pixels);
+    const int step = backbuffer->pitch / 4;
+    for (int y = 0; y < backbuffer->h; y++, row += step) {
+        for (int x = 0; x < backbuffer->w; x++) {
+            const Uint32 pixel = row[x];
+            row[x] = (pixel & 0xFF000000u) | ((Uint32)haze_red[(pixel >> 16) & 0xFF] << 16) |
+                     ((Uint32)haze_green[(pixel >> 8) & 0xFF] << 8) | haze_blue[pixel & 0xFF];
+        }
+    }
+}
+
+// The ground, one screen column at a time, from the nearest map row to the
+// farthest. Each sample fills the rows between it and the previous sample
+// (which may lie below the screen), so the ground has no gaps; a sample that
+// lands lower than the previous one is hidden behind nearer ground and
+// writes only its own pixel.
+void draw_ground()
+{
+    Uint32 *colour_rows[map_rows];
+    Uint32 *height_rows[map_rows];
+    Uint32 *target_rows[screen_height];
+    row_starts(BitmapTable[colour_map], colour_rows);
+    row_starts(BitmapTable[height_map], height_rows);
+    row_starts(backbuffer, target_rows);
+
+    int horizon[map_rows];   // screen row of flat ground at each depth
+    int flatten[map_rows];   // far ground is lifted by half as much as near ground
+    for (int d = 0; d < map_rows; d++) {
+        horizon[d] = scene1->horizon_rows[d] + 640;
+        flatten[d] = 128 - (d >> 2);
+    }
+
+    for (int x = 0; x < screen_width; x++) {
+        const int k = (int)current_position() % map_rows;
+        int previous_row = 0;
+        for (int d = 0; d < map_rows; d++) {
+            int m = k + d;
+            if (m > map_rows - 1)
+                m -= map_rows;
+            const int height = ((height_rows[m][x] >> 16) & 0xFF) >> 2;
+            const int y = horizon[d] - scale8(height, flatten[d]);
+            const Uint32 colour = colour_rows[m][x];
+            if (previous_row > y && previous_row != 0) {
+                // rows previous_row down to y + 1; row y itself is left for the next sample
+                const int bottom = previous_row < screen_height - 1 ? previous_row : screen_height - 1;
+                const int top = y + 1 > 0 ? y + 1 : 0;
+                for (int row = bottom; row >= top; row--)
+                    target_rows[row][x] = colour;
+            } else if (y <= screen_height - 1 && y >= 0) {
+                target_rows[y][x] = colour;
+            }
+            previous_row = y;
+        }
+    }
+}
+
+// Snow before position 600, rain until 1200, then dry. A flake that falls
+// off the bottom starts again at the top; one blown past the right edge
+// comes back near the left edge (possibly just off screen: SDL clips).
+void draw_weather()
+{
+    const float p = current_position();
+    if (p >= 1200.0f)
+        return;
+    const bool snow = p < 600.0f;
+    for (int i = 0; i < flake_count; i++) {
+        Flake &flake = scene1->flakes[i];
+        if (snow) {
+            flake.y += flake.speed;
+            if (flake.y > 599.0f)
+                flake.y = 0.0f;
+            flake.x += scene1->drift[(int)(flake.y + p) % 360];
+        } else {
+            flake.y += flake.speed + 7.0f;
+            if (flake.y > 599.0f)
+                flake.y = 0.0f;
+            flake.x = (float)(flake.x + 0.2 * scene1->drift[(int)(flake.y + p) % 360]);
+        }
+        if (flake.x >= 799.0f)
+            flake.x = 800.0f - flake.x;
+        SDL_Rect rect;
+        rect.x = (Sint16)(int)flake.x;
+        rect.y = (Sint16)(int)flake.y;
+        rect.w = snow ? 4 : 2;
+        rect.h = 4;
+        SDL_FillRect(backbuffer, &rect, snow ? snow_colour : rain_colour);
+    }
+}
+
+// The backbuffer covers the last frame only partly; its alpha says how much.
+void set_backbuffer_alpha()
+{
+    Uint32 *row = static_cast<Uint32 *>(backbuffer->pixels);
+    const int step = backbuffer->pitch / 4;
+    for (int y = 0; y < backbuffer->h; y++, row += step)
+        for (int x = 0; x < backbuffer->w; x++)
+            row[x] = (row[x] & 0x00FFFFFFu) | backbuffer_alpha;
+}
+
+// A card fades in over 255 position units from `from`, stays until `until`,
+// then vanishes at once.
+void draw_card(int bitmap, int x, int y, float p, float from, float until)
+{
+    if (p > from && p < from + 255.0f)
+        blit_alpha(BitmapTable[bitmap], screen, x, y, (int)(p - from), 0);
+    else if (p >= from + 255.0f && p < until)
+        blit_alpha(BitmapTable[bitmap], screen, x, y, 255, 0);
+}
+
+}  // namespace
+
+// Where the flicker of the sun flare is read for a position past 1000. The
+// last clock pass may leave the position a little past 1800 (more if the
+// clock thread was held up), so the index is kept inside the table.
+int scene1_flare_index(float position)
+{
+    const int index = (int)(position - 1001.0f);
+    if (index < 0)
+        return 0;
+    return index > 799 ? 799 : index;
+}
+
+void scene1_render_begin(Scene1Render &r)
+{
+    SDL_FillRect(backbuffer, nullptr, start_colour);
+    r.blend_a = 0;
+    r.blend_b = 0;
+}
+
+void scene1_draw_frame(Scene1Render &r)
+{
+    blend_seasons(r);
+    draw_sky();
+    draw_ground();
+    draw_weather();
+    set_backbuffer_alpha();
+
+    lock_screen();
+    blit_alpha(backbuffer, screen, 0, 0, backbuffer_opacity, 0);
+    float p = current_position();
+    if (p > 1000.0f)
+        blit_alpha(BitmapTable[sun_flare], screen, 80, 0, scene1->flare_opacity[scene1_flare_index(p)], 0);
+    p = current_position();
+    draw_card(makers_logo, 90, 200, p, 200.0f, 800.0f);
+    draw_card(presents_card, 267, 250, p, 800.0f, 1200.0f);
+    draw_card(show_logo, 50, 179, p, 1200.0f, 1750.0f);
+    unlock_screen();
+
+    present_frame(presenter_id);
+}
+
+// ---- Clean-up --------------------------------------------------------------------
+
+// The changed maps stay as they are: the scene runs once.
+void scene1_finish() {}
+
+// ---- Threads ---------------------------------------------------------------------
+
+void scene1_clock()
+{
+    Scene1Clock c;
+    scene1_clock_begin(c);
+    const Uint32 start = SDL_GetTicks();
+    while (scene1->active.load(relaxed) == 1) {
+        scene1_clock_pass(c, (Sint32)(SDL_GetTicks() - start));
+        SDL_Delay(5);
+    }
+}
+
+void scene1_render()
+{
+    if (scene1->active.load(relaxed) != 1)
+        return;
+    Scene1Render r;
+    scene1_render_begin(r);
+    do {
+        scene1_draw_frame(r);
+        SDL_Delay(5);
+    } while (scene1->active.load(relaxed) == 1);
+}
+
+void scene1_run()
+{
+    scene1_prepare();
+    drive_scene(scene1_clock, scene1_render, scene1->active);
+    scene1_finish();
+}

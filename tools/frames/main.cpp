@@ -1,1 +1,201 @@
-int main() { return 0; }
+// main.cpp — lanternfay-frames: writes any moment of the show as a PNG and
+// reports what a rendered frame costs in each scene it played.
+//
+//   lanternfay-frames --at 12.5                  show time 12.5 s (scene 1)
+//   lanternfay-frames --scene 4 --at 3.2 --at 9  scene 4 at 3.2 s and 9 s
+//   lanternfay-frames --scene 1                  play scene 1 through: costs only
+//
+// Run it where the show runs: in the folder that holds data/.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+#include "frames.h"
+
+namespace {
+
+const char usage[] =
+    "usage: lanternfay-frames [--scene N] [--at SECONDS]... [--from-show-start]\n"
+    "                         [--cadence MS] [--out DIR]\n"
+    "Plays the show without threads or display, from ./data, and writes PNGs.\n"
+    "  --at SECONDS       a moment to write: show time, or time within scene N\n"
+    "                     with --scene; may be given several times\n"
+    "  --scene N          the scene (1..8) that --at times count from; without\n"
+    "                     --at, plays scene N through and reports its frame costs\n"
+    "  --from-show-start  play from the start of the show, so every state that\n"
+    "                     carries over (screen trails, random numbers, scene 1's\n"
+    "                     maps) is the show's own; by default play starts at the\n"
+    "                     start of the first scene asked for\n"
+    "  --cadence MS       one rendered frame every MS of virtual time (default:\n"
+    "                     each scene's own pace, 5 ms; 25 ms in scene 5)\n"
+    "  --out DIR          folder for the PNGs, made if missing (default: frames)\n";
+
+struct Options {
+    int scene = 0;                 // 0: --at is show time
+    std::vector<double> at_seconds;
+    bool from_show_start = false;
+    int cadence_ms = 0;            // 0: each scene's own
+    std::string out = "frames";
+};
+
+bool parse_number(const char *text, double &value)
+{
+    char *end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0' && std::isfinite(value);
+}
+
+// Reads the command line; prints what is wrong and returns false.
+bool parse_options(int argc, char **argv, Options &options)
+{
+    for (int i = 1; i < argc; i++) {
+        const char *name = argv[i];
+        const bool takes_value = !std::strcmp(name, "--at") || !std::strcmp(name, "--scene") ||
+                                 !std::strcmp(name, "--cadence") || !std::strcmp(name, "--out");
+        if (!std::strcmp(name, "--from-show-start")) {
+            options.from_show_start = true;
+            continue;
+        }
+        if (!takes_value) {
+            std::printf("unknown option %s\n", name);
+            return false;
+        }
+        if (i + 1 >= argc) {
+            std::printf("%s needs a value\n", name);
+            return false;
+        }
+        const char *text = argv[++i];
+        double value = 0.0;
+        if (!std::strcmp(name, "--out")) {
+            options.out = text;
+        } else if (!parse_number(text, value)) {
+            std::printf("%s: not a number: %s\n", name, text);
+            return false;
+        } else if (!std::strcmp(name, "--at")) {
+            if (value < 0.0) {
+                std::printf("--at: a moment before the start: %s\n", text);
+                return false;
+            }
+            options.at_seconds.push_back(value);
+        } else if (!std::strcmp(name, "--scene")) {
+            if (value != std::floor(value) || value < 1.0 || value > scene_count) {
+                std::printf("--scene: no scene %s (1..8)\n", text);
+                return false;
+            }
+            options.scene = (int)value;
+        } else {
+            if (value != std::floor(value) || value < 1.0 || value > 10000.0) {
+                std::printf("--cadence: whole milliseconds from 1 to 10000, not %s\n", text);
+                return false;
+            }
+            options.cadence_ms = (int)value;
+        }
+    }
+    if (options.scene == 0 && options.at_seconds.empty()) {
+        std::printf("nothing to play: give --at or --scene\n");
+        return false;
+    }
+    return true;
+}
+
+// Turns the --at times into moments in scenes, sorted in the order of play.
+bool make_moments(const Options &options, std::vector<Moment> &moments)
+{
+    const int show_ms = scene_start_ms(scene_count + 1);
+    for (double seconds : options.at_seconds) {
+        // Within a millisecond: the virtual clock steps by whole milliseconds.
+        const double ms = std::floor(seconds * 1000.0 + 0.5);
+        Moment moment{};
+        if (options.scene) {
+            if (ms > scene_timings[options.scene].duration_ms) {
+                std::printf("--at %g: scene %d lasts only %g s\n", seconds, options.scene,
+                            scene_timings[options.scene].duration_ms / 1000.0);
+                return false;
+            }
+            moment.scene = options.scene;
+            moment.scene_ms = (int)ms;
+        } else {
+            if (ms > show_ms) {
+                std::printf("--at %g: the show lasts only %g s\n", seconds, show_ms / 1000.0);
+                return false;
+            }
+            moment.scene = scene_count;
+            for (int n = 1; n < scene_count; n++)
+                if (ms < scene_start_ms(n + 1)) {
+                    moment.scene = n;
+                    break;
+                }
+            moment.scene_ms = (int)ms - scene_start_ms(moment.scene);
+        }
+        char name[64];
+        std::snprintf(name, sizeof name, "show%07.3f_scene%d_%06.3f.png",
+                      (scene_start_ms(moment.scene) + moment.scene_ms) / 1000.0, moment.scene,
+                      moment.scene_ms / 1000.0);
+        moment.path = (std::filesystem::path(options.out) / name).string();
+        moments.push_back(moment);
+    }
+    std::sort(moments.begin(), moments.end(), [](const Moment &a, const Moment &b) {
+        return a.scene != b.scene ? a.scene < b.scene : a.scene_ms < b.scene_ms;
+    });
+    return true;
+}
+
+void print_costs(const std::vector<SceneCosts> &costs)
+{
+    for (const SceneCosts &scene : costs) {
+        if (scene.frame_ms.empty()) {
+            std::printf("scene %d: no frame rendered\n", scene.scene);
+            continue;
+        }
+        std::vector<double> sorted = scene.frame_ms;
+        std::sort(sorted.begin(), sorted.end());
+        double total = 0.0;
+        for (double ms : sorted)
+            total += ms;
+        const size_t n = sorted.size();
+        const double median = n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2.0;
+        std::printf("scene %d: %zu frames rendered, mean %.3f ms, median %.3f ms per frame\n",
+                    scene.scene, n, total / n, median);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    std::vector<Moment> moments;
+    if (!parse_options(argc, argv, options) || !make_moments(options, moments)) {
+        std::fputs(usage, stdout);
+        return 2;
+    }
+    if (!moments.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(options.out, error);
+        if (error) {
+            std::printf("cannot make %s: %s\n", options.out.c_str(), error.message().c_str());
+            return 1;
+        }
+    }
+
+    const int last = moments.empty() ? options.scene : moments.back().scene;
+    const int first = options.from_show_start ? 1 : moments.empty() ? options.scene : moments.front().scene;
+    if (first == 1)
+        std::printf("playing from the start of the show to scene %d\n", last);
+    else
+        std::printf("playing from the start of scene %d to scene %d (not from the show's start:"
+                    " --from-show-start gives the show's exact state)\n", first, last);
+    std::fflush(stdout);
+
+    if (!frames_start_up())
+        return 1;
+    std::vector<SceneCosts> costs;
+    const bool written = play_scenes(first, last, options.cadence_ms, moments, costs);
+    print_costs(costs);
+    frames_shut_down();
+    return written ? 0 : 1;
+}
