@@ -87,3 +87,15 @@ SDL_Surface *image_load(const char *path)
     std::fclose(file);
     return s;
 }
+
+void lock_surface(SDL_Surface *s)
+{
+    if (s && SDL_MUSTLOCK(s))
+        SDL_LockSurface(s);
+}
+
+void unlock_surface(SDL_Surface *s)
+{
+    if (s && SDL_MUSTLOCK(s))
+        SDL_UnlockSurface(s);
+}

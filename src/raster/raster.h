@@ -119,6 +119,12 @@ void surface_tint(SDL_Surface **slot, uint8_t red, uint8_t green, uint8_t blue);
 // cannot be opened, is shorter than its 6-byte header, or is too large for SDL.
 SDL_Surface *image_load(const char *path);
 
+// Locks s for direct pixel access when SDL says it must be locked (a
+// display surface may need it; the show's own surfaces never do).
+void lock_surface(SDL_Surface *s);
+// Undoes lock_surface.
+void unlock_surface(SDL_Surface *s);
+
 // Creates an ARGB surface (flags 0, depth 32, masks 00FF0000/0000FF00/000000FF/FF000000),
 // zero-filled; NULL for a negative size.
 SDL_Surface *argb_surface_new(int width, int height);

@@ -52,18 +52,6 @@ void row_starts(SDL_Surface *surface, Uint32 *(&rows)[Rows])
         rows[y] = row;
 }
 
-void lock_screen()
-{
-    if (SDL_MUSTLOCK(screen))
-        SDL_LockSurface(screen);
-}
-
-void unlock_screen()
-{
-    if (SDL_MUSTLOCK(screen))
-        SDL_UnlockSurface(screen);
-}
-
 }  // namespace
 
 // ---- Preparation (main thread, before the threads) ---------------------------
@@ -259,7 +247,7 @@ void scene1_draw_frame(Scene1Render &r)
     draw_weather();
     set_backbuffer_alpha();
 
-    lock_screen();
+    lock_surface(screen);
     blit_alpha(backbuffer, screen, 0, 0, backbuffer_opacity, 0);
     float p = current_position();
     if (p > 1000.0f)
@@ -268,7 +256,7 @@ void scene1_draw_frame(Scene1Render &r)
     draw_card(makers_logo, 90, 200, p, 200.0f, 800.0f);
     draw_card(presents_card, 267, 250, p, 800.0f, 1200.0f);
     draw_card(show_logo, 50, 179, p, 1200.0f, 1750.0f);
-    unlock_screen();
+    unlock_surface(screen);
 
     present_frame(presenter_id);
 }

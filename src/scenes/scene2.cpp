@@ -103,9 +103,7 @@ void draw_scroll_text(int sel)
 {
     SDL_Surface *buffer = scene2->text_surface;
     const int32_t *wave = scene2->wave[sel];
-    bool locked = SDL_MUSTLOCK(screen);
-    if (locked)
-        SDL_LockSurface(screen);
+    lock_surface(screen);
     uint8_t *screen_pixels = static_cast<uint8_t *>(screen->pixels);
     for (int i = 0; i < SCROLLED_ROWS; ++i) {
         const uint8_t *text_row = static_cast<const uint8_t *>(buffer->pixels) + i * buffer->pitch;
@@ -124,8 +122,7 @@ void draw_scroll_text(int sel)
             *pixel = (p & 0xFF000000u) | ((uint32_t)red << 16) | ((uint32_t)green << 8) | blue;
         }
     }
-    if (locked)
-        SDL_UnlockSurface(screen);
+    unlock_surface(screen);
 }
 
 // A glow centred a quarter of its size up and left of (x, y), blended by its alpha.

@@ -43,18 +43,6 @@ SDL_Surface *texture_from(SDL_Surface *picture)
     return texture;
 }
 
-void lock(SDL_Surface *s)
-{
-    if (SDL_MUSTLOCK(s))
-        SDL_LockSurface(s);
-}
-
-void unlock(SDL_Surface *s)
-{
-    if (SDL_MUSTLOCK(s))
-        SDL_UnlockSurface(s);
-}
-
 // One row of the column: 115 texture samples around the half cylinder,
 // each joined to the previous one by a span of its colour.
 void draw_column_row(int y, int phase_column, float spin, const uint32_t *texture, int texture_stride,
@@ -162,7 +150,7 @@ void scene3_draw_frame(Scene3Render &r)
         blit_alpha(scene3->key_surface_c, scene3->work_surface, 0, 0,
                    truncate_to_int((pos - 500.0) / 50.0 * 255.0), 0);
 
-    lock(backbuffer);
+    lock_surface(backbuffer);
     const uint32_t *texture = static_cast<const uint32_t *>(scene3->work_surface->pixels);
     int texture_stride = scene3->work_surface->pitch / 4;
     uint8_t *back_pixels = static_cast<uint8_t *>(backbuffer->pixels);
@@ -171,9 +159,9 @@ void scene3_draw_frame(Scene3Render &r)
         draw_column_row(y, phase_column, scene3->spin.load(relaxed), texture, texture_stride, row,
                         r.previous_x);
     }
-    unlock(backbuffer);
+    unlock_surface(backbuffer);
 
-    lock(screen);
+    lock_surface(screen);
     // Two pairs of lines, one pair sweeping down and one up.
     int row = truncate_to_int(line_phase) % 600;
     draw_line(screen, 0, row + 1, 350, row, 0xff99bb00);
@@ -188,7 +176,7 @@ void scene3_draw_frame(Scene3Render &r)
     int s = truncate_to_int(3.0f * pos) % 600;
     blit_alpha(strip_picture(), screen, STRIP_X, s, 255, 0);
     blit_alpha(strip_picture(), screen, STRIP_X, (s - 600) % 600, 255, 0);
-    unlock(screen);
+    unlock_surface(screen);
 
     present_frame(4);
 }

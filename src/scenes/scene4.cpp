@@ -28,18 +28,6 @@ SceneObject *new_object(const char *mesh_path, Uint32 colour, double x, double y
     return object;
 }
 
-void lock_screen()
-{
-    if (SDL_MUSTLOCK(screen))
-        SDL_LockSurface(screen);
-}
-
-void unlock_screen()
-{
-    if (SDL_MUSTLOCK(screen))
-        SDL_UnlockSurface(screen);
-}
-
 }  // namespace
 
 // ---- Preparation (main thread, before the threads) ---------------------------
@@ -107,13 +95,13 @@ void scene4_draw_frame(Scene4Render &)
     int faint_x = (int)pos % 800;
     SDL_Surface *leaves = BitmapTable[leaves_bitmap];
 
-    lock_screen();
+    lock_surface(screen);
     blit_alpha(backbuffer, screen, 0, 0, 100, 0);
     blit_alpha(leaves, screen, opaque_x, 530, 255, 0);
     blit_alpha(leaves, screen, opaque_x + 800, 530, 255, 0);
     blit_alpha(leaves, screen, faint_x, 530, 128, 0);
     blit_alpha(leaves, screen, faint_x - 800, 530, 128, 0);
-    unlock_screen();
+    unlock_surface(screen);
     present_frame(5);
 }
 

@@ -34,18 +34,6 @@ SceneObject *new_part(const char *mesh_path, Uint32 colour)
     return part;
 }
 
-void lock_screen()
-{
-    if (SDL_MUSTLOCK(screen))
-        SDL_LockSurface(screen);
-}
-
-void unlock_screen()
-{
-    if (SDL_MUSTLOCK(screen))
-        SDL_UnlockSurface(screen);
-}
-
 }  // namespace
 
 // ---- Preparation (main thread, before the threads) ---------------------------
@@ -128,7 +116,7 @@ void scene5_draw_frame(Scene5Render &)
     SDL_UpperBlit(BitmapTable[road_bitmap], nullptr, backbuffer, nullptr);
     world_render(scene5->world, backbuffer);
 
-    lock_screen();
+    lock_surface(screen);
     blit_alpha(backbuffer, screen, 0, 0, 150, 0);
     // The overlay rises to 127 over 6 s and falls from 128 to 1 over 4 s;
     // at 500 exactly, and outside 200..700, it is not drawn.
@@ -140,7 +128,7 @@ void scene5_draw_frame(Scene5Render &)
         int opacity = 128 - (int)((f - 500.0f) / 200.0 * 128.0);
         blit_alpha(BitmapTable[fun_bitmap], screen, 0, 0, opacity, 0);
     }
-    unlock_screen();
+    unlock_surface(screen);
     present_frame(6);
 }
 

@@ -93,8 +93,7 @@ void scene6_draw_frame(Scene6Render &)
     SDL_Rect origin = {0, 0, 0, 0};
     SDL_UpperBlit(BitmapTable[CITYSCAPE], nullptr, screen, &origin);
 
-    if (SDL_MUSTLOCK(screen))
-        SDL_LockSurface(screen);
+    lock_surface(screen);
     // "hope" rises from 200 and falls from 400; "visions" rises from 500 and falls from 700.
     draw_word(BitmapTable[HOPE], 145, 95, word_opacity(scene6->position.load(relaxed), 200.0f));
     draw_word(BitmapTable[VISIONS], 169, 95, word_opacity(scene6->position.load(relaxed), 500.0f));
@@ -105,8 +104,7 @@ void scene6_draw_frame(Scene6Render &)
                    truncate_to_int(seed.x.load(relaxed)), truncate_to_int(seed.y.load(relaxed)),
                    seed.opacity, 0);
     }
-    if (SDL_MUSTLOCK(screen))
-        SDL_UnlockSurface(screen);
+    unlock_surface(screen);
 
     present_frame(7);
 }

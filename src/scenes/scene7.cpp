@@ -70,18 +70,6 @@ bool world_holds(World *world, const SceneObject *object)
     return false;
 }
 
-void lock_screen()
-{
-    if (SDL_MUSTLOCK(screen))
-        SDL_LockSurface(screen);
-}
-
-void unlock_screen()
-{
-    if (SDL_MUSTLOCK(screen))
-        SDL_UnlockSurface(screen);
-}
-
 }  // namespace
 
 // ---- Preparation (main thread, before the threads) ---------------------------
@@ -235,10 +223,10 @@ void scene7_draw_frame(Scene7Render &r)
 {
     draw_background(r, scene7->position.load(relaxed));
     world_render(scene7->world, backbuffer);
-    lock_screen();
+    lock_surface(screen);
     blit_alpha(backbuffer, screen, 0, 0, 110, 0);
     draw_titles();
-    unlock_screen();
+    unlock_surface(screen);
     present_frame(8);
 }
 

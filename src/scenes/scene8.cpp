@@ -24,18 +24,6 @@ float current_position()
     return scene8->position.load(relaxed);
 }
 
-void lock_screen()
-{
-    if (SDL_MUSTLOCK(screen))
-        SDL_LockSurface(screen);
-}
-
-void unlock_screen()
-{
-    if (SDL_MUSTLOCK(screen))
-        SDL_UnlockSurface(screen);
-}
-
 }  // namespace
 
 // ---- Preparation (main thread, before the threads) ---------------------------
@@ -88,13 +76,13 @@ void scene8_draw_frame(Scene8Render &r)
     // SDL fills the display itself (and locks it if need be): outside our lock.
     SDL_FillRect(screen, nullptr, black);
 
-    lock_screen();
+    lock_surface(screen);
     blit_alpha(BitmapTable[greetings_picture], screen, 88, 154, 255, 0);
     if (current_position() > 200.0f)
         draw_trembling(left_picture, 88, 200, r.fade_left);
     if (current_position() > 400.0f)
         draw_trembling(right_picture, right_edge - BitmapTable[right_picture]->w, 200, r.fade_right);
-    unlock_screen();
+    unlock_surface(screen);
 
     present_frame(presenter_id);
 }
