@@ -1,5 +1,5 @@
 #include "support.h"
-#include "raster.h"
+#include "shell.h"
 #include <cstdlib>
 
 namespace {
@@ -32,4 +32,39 @@ void ensure_tables()
         tables_init();
     if (!DepthShadeTable)
         depth_shade_table_init();
+}
+
+void ShowEnvironment::SetUp()
+{
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+    screen = SDL_SetVideoMode(800, 600, 32, 0);
+    ASSERT_NE(screen, nullptr);
+    tables_init();
+    backbuffer = argb_surface_new(800, 600);
+    char directory[256];
+    ASSERT_TRUE(working_directory(directory, sizeof directory));
+    ASSERT_TRUE(load_bitmaps(directory));
+    precalculate();
+    show->running.store(1, relaxed);
+}
+
+void ShowEnvironment::TearDown()
+{
+    teardown_scenes();
+    free_bitmaps();
+    SDL_FreeSurface(backbuffer);
+    backbuffer = nullptr;
+    tables_free();
+    SDL_Quit();
+}
+
+BitmapSwap::BitmapSwap(int i, SDL_Surface *replacement) : index(i), original(BitmapTable[i])
+{
+    BitmapTable[i] = replacement;
+}
+
+BitmapSwap::~BitmapSwap()
+{
+    SDL_FreeSurface(BitmapTable[index]);
+    BitmapTable[index] = original;
 }

@@ -9,45 +9,7 @@
 
 namespace {
 
-// The show as start-up leaves it, headless: a dummy 800 x 600 screen, the
-// tables, the backbuffer, the generated pictures and every scene record.
-class ShowEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-        screen = SDL_SetVideoMode(800, 600, 32, 0);
-        ASSERT_NE(screen, nullptr);
-        tables_init();
-        backbuffer = argb_surface_new(800, 600);
-        char directory[256];
-        ASSERT_TRUE(working_directory(directory, sizeof directory));
-        ASSERT_TRUE(load_bitmaps(directory));
-        precalculate();
-        show->running.store(1, relaxed);
-    }
-    void TearDown() override
-    {
-        teardown_scenes();
-        free_bitmaps();
-        SDL_FreeSurface(backbuffer);
-        backbuffer = nullptr;
-        tables_free();
-        SDL_Quit();
-    }
-};
 const auto *environment = ::testing::AddGlobalTestEnvironment(new ShowEnvironment);
-
-struct BitmapSwap {
-    int index;
-    SDL_Surface *original;
-    BitmapSwap(int i, SDL_Surface *replacement) : index(i), original(BitmapTable[i]) { BitmapTable[i] = replacement; }
-    ~BitmapSwap()
-    {
-        SDL_FreeSurface(BitmapTable[index]);
-        BitmapTable[index] = original;
-    }
-};
 
 struct Window {
     float from, to;
