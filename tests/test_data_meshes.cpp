@@ -29,9 +29,9 @@ std::vector<Triangle> load(const char *name)
     for (PtrList *n = m; n; n = n->next)
         if (n->item)
             out.push_back(*static_cast<Triangle *>(n->item));
-    for (PtrList *n = m; n; n = n->next)
-        delete static_cast<Triangle *>(n->item);
-    list_free_nodes(m);
+    SceneObject *owner = object_new();   // frees the triangles the way they were made
+    owner->mesh = m;
+    object_free(owner);
     return out;
 }
 
