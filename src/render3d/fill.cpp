@@ -4,11 +4,21 @@
 // each row with the line routine; every pixel goes through one plot rule. The
 // arithmetic (which values are float, which double, where they truncate) is
 // what the picture is made of, so it stays exactly as it is.
+//
+// Speed: the fill's rows, whose two ends always lie on one row, take a path
+// of their own that does the line routine's arithmetic for that case only,
+// tests depth without a branch, and looks shaded pixels up per colour in a
+// ShadeCache when the caller keeps one. The frame's time goes mostly into
+// memory: the rows of a frame's many small triangles scatter over the target
+// and the depth buffer, so those rows are fetched ahead.
 #include "raster.h"
 #include "render3d.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 
 namespace {
 
@@ -165,14 +175,114 @@ void line(const Canvas &canvas, uint32_t colour, double x0, double y0, double z0
         line_by_rows(canvas, colour, x0, y0, z0, dx, dy, dz);
 }
 
-// One row of the fill, from the edge point with the smaller x (the short
-// edge's when they are equal).
-inline void fill_row(const Canvas &canvas, uint32_t colour, float row, double xs, float zs, double xl, float zl)
+// Where the fill's pixels get their shaded colour: from the caller's cache
+// of this colour when it has one, else from DepthShadeTable itself.
+struct Shading {
+    uint32_t colour;
+    uint32_t *cached;   // DEPTH_LIMIT entries, 0 where not yet made; or NULL
+};
+
+// The shaded pixel for depth d from the cache, made on first use. A pixel
+// that shades to 0 cannot be told from an entry not yet made and is made
+// again each time: slower, still right.
+inline uint32_t cached_shade(uint32_t *cached, uint32_t colour, int d)
 {
-    if (xl < xs)
-        line(canvas, colour, xl, row, zl, xs, row, zs);
+    uint32_t &entry = cached[d];
+    if (entry == 0)
+        entry = shade_pixel(colour, d);
+    return entry;
+}
+
+// The plot rule along a run of columns whose depth is in range, stopping at
+// the first that is not.
+template <bool CACHED>
+inline void plot_run(uint32_t *pixel, int32_t *depth, int columns, float z, float z_step, const Shading &shading)
+{
+    const uint32_t colour = shading.colour;
+    uint32_t *const cached = shading.cached;
+    for (; columns > 0 && depth_in_range(z); --columns) {
+        // Without a branch on the depth test, which a frame's overlapping
+        // triangles make unpredictable: a farther pixel writes back the
+        // depth and the pixel that were there.
+        int32_t stored = *depth;
+        int d = static_cast<int>(z);
+        uint32_t shaded = CACHED ? cached_shade(cached, colour, d) : shade_pixel(colour, d);
+        bool nearer = !(z > static_cast<float>(stored));
+        uint32_t old = *pixel;
+        *depth = nearer ? d : stored;
+        *pixel = nearer ? shaded : old;
+        ++pixel;
+        ++depth;
+        z += z_step;
+    }
+}
+
+// One row of the fill: what the line routine does for two end points on the
+// same row of the target (0 <= row < height), from (x0, z0) to (x1, z1) with
+// x0 <= x1 (the order the fill hands them over in) and both x finite. The
+// same arithmetic, less what cannot happen on such a row: no swap, a y step
+// of 0, no row to clip.
+void fill_span(const Canvas &canvas, const Shading &shading, int row, double x0, float z0, double x1, float z1)
+{
+    uint32_t *pixel_row = canvas.pixels + row * canvas.pitch_words;
+    int32_t *depth_row = canvas.depth + row * DEPTH_WIDTH;
+    float dx = static_cast<float>(x1 - x0);
+    float dz = static_cast<float>(static_cast<double>(z1) - static_cast<double>(z0));
+    if (!(dx > 0.0f)) {
+        // Both ends in one place: the line routine steps by rows and plots
+        // that single point, its column cut from x in single precision.
+        float x = static_cast<float>(x0);
+        if (depth_in_range(z0) && x >= 0.0f && x < static_cast<float>(canvas.width))
+            plot(pixel_row, depth_row, static_cast<int>(x), z0, shading.colour);
+        return;
+    }
+    float z_step = dz / dx;
+    float z = z0;
+    double limit = std::min(x1, static_cast<double>(canvas.width));
+    if (!(limit >= 0.0))
+        return;
+    int last = static_cast<int>(limit);   // limit >= 0: truncation is the floor
+    int column;
+    if (x0 >= 0.0) {
+        if (x0 >= static_cast<double>(last) + 1.0)
+            return;   // first column past the last
+        column = static_cast<int>(x0);
+    } else {
+        column = 0;
+        z = static_cast<float>(z + static_cast<double>(z_step) * -x0);
+    }
+    int end = std::min(last, canvas.width - 1);
+    // Adding a constant step moves z one way only, so the columns whose depth
+    // is in the shading range form one run: walk to its start, plot it, and
+    // stop where it ends, since no later column can come back into range.
+    while (column <= end && !depth_in_range(z)) {
+        z += z_step;
+        ++column;
+    }
+    uint32_t *pixel = pixel_row + column;
+    int32_t *depth = depth_row + column;
+    // The next rows of a triangle start near this column; asking for them
+    // now hides most of the wait for memory.
+    if (row + 2 < canvas.height) {
+        __builtin_prefetch(depth + 2 * DEPTH_WIDTH, 1);
+        __builtin_prefetch(pixel + 2 * canvas.pitch_words, 1);
+    }
+    if (shading.cached)
+        plot_run<true>(pixel, depth, end - column + 1, z, z_step, shading);
     else
-        line(canvas, colour, xs, row, zs, xl, row, zl);
+        plot_run<false>(pixel, depth, end - column + 1, z, z_step, shading);
+}
+
+// The fill's row y (0 <= y < the target's height), between its two edge
+// points, from the one with the smaller x (the short edge's when they are
+// equal).
+inline void fill_row(const Canvas &canvas, const Shading &shading, float y, double xs, float zs, double xl, float zl)
+{
+    int row = static_cast<int>(y);
+    if (xl < xs)
+        fill_span(canvas, shading, row, xl, zl, xs, zs);
+    else
+        fill_span(canvas, shading, row, xs, zs, xl, zl);
 }
 
 struct Vertex {
@@ -190,17 +300,8 @@ bool same_point(const Vertex &a, const Vertex &b)
     return a.x == b.x && a.y == b.y;
 }
 
-} // namespace
-
-void draw_line_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
-                  double x0, double y0, double z0, double x1, double y1, double z1)
-{
-    line(canvas_for(target, depth), colour, x0, y0, z0, x1, y1, z1);
-}
-
-void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
-                      double x0, double y0, double z0, double x1, double y1, double z1,
-                      double x2, double y2, double z2)
+void fill_triangle(SDL_Surface *target, int32_t *depth, const Shading &shading, double x0, double y0, double z0,
+                   double x1, double y1, double z1, double x2, double y2, double z2)
 {
     if ((x0 == x1 && y0 == y1) || (x0 == x2 && y0 == y2) || (x1 == x2 && y1 == y2))
         return;   // degenerate, whatever the depths
@@ -270,7 +371,7 @@ void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
             if (y >= rows)
                 return;
             if (y >= 0.0f)
-                fill_row(canvas, colour, y, xs, zs, xl, zl);
+                fill_row(canvas, shading, y, xs, zs, xl, zl);
             y += 1.0f;
             zs += z_step;
             xl += long_x_step;
@@ -290,7 +391,7 @@ void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
             if (y >= rows)
                 return;
             if (y >= 0.0f)
-                fill_row(canvas, colour, y, xs, zs, xl, zl);
+                fill_row(canvas, shading, y, xs, zs, xl, zl);
             y += 1.0f;
             if (y >= b.y)
                 break;
@@ -300,4 +401,92 @@ void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
             zl += long_z_step;
         }
     }
+}
+
+// How many colours a ShadeCache keeps: a world draws in a handful.
+constexpr int SHADE_CACHE_COLOURS = 8;
+
+} // namespace
+
+struct ShadeCache {
+    const uint8_t *table;   // the DepthShadeTable that the entries were made from
+    uint64_t lookups;       // counts lookups, to find the least recently used colour
+    struct Slot {
+        uint32_t colour;
+        uint64_t last_used;
+        uint32_t *shaded;   // DEPTH_LIMIT entries; NULL until the slot is first used
+    } slots[SHADE_CACHE_COLOURS];
+};
+
+namespace {
+
+// The cached shadings of colour, made room for when it is new; NULL when
+// there is no memory for them.
+uint32_t *shade_cache_entries(ShadeCache *cache, uint32_t colour)
+{
+    const size_t bytes = static_cast<size_t>(DEPTH_LIMIT) * sizeof(uint32_t);
+    if (cache->table != DepthShadeTable) {
+        // The tables were built anew: what was made from the old one goes.
+        for (ShadeCache::Slot &slot : cache->slots)
+            if (slot.shaded)
+                std::memset(slot.shaded, 0, bytes);
+        cache->table = DepthShadeTable;
+    }
+    ++cache->lookups;
+    ShadeCache::Slot *oldest = &cache->slots[0];
+    for (ShadeCache::Slot &slot : cache->slots) {
+        if (slot.shaded && slot.colour == colour) {
+            slot.last_used = cache->lookups;
+            return slot.shaded;
+        }
+        if (slot.last_used < oldest->last_used)
+            oldest = &slot;
+    }
+    if (oldest->shaded) {
+        std::memset(oldest->shaded, 0, bytes);
+    } else {
+        oldest->shaded = static_cast<uint32_t *>(std::calloc(DEPTH_LIMIT, sizeof(uint32_t)));
+        if (!oldest->shaded)
+            return nullptr;
+    }
+    oldest->colour = colour;
+    oldest->last_used = cache->lookups;
+    return oldest->shaded;
+}
+
+} // namespace
+
+ShadeCache *shade_cache_new()
+{
+    return new (std::nothrow) ShadeCache();
+}
+
+void shade_cache_free(ShadeCache *cache)
+{
+    if (!cache)
+        return;
+    for (ShadeCache::Slot &slot : cache->slots)
+        std::free(slot.shaded);
+    delete cache;
+}
+
+void draw_line_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
+                  double x0, double y0, double z0, double x1, double y1, double z1)
+{
+    line(canvas_for(target, depth), colour, x0, y0, z0, x1, y1, z1);
+}
+
+void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
+                      double x0, double y0, double z0, double x1, double y1, double z1,
+                      double x2, double y2, double z2)
+{
+    fill_triangle(target, depth, Shading{colour, nullptr}, x0, y0, z0, x1, y1, z1, x2, y2, z2);
+}
+
+void fill_triangle_3d_cached(SDL_Surface *target, int32_t *depth, ShadeCache *cache, uint32_t colour,
+                             double x0, double y0, double z0, double x1, double y1, double z1,
+                             double x2, double y2, double z2)
+{
+    uint32_t *cached = cache ? shade_cache_entries(cache, colour) : nullptr;
+    fill_triangle(target, depth, Shading{colour, cached}, x0, y0, z0, x1, y1, z1, x2, y2, z2);
 }

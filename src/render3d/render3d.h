@@ -114,6 +114,19 @@ void project_point(double &x, double &y, double &z);
 void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
                       double x0, double y0, double z0, double x1, double y1, double z1,
                       double x2, double y2, double z2);
+// Shaded pixels by depth for the few colours a world draws in, made as the
+// fill meets them and kept from frame to frame (about 200 KiB per colour, up
+// to 8 colours). Belongs to one render thread at a time.
+struct ShadeCache;
+// A new, empty cache; NULL if out of memory.
+ShadeCache *shade_cache_new();
+// Frees the cache. NULL is allowed.
+void shade_cache_free(ShadeCache *cache);
+// fill_triangle_3d with the shading looked up through cache (NULL: straight
+// from DepthShadeTable). The pixels and depths are the same either way.
+void fill_triangle_3d_cached(SDL_Surface *target, int32_t *depth, ShadeCache *cache, uint32_t colour,
+                             double x0, double y0, double z0, double x1, double y1, double z1,
+                             double x2, double y2, double z2);
 // Depth-tested line between two projected points (the fill's rows). Same
 // target and depth rules as fill_triangle_3d.
 void draw_line_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,

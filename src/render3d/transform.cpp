@@ -86,15 +86,21 @@ bool drawable(const SceneObject *object)
 struct RenderScratch {
     std::vector<Triangle> copies;     // the transformed list, in object and mesh order
     std::vector<DrawEntry> order;     // the draw list
+    ShadeCache *shades = nullptr;     // the world's colours by depth; NULL: none
 };
 
 RenderScratch *render_scratch_new()
 {
-    return new (std::nothrow) RenderScratch();
+    RenderScratch *scratch = new (std::nothrow) RenderScratch();
+    if (scratch)
+        scratch->shades = shade_cache_new();   // without it the fill shades from the table
+    return scratch;
 }
 
 void render_scratch_free(RenderScratch *scratch)
 {
+    if (scratch)
+        shade_cache_free(scratch->shades);
     delete scratch;
 }
 
@@ -166,7 +172,8 @@ void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
         return;
     for (const DrawEntry &entry : scratch.order) {
         const Triangle &t = scratch.copies[entry.index];
-        fill_triangle_3d(target, depth, t.colour, t.x0, t.y0, t.z0, t.x1, t.y1, t.z1, t.x2, t.y2, t.z2);
+        fill_triangle_3d_cached(target, depth, scratch.shades, t.colour, t.x0, t.y0, t.z0, t.x1, t.y1, t.z1, t.x2,
+                                t.y2, t.z2);
     }
     if (locked)
         SDL_UnlockSurface(target);
