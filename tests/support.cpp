@@ -34,6 +34,14 @@ void ensure_tables()
         depth_shade_table_init();
 }
 
+void open_test_screen()
+{
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+    screen = SDL_SetVideoMode(800, 600, 32, 0);
+    ASSERT_NE(screen, nullptr);
+    ensure_tables();
+}
+
 void ShowEnvironment::SetUp()
 {
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);

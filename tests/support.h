@@ -10,6 +10,8 @@ SDL_Surface *test_surface(int width, int height, uint32_t colour);
 uint32_t pixel_at(SDL_Surface *s, int x, int y);
 // Builds the raster tables once per test program (idempotent).
 void ensure_tables();
+// Starts SDL's (dummy) video with an 800 x 600 x 32 `screen` and the tables.
+void open_test_screen();
 
 // The show as start-up leaves it, headless: a dummy 800 x 600 screen, the
 // tables, the backbuffer, the generated pictures and every scene record.

@@ -54,10 +54,7 @@ class Scene1Test : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-        screen = SDL_SetVideoMode(800, 600, 32, 0);
-        ASSERT_NE(screen, nullptr);
-        ensure_tables();
+        open_test_screen();
     }
     static void TearDownTestSuite()
     {

@@ -16,10 +16,7 @@ class PresentTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-        screen = SDL_SetVideoMode(800, 600, 32, 0);
-        ASSERT_NE(screen, nullptr);
-        ensure_tables();
+        open_test_screen();
     }
     static void TearDownTestSuite() { SDL_Quit(); }
 

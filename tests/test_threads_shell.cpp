@@ -45,10 +45,7 @@ class ThreadedScene : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-        screen = SDL_SetVideoMode(800, 600, 32, 0);
-        ASSERT_NE(screen, nullptr);
-        ensure_tables();
+        open_test_screen();
         install_interrupt_handler(handle_sigint);
     }
     static void TearDownTestSuite() { SDL_Quit(); }
