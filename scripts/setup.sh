@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, and only those missing.
 # Does nothing when everything is present; uses sudo only when not root.
+#   scripts/setup.sh            what the native build and its tests need
+#   scripts/setup.sh --cross    also the Linux 32-bit and Windows 32-bit builds
+#                               (i386 architecture, source entries, mingw-w64, wine)
 set -euo pipefail
 
 PACKAGES=(
@@ -14,15 +17,65 @@ PACKAGES=(
   libgtest-dev xvfb xauth xdotool sox
 )
 
-missing=()
-for package in "${PACKAGES[@]}" "$@"; do
-  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+# The cross builds. Debian's i386 -dev packages of SDL cannot sit beside the
+# amd64 ones, so the 32-bit Linux build takes the amd64 headers and links the
+# i386 runtime libraries. The Windows libraries are built from Debian's source
+# packages by scripts/cross-win32-deps.sh; wine runs the results.
+CROSS_PACKAGES=(
+  # Linux 32-bit x86
+  g++-multilib libsdl1.2debian:i386 libsdl-mixer1.2:i386 libpng16-16:i386
+  # Windows 32-bit x86: compiler (posix threads), zlib, apt-get source's unpacking
+  g++-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev
+  # running the Windows build and looking at its screen; packing it
+  wine wine32:i386 x11-apps imagemagick zip unzip
+)
+
+cross=0
+extra=()
+for argument in "$@"; do
+  if [[ "$argument" == "--cross" ]]; then cross=1; else extra+=("$argument"); fi
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
 
 SUDO=""
 [[ $(id -u) -ne 0 ]] && SUDO="sudo"
-echo "setup: installing ${missing[*]}"
+refresh=0
+
+if [[ $cross -eq 1 ]]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "setup: adding the i386 architecture"
+    $SUDO dpkg --add-architecture i386
+    refresh=1
+  fi
+  # apt-get source needs source entries; mirror the Debian ones that exist.
+  if ! grep -rqsE '^[[:space:]]*(Types:.*deb-src|deb-src[[:space:]])' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    echo "setup: adding deb-src entries for Debian's archive"
+    sources=$(mktemp)
+    for file in /etc/apt/sources.list.d/*.sources; do
+      [[ -f "$file" ]] || continue
+      # one stanza per paragraph; keep those that point at a Debian archive
+      awk 'BEGIN { RS = ""; ORS = "\n\n" }
+           /URIs:[^\n]*\/debian(-security)?\/?(\n|$)/ { sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$file"
+    done > "$sources"
+    if [[ -f /etc/apt/sources.list ]]; then
+      sed -nE 's/^deb[[:space:]]+(.*\/debian(-security)?\/?[[:space:]].*)$/deb-src \1/p' /etc/apt/sources.list > "$sources.list"
+      [[ -s "$sources.list" ]] && $SUDO cp "$sources.list" /etc/apt/sources.list.d/lanternfay-src.list
+      rm -f "$sources.list"
+    fi
+    [[ -s "$sources" ]] && $SUDO cp "$sources" /etc/apt/sources.list.d/lanternfay-src.sources
+    rm -f "$sources"
+    refresh=1
+  fi
+  extra+=("${CROSS_PACKAGES[@]}")
+fi
+
+missing=()
+for package in "${PACKAGES[@]}" "${extra[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 && $refresh -eq 0 ]] && exit 0
+
 $SUDO apt-get update -qq
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+echo "setup: installing ${missing[*]}"
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -60,6 +60,11 @@ long random()
     return rand();
 }
 
+void srandom(unsigned int seed)
+{
+    srand(seed);
+}
+
 #else
 #include <pthread.h>
 #include <unistd.h>

@@ -21,8 +21,10 @@ void install_interrupt_handler(void (*handler)(int));
 bool working_directory(char *buffer, size_t size);
 #ifdef _WIN32
 // Windows' C library has no random(): there it draws from rand(), so the two
-// still share one sequence as in the GNU C library (values 0..32767).
+// still share one sequence as in the GNU C library (values 0..32767), and
+// srandom() seeds that sequence.
 long random();
+void srandom(unsigned int seed);
 #endif
 // The SDL_SetVideoMode flags for this command line: a window (0) when the first
 // argument is exactly "window", full screen otherwise. Windows always gets

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The three packages, unpacked as a person would: each holds its program,
+# the whole data folder and a readme; the Linux programs start from the
+# unpacked folder with nothing but the system's SDL libraries and end with
+# status 0 on an interrupt; the Windows one imports only system DLLs and
+# plays under wine (tests/cross/win32_show.sh, on the unpacked folder).
+#   tests/cross/packages.sh PACKAGE_DIR DATA_DIR WINE_HOME
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+packages=$(realpath "$1") data=$(realpath "$2") wine_home=$(realpath "$3")
+work=$(mktemp -d)
+show_pid=""
+cleanup() {
+  [[ -n "$show_pid" ]] && kill -KILL "$show_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; cat "$work/show.log" >&2 2>/dev/null; exit 1; }
+expected_files=$(find "$data" -type f ! -name .generated | wc -l)
+
+check_contents() {   # check_contents FOLDER PROGRAM
+  [[ -f "$1/$2" ]] || fail "$(basename "$1"): no $2"
+  [[ -s "$1/README.txt" ]] || fail "$(basename "$1"): no README.txt"
+  local count
+  count=$(find "$1/data" -type f | wc -l)
+  [[ $count -eq $expected_files ]] || fail "$(basename "$1"): $count data files, expected $expected_files"
+  diff -r "$data" "$1/data" -x .generated >/dev/null || fail "$(basename "$1"): data differs from the build's"
+}
+
+for name in lanternfay-linux-x86_64 lanternfay-linux-i386; do
+  archive=$packages/$name.tar.gz
+  [[ -f "$archive" ]] || fail "no $archive"
+  tar -C "$work" -xzf "$archive"
+  folder=$work/$name
+  check_contents "$folder" lanternfay
+  # Only libraries of the system, none of the build tree.
+  if ldd "$folder/lanternfay" | grep -E "not found|/work/|build" >/dev/null; then
+    ldd "$folder/lanternfay"; fail "$name: libraries that a user's machine lacks"
+  fi
+  (cd "$folder" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy exec ./lanternfay window) >"$work/show.log" 2>&1 &
+  show_pid=$!
+  sleep 4
+  kill -0 "$show_pid" 2>/dev/null || fail "$name: the program ended within 4 s of its start"
+  kill -INT "$show_pid"
+  status=0
+  timeout 10 tail --pid="$show_pid" -f /dev/null || fail "$name: still running 10 s after the interrupt"
+  wait "$show_pid" || status=$?
+  show_pid=""
+  [[ $status -eq 0 ]] || fail "$name: exit status $status after an interrupt"
+  echo "$name: program, $expected_files data files and readme; started from the unpacked folder, status 0 on interrupt"
+done
+
+archive=$packages/lanternfay-win32.zip
+[[ -f "$archive" ]] || fail "no $archive"
+unzip -q "$archive" -d "$work"
+folder=$work/lanternfay-win32
+check_contents "$folder" lanternfay.exe
+dlls=$(i686-w64-mingw32-objdump -p "$folder/lanternfay.exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+for dll in $dlls; do
+  case "$dll" in
+    kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll|winmm.dll|shell32.dll|ole32.dll) ;;
+    *) fail "lanternfay.exe needs $dll, which Windows does not have" ;;
+  esac
+done
+echo "lanternfay-win32: program, $expected_files data files and readme; imports only $dlls"
+bash "$here/win32_show.sh" "$folder" "$wine_home" "$wine_home/win32-screen.png"
