@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
 
 // The colour map's pixels say which map row they come from (blue) and that
 // they are ground (green 0xEE, which neither sky nor haze produce here).

@@ -7,7 +7,6 @@
 
 namespace {
 constexpr Uint32 grass_colour = 0xff99dd00;
-constexpr double pi = 3.14159265358979323846;
 }
 
 void plant_grass(World *world, SceneObject **blades, int count, int first_row)

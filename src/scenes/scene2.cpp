@@ -36,9 +36,8 @@ int truncate_to_int(double value)
     return (int)value;
 }
 
-constexpr double PI = 3.14159265358979323846;
 
-double radians(double degrees) { return degrees * PI / 180.0; }
+double radians(double degrees) { return degrees * pi / 180.0; }
 
 // Where the rings' centre sits for position p: A and B lie in -1..1.
 struct Wander {

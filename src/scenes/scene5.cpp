@@ -17,7 +17,6 @@ namespace {
 
 constexpr int road_bitmap = 16;   // "data/summerroad.bmp"
 constexpr int fun_bitmap = 32;    // "data/fun.bmp", tinted: its alpha says where it covers
-constexpr double pi = 3.14159265358979323846;
 constexpr double rest_height = 2000.0;
 constexpr double middle_depth = 20000.0;
 constexpr double hop_height = 1000.0;

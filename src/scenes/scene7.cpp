@@ -24,7 +24,6 @@ constexpr int blade_count = 140;
 constexpr Uint32 text_colour = 0xff335588;
 constexpr Uint32 frame_colour = 0xffeef3ff;
 constexpr Uint32 sky_colour = 0xff99ccee;
-constexpr double pi = 3.14159265358979323846;
 constexpr float plate_rest_depth = 9500.0f;
 constexpr double out_of_view_x = -20000.0;
 

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 
 // The Flake records' x and y are whole pixels when made; these are the
 // ranges that keep a 4 x 4 flake on screen.
@@ -22,7 +21,7 @@ constexpr int FLAKE_ROWS = 596;
 
 double radians(double degrees)
 {
-    return degrees * PI / 180.0;
+    return degrees * pi / 180.0;
 }
 
 SDL_Surface *new_argb(int width, int height)
@@ -148,13 +147,13 @@ void scene3_tables()
     scene3->active.store(1, relaxed);
     scene3->cos_table[0] = 1.0f;
     for (int k = 1; k < 180; ++k)
-        scene3->cos_table[k] = static_cast<float>(std::sin((90 + k) * PI / 180));
+        scene3->cos_table[k] = static_cast<float>(std::sin((90 + k) * pi / 180));
     for (int i = 0; i < 115; ++i)
-        scene3->shade[i] = static_cast<int32_t>(std::pow(std::sin(i / 115.0 * 180 * PI / 180), 8) * 128 + 128);
+        scene3->shade[i] = static_cast<int32_t>(std::pow(std::sin(i / 115.0 * 180 * pi / 180), 8) * 128 + 128);
     for (int y = 0; y < 600; ++y) {
         for (int c = 0; c < 360; ++c) {
-            scene3->twist[y][c] = static_cast<int32_t>(y * std::sin(c * PI / 180));
-            scene3->radius[y][c] = static_cast<float>(std::sin((y + c) * PI / 180) * 20 + 60);
+            scene3->twist[y][c] = static_cast<int32_t>(y * std::sin(c * pi / 180));
+            scene3->radius[y][c] = static_cast<float>(std::sin((y + c) * pi / 180) * 20 + 60);
         }
     }
 }

@@ -14,6 +14,8 @@
 #include "render3d.h"
 
 constexpr auto relaxed = std::memory_order_relaxed;
+// Degrees become radians as x pi / 180 (M_PI is not standard C++).
+constexpr double pi = 3.14159265358979323846;
 
 // The whole show.
 struct ShowState {
