@@ -34,6 +34,19 @@ void ensure_tables()
         depth_shade_table_init();
 }
 
+void new_bare_records()
+{
+    show = new ShowState();
+    scene1 = new Scene1State();
+    scene2 = new Scene2State();
+    scene3 = new Scene3State();
+    scene4 = new Scene4State();
+    scene5 = new Scene5State();
+    scene6 = new Scene6State();
+    scene7 = new Scene7State();
+    scene8 = new Scene8State();
+}
+
 void open_test_screen()
 {
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);

@@ -10,6 +10,9 @@ SDL_Surface *test_surface(int width, int height, uint32_t colour);
 uint32_t pixel_at(SDL_Surface *s, int x, int y);
 // Builds the raster tables once per test program (idempotent).
 void ensure_tables();
+// ShowState and the eight scene records, zeroed, without tables or pictures
+// (teardown_scenes frees them).
+void new_bare_records();
 // Starts SDL's (dummy) video with an 800 x 600 x 32 `screen` and the tables.
 void open_test_screen();
 

@@ -22,15 +22,7 @@ protected:
 
     void SetUp() override
     {
-        show = new ShowState();
-        scene1 = new Scene1State();
-        scene2 = new Scene2State();
-        scene3 = new Scene3State();
-        scene4 = new Scene4State();
-        scene5 = new Scene5State();
-        scene6 = new Scene6State();
-        scene7 = new Scene7State();
-        scene8 = new Scene8State();
+        new_bare_records();
         transition_id = 0;
     }
     void TearDown() override { teardown_scenes(); }

@@ -55,15 +55,7 @@ protected:
         SDL_Event stale;
         while (SDL_PollEvent(&stale)) {
         }
-        show = new ShowState();
-        scene1 = new Scene1State();
-        scene2 = new Scene2State();
-        scene3 = new Scene3State();
-        scene4 = new Scene4State();
-        scene5 = new Scene5State();
-        scene6 = new Scene6State();
-        scene7 = new Scene7State();
-        scene8 = new Scene8State();
+        new_bare_records();
         transition_id = 0;
         show->running.store(1);
         scene8->active.store(1);
