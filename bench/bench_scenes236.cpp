@@ -41,15 +41,8 @@ int main(int argc, char **argv)
     int frames = argc > 1 ? std::atoi(argv[1]) : 200;
     if (frames < 10)
         frames = 10;
-    char directory[256];
-    if (!working_directory(directory, sizeof directory) || SDL_Init(SDL_INIT_VIDEO) == -1)
+    if (!show_start_up(0, START_SILENT))
         return 1;
-    screen = SDL_SetVideoMode(800, 600, 32, 0);
-    tables_init();
-    backbuffer = argb_surface_new(800, 600);
-    if (!screen || !load_bitmaps(directory))
-        return 1;
-    precalculate();
     show->running.store(1, relaxed);
 
     scene2_prepare();
@@ -75,10 +68,6 @@ int main(int argc, char **argv)
     std::printf("scene 3: median %.3f ms, slowest tenth from %.3f ms\n", s3.median_ms, s3.tenth_ms);
     std::printf("scene 6: median %.3f ms, slowest tenth from %.3f ms\n", s6.median_ms, s6.tenth_ms);
 
-    teardown_scenes();
-    free_bitmaps();
-    SDL_FreeSurface(backbuffer);
-    tables_free();
-    SDL_Quit();
+    show_shut_down();
     return 0;
 }

@@ -57,26 +57,13 @@ void open_test_screen()
 
 void ShowEnvironment::SetUp()
 {
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-    screen = SDL_SetVideoMode(800, 600, 32, 0);
-    ASSERT_NE(screen, nullptr);
-    tables_init();
-    backbuffer = argb_surface_new(800, 600);
-    char directory[256];
-    ASSERT_TRUE(working_directory(directory, sizeof directory));
-    ASSERT_TRUE(load_bitmaps(directory));
-    precalculate();
+    ASSERT_TRUE(show_start_up(0, START_SILENT)) << "needs the show's data folder in the working directory";
     show->running.store(1, relaxed);
 }
 
 void ShowEnvironment::TearDown()
 {
-    teardown_scenes();
-    free_bitmaps();
-    SDL_FreeSurface(backbuffer);
-    backbuffer = nullptr;
-    tables_free();
-    SDL_Quit();
+    show_shut_down();
 }
 
 BitmapSwap::BitmapSwap(int i, SDL_Surface *replacement) : index(i), original(BitmapTable[i])

@@ -82,22 +82,22 @@ protected:
         for (Flake &flake : scene1->flakes)
             flake = Flake{700.0f, 500.0f, 1.0f};
 
-        BitmapTable[0] = test_surface(800, 256, mud);
-        BitmapTable[3] = test_surface(800, 256, 0xFF000000);   // flat
-        BitmapTable[4] = argb_surface_new(800, 256);
+        BitmapTable[BITMAP_MUDDY_MAP] = test_surface(800, 256, mud);
+        BitmapTable[BITMAP_MUDDY_BUMPS] = test_surface(800, 256, 0xFF000000);   // flat
+        BitmapTable[BITMAP_SNOW_MAP] = argb_surface_new(800, 256);
         for (int m = 0; m < 256; m++)
             for (int x = 0; x < 800; x++)
-                set_pixel(BitmapTable[4], x, m, map_colour(m));
-        BitmapTable[5] = test_surface(800, 256, grass);
-        BitmapTable[6] = test_surface(800, 256, grass_height);
-        BitmapTable[7] = argb_surface_new(800, 600);
+                set_pixel(BitmapTable[BITMAP_SNOW_MAP], x, m, map_colour(m));
+        BitmapTable[BITMAP_GRASSY_MAP] = test_surface(800, 256, grass);
+        BitmapTable[BITMAP_GRASSY_BUMPS] = test_surface(800, 256, grass_height);
+        BitmapTable[BITMAP_INTRO_LANDSCAPE] = argb_surface_new(800, 600);
         for (int y = 0; y < 600; y++)
             for (int x = 0; x < 800; x++)
-                set_pixel(BitmapTable[7], x, y, sky_colour(y));
-        BitmapTable[10] = test_surface(512, 307, flare);
-        BitmapTable[13] = test_surface(40, 40, makers_red);
-        BitmapTable[14] = test_surface(40, 40, show_blue);
-        BitmapTable[15] = test_surface(40, 40, presents_green);
+                set_pixel(BitmapTable[BITMAP_INTRO_LANDSCAPE], x, y, sky_colour(y));
+        BitmapTable[BITMAP_SUN_FLARE] = test_surface(512, 307, flare);
+        BitmapTable[BITMAP_QFX_LOGO] = test_surface(40, 40, makers_red);
+        BitmapTable[BITMAP_LANTERNFAY_LOGO] = test_surface(40, 40, show_blue);
+        BitmapTable[BITMAP_PRESENTS] = test_surface(40, 40, presents_green);
         scene1_render_begin(render);
     }
 
@@ -175,25 +175,25 @@ TEST_F(Scene1Test, RunPlaysUntilTheShowIsStoppedThenJoins)
 
 TEST_F(Scene1Test, MudBlendStartsOnlyPast600WithTheLevelOfTheFrameBefore)
 {
-    SDL_Surface *snow = copy_of(BitmapTable[4]);
-    SDL_Surface *heights = copy_of(BitmapTable[3]);
+    SDL_Surface *snow = copy_of(BitmapTable[BITMAP_SNOW_MAP]);
+    SDL_Surface *heights = copy_of(BitmapTable[BITMAP_MUDDY_BUMPS]);
     EXPECT_EQ(pixel_at(backbuffer, 5, 5), 0xFF88AAFFu) << "render_begin fills the backbuffer";
 
     // A blend at opacity 0 keeps the colours but adds the source alpha, so
     // the map's alpha tells whether a blend happened at all.
     draw_at(600.0f);
     EXPECT_EQ(render.blend_a, 0);
-    EXPECT_EQ(pixel_at(BitmapTable[4], 3, 3), pixel_at(snow, 3, 3));
+    EXPECT_EQ(pixel_at(BitmapTable[BITMAP_SNOW_MAP], 3, 3), pixel_at(snow, 3, 3));
 
     draw_at(700.0f);   // blends at level 0, then computes trunc(99 / 400 * 255)
     EXPECT_EQ(render.blend_a, 63);
-    EXPECT_TRUE(same_colours(BitmapTable[4], snow));
-    EXPECT_EQ(pixel_at(BitmapTable[4], 3, 3) >> 24, 0xFEu);
+    EXPECT_TRUE(same_colours(BitmapTable[BITMAP_SNOW_MAP], snow));
+    EXPECT_EQ(pixel_at(BitmapTable[BITMAP_SNOW_MAP], 3, 3) >> 24, 0xFEu);
 
     draw_at(700.0f);
-    blit_alpha(BitmapTable[0], snow, 0, 0, 63, 0);
-    EXPECT_TRUE(same_colours(BitmapTable[4], snow));
-    EXPECT_TRUE(same_colours(BitmapTable[3], heights)) << "heights change only in the grass phase";
+    blit_alpha(BitmapTable[BITMAP_MUDDY_MAP], snow, 0, 0, 63, 0);
+    EXPECT_TRUE(same_colours(BitmapTable[BITMAP_SNOW_MAP], snow));
+    EXPECT_TRUE(same_colours(BitmapTable[BITMAP_MUDDY_BUMPS], heights)) << "heights change only in the grass phase";
     EXPECT_EQ(render.blend_b, 0);
     SDL_FreeSurface(snow);
     SDL_FreeSurface(heights);
@@ -201,29 +201,29 @@ TEST_F(Scene1Test, MudBlendStartsOnlyPast600WithTheLevelOfTheFrameBefore)
 
 TEST_F(Scene1Test, GrassPhaseWaitsUntilTheMudLevelHasPassed254)
 {
-    SDL_Surface *heights = copy_of(BitmapTable[3]);
+    SDL_Surface *heights = copy_of(BitmapTable[BITMAP_MUDDY_BUMPS]);
     render.blend_a = 255;
     draw_at(1200.0f);   // not past 1200
     EXPECT_EQ(render.blend_b, 0);
-    EXPECT_TRUE(same_colours(BitmapTable[3], heights));
+    EXPECT_TRUE(same_colours(BitmapTable[BITMAP_MUDDY_BUMPS], heights));
 
     render.blend_a = 254;
     draw_at(1300.0f);   // still the mud phase: one more blend, level now past 254
     EXPECT_EQ(render.blend_a, 445);   // trunc(699 / 400 * 255)
     EXPECT_EQ(render.blend_b, 0);
-    EXPECT_TRUE(same_colours(BitmapTable[3], heights));
+    EXPECT_TRUE(same_colours(BitmapTable[BITMAP_MUDDY_BUMPS], heights));
 
     draw_at(1300.0f);   // grass phase at level 0
     EXPECT_EQ(render.blend_b, 63);
-    SDL_Surface *colours = copy_of(BitmapTable[4]);
-    EXPECT_TRUE(same_colours(BitmapTable[3], heights));
+    SDL_Surface *colours = copy_of(BitmapTable[BITMAP_SNOW_MAP]);
+    EXPECT_TRUE(same_colours(BitmapTable[BITMAP_MUDDY_BUMPS], heights));
 
     draw_at(1300.0f);
-    blit_alpha(BitmapTable[5], colours, 0, 0, 63, 0);
-    blit_alpha(BitmapTable[6], heights, 0, 0, 63, 0);
-    EXPECT_TRUE(same_colours(BitmapTable[4], colours));
-    EXPECT_TRUE(same_colours(BitmapTable[3], heights));
-    EXPECT_NE(rgb(pixel_at(BitmapTable[3], 0, 0)), 0u);
+    blit_alpha(BitmapTable[BITMAP_GRASSY_MAP], colours, 0, 0, 63, 0);
+    blit_alpha(BitmapTable[BITMAP_GRASSY_BUMPS], heights, 0, 0, 63, 0);
+    EXPECT_TRUE(same_colours(BitmapTable[BITMAP_SNOW_MAP], colours));
+    EXPECT_TRUE(same_colours(BitmapTable[BITMAP_MUDDY_BUMPS], heights));
+    EXPECT_NE(rgb(pixel_at(BitmapTable[BITMAP_MUDDY_BUMPS], 0, 0)), 0u);
     SDL_FreeSurface(colours);
     SDL_FreeSurface(heights);
 }
@@ -265,7 +265,7 @@ TEST_F(Scene1Test, HiddenSampleStillWritesItsOwnRow)
     render.blend_a = render.blend_b = 255;
     // Depth 254 at k = 20 reads map row 18: a bump there hides depth 255 (row 19).
     for (int x = 0; x < 800; x++)
-        set_pixel(BitmapTable[3], x, 18, 0xFFFC0000);   // red 252: height 63
+        set_pixel(BitmapTable[BITMAP_MUDDY_BUMPS], x, 18, 0xFFFC0000);   // red 252: height 63
     draw_at(1300.0f);
     const int bump_row = scene1->horizon_rows[254] + 640 - scale8(63, 128 - (254 >> 2));
     const int hidden_row = scene1->horizon_rows[255] + 640;

@@ -52,14 +52,14 @@ protected:
             }
         scene2->text_surface = argb_surface_new(864, 84);
         scene2->font = font_new(sheet, FONT_CHARACTERS, FONT_GLYPH_RECTS);
-        BitmapTable[8] = test_surface(BIG_W, BIG_H, 0xFFFFFFFF);
-        BitmapTable[9] = test_surface(SMALL_W, SMALL_H, 0xFFFFFFFF);
+        BitmapTable[BITMAP_FLARE_BIG] = test_surface(BIG_W, BIG_H, 0xFFFFFFFF);
+        BitmapTable[BITMAP_FLARE_SMALL] = test_surface(SMALL_W, SMALL_H, 0xFFFFFFFF);
     }
     void TearDown() override
     {
-        SDL_FreeSurface(BitmapTable[8]);
-        SDL_FreeSurface(BitmapTable[9]);
-        BitmapTable[8] = BitmapTable[9] = nullptr;
+        SDL_FreeSurface(BitmapTable[BITMAP_FLARE_BIG]);
+        SDL_FreeSurface(BitmapTable[BITMAP_FLARE_SMALL]);
+        BitmapTable[BITMAP_FLARE_BIG] = BitmapTable[BITMAP_FLARE_SMALL] = nullptr;
         font_free(scene2->font);
         SDL_FreeSurface(scene2->text_surface);
         delete[] scene2->radial_map;

@@ -59,10 +59,10 @@ protected:
                 scene3->twist[y][c] = (int32_t)(y * sin(c * PI / 180));
                 scene3->radius[y][c] = (float)(sin((y + c) * PI / 180) * 20 + 60);
             }
-        BitmapTable[1] = loaded_picture(360, 600, 24, EMERALD);
-        BitmapTable[2] = loaded_picture(350, 600, 24, ELF);
-        BitmapTable[24] = loaded_picture(360, 600, 24, EMERALD2);
-        BitmapTable[25] = loaded_picture(STRIP_W, 600, 32, 0x80FFFFFF);   // white, half opaque
+        BitmapTable[BITMAP_EMERALD] = loaded_picture(360, 600, 24, EMERALD);
+        BitmapTable[BITMAP_ELF] = loaded_picture(350, 600, 24, ELF);
+        BitmapTable[BITMAP_EMERALD_2] = loaded_picture(360, 600, 24, EMERALD2);
+        BitmapTable[BITMAP_STRIP] = loaded_picture(STRIP_W, 600, 32, 0x80FFFFFF);   // white, half opaque
         SDL_FillRect(screen, nullptr, 0);
     }
     void TearDown() override
@@ -215,7 +215,7 @@ TEST_F(Scene3Test, ColumnStaysOpaqueAfterACrossFade)
 TEST_F(Scene3Test, NothingIsDrawnRightOfTheDimmedBand)
 {
     // Blue 255 everywhere makes the widest column possible.
-    SDL_FillRect(BitmapTable[1], nullptr, 0x0000FF);
+    SDL_FillRect(BitmapTable[BITMAP_EMERALD], nullptr, 0x0000FF);
     scene3_prepare();
     std::vector<uint32_t> start = copy_of(backbuffer);
     Scene3Render r;
@@ -260,8 +260,8 @@ TEST_F(Scene3Test, StripCopiesScrollDownAndMeetAtZero)
 
 TEST_F(Scene3Test, AStripOfAnotherDepthIsDrawnOpaque)
 {
-    SDL_FreeSurface(BitmapTable[25]);
-    BitmapTable[25] = loaded_picture(STRIP_W, 600, 24, 0x00FFFFFF);
+    SDL_FreeSurface(BitmapTable[BITMAP_STRIP]);
+    BitmapTable[BITMAP_STRIP] = loaded_picture(STRIP_W, 600, 24, 0x00FFFFFF);
     scene3_prepare();
     Scene3Render r;
     scene3_render_begin(r);

@@ -30,11 +30,11 @@ protected:
         // Parked seeds: invisible, out of the way, moving slowly.
         for (int i = 0; i < SEEDS; ++i)
             place(i, 700.0f, 500.0f, 0.25f, 0.25f, 0, 0);
-        BitmapTable[17] = test_surface(800, 600, 0xFF000000);   // a black city
-        BitmapTable[18] = test_surface(4, 4, 0xFFFF0000);       // seed 1: red
-        BitmapTable[19] = test_surface(4, 4, 0xFF0000FF);       // seed 2: blue
-        BitmapTable[30] = test_surface(10, 10, 0xFFFFFFFF);     // "hope"
-        BitmapTable[31] = test_surface(10, 10, 0xFFFFFFFF);     // "visions"
+        BitmapTable[BITMAP_CITYSCAPE] = test_surface(800, 600, 0xFF000000);   // a black city
+        BitmapTable[BITMAP_SEED_1] = test_surface(4, 4, 0xFFFF0000);       // seed 1: red
+        BitmapTable[BITMAP_SEED_2] = test_surface(4, 4, 0xFF0000FF);       // seed 2: blue
+        BitmapTable[BITMAP_HOPE] = test_surface(10, 10, 0xFFFFFFFF);     // "hope"
+        BitmapTable[BITMAP_VISIONS] = test_surface(10, 10, 0xFFFFFFFF);     // "visions"
     }
     void TearDown() override
     {

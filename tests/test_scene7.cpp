@@ -189,7 +189,7 @@ TEST(Scene7Frame, TitleShakesOverTheFrameOnlyInItsWindow)
         SDL_FillRect(expected, nullptr, 0);
         blit_alpha(backbuffer, expected, 0, 0, 110, 0);
         if (k.group >= 0)
-            blit_alpha(BitmapTable[26 + k.group], expected, windows[k.group].title_x + (int)(r2 % 4),
+            blit_alpha(BitmapTable[BITMAP_TITLE_5TIDE + k.group], expected, windows[k.group].title_x + (int)(r2 % 4),
                        80 + (int)(r1 % 4), 80, 0);
         int differing = 0;
         for (int y = 60; y < 150; y++)

@@ -32,9 +32,9 @@ protected:
         show->flash.store(0.0f, relaxed);   // mid-scene: no fade-in
         transition_id = 9;
         scene8 = new Scene8State{};
-        BitmapTable[20] = test_surface(40, 30, greetings);
-        BitmapTable[21] = test_surface(picture_size, picture_size, left_colour);
-        BitmapTable[22] = test_surface(picture_size, picture_size, right_colour);
+        BitmapTable[BITMAP_GREETS] = test_surface(40, 30, greetings);
+        BitmapTable[BITMAP_END_LEFT] = test_surface(picture_size, picture_size, left_colour);
+        BitmapTable[BITMAP_END_RIGHT] = test_surface(picture_size, picture_size, right_colour);
         scene8_prepare();
         scene8_render_begin(render);
     }

@@ -57,7 +57,7 @@ TEST_F(BitmapsTest, LoadsThe33PicturesInTheirOrder)
         EXPECT_EQ(BitmapTable[i]->w, 10 + i) << NAMES[i];
         EXPECT_EQ(pixel_at(BitmapTable[i], 0, 0) & 0xFF, (uint32_t)i) << NAMES[i];
     }
-    EXPECT_EQ(BitmapTable[33], nullptr);
+    EXPECT_EQ(BitmapTable[BITMAP_COUNT], nullptr);
 }
 
 TEST_F(BitmapsTest, AMissingPictureIsNamedAndNothingStaysLoaded)

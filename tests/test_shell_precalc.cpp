@@ -37,23 +37,23 @@ void load_test_pictures()
 {
     for (int i = 0; i < 33; ++i)
         BitmapTable[i] = loaded_picture(8, 8, pattern);
-    SDL_FreeSurface(BitmapTable[0]);
-    BitmapTable[0] = loaded_picture(900, 300, pattern);   // cut to 800 x 256
-    SDL_FreeSurface(BitmapTable[4]);
-    BitmapTable[4] = loaded_picture(700, 200, pattern);   // padded to 800 x 256
-    SDL_FreeSurface(BitmapTable[8]);
-    BitmapTable[8] = loaded_picture(64, 4, flare_blues);  // every blue value
-    SDL_FreeSurface(BitmapTable[9]);
-    BitmapTable[9] = loaded_picture(16, 4, flare_blues);
-    SDL_FreeSurface(BitmapTable[10]);
-    BitmapTable[10] = loaded_picture(600, 300, sun_reds); // wider, shorter than 512 x 307
-    SDL_FreeSurface(BitmapTable[11]);
-    BitmapTable[11] = loaded_picture(790, 192, white);
+    SDL_FreeSurface(BitmapTable[BITMAP_MUDDY_MAP]);
+    BitmapTable[BITMAP_MUDDY_MAP] = loaded_picture(900, 300, pattern);   // cut to 800 x 256
+    SDL_FreeSurface(BitmapTable[BITMAP_SNOW_MAP]);
+    BitmapTable[BITMAP_SNOW_MAP] = loaded_picture(700, 200, pattern);   // padded to 800 x 256
+    SDL_FreeSurface(BitmapTable[BITMAP_FLARE_BIG]);
+    BitmapTable[BITMAP_FLARE_BIG] = loaded_picture(64, 4, flare_blues);  // every blue value
+    SDL_FreeSurface(BitmapTable[BITMAP_FLARE_SMALL]);
+    BitmapTable[BITMAP_FLARE_SMALL] = loaded_picture(16, 4, flare_blues);
+    SDL_FreeSurface(BitmapTable[BITMAP_SUN_FLARE]);
+    BitmapTable[BITMAP_SUN_FLARE] = loaded_picture(600, 300, sun_reds); // wider, shorter than 512 x 307
+    SDL_FreeSurface(BitmapTable[BITMAP_FONT_SHEET]);
+    BitmapTable[BITMAP_FONT_SHEET] = loaded_picture(790, 192, white);
     for (int i : TINTED) {
         SDL_FreeSurface(BitmapTable[i]);
         BitmapTable[i] = loaded_picture(20, 10, green_200);
     }
-    BitmapTable[33] = nullptr;
+    BitmapTable[BITMAP_COUNT] = nullptr;
 }
 
 void prepare_show()
@@ -107,7 +107,7 @@ TEST_F(PrecalcTest, MakesEveryRecordWithItsHead)
 
 TEST_F(PrecalcTest, ColourMapsAreCutOrPaddedToTheirSize)
 {
-    SDL_Surface *cut = BitmapTable[0], *padded = BitmapTable[4];
+    SDL_Surface *cut = BitmapTable[BITMAP_MUDDY_MAP], *padded = BitmapTable[BITMAP_SNOW_MAP];
     ASSERT_EQ(cut->w, 800);
     ASSERT_EQ(cut->h, 256);
     ASSERT_EQ(padded->w, 800);
@@ -118,8 +118,8 @@ TEST_F(PrecalcTest, ColourMapsAreCutOrPaddedToTheirSize)
         EXPECT_EQ(s->format->Amask, 0xFF000000u) << index;
         EXPECT_EQ(s->format->Rmask, 0x00FF0000u) << index;
     }
-    EXPECT_EQ(BitmapTable[7]->w, 800);
-    EXPECT_EQ(BitmapTable[7]->h, 600);
+    EXPECT_EQ(BitmapTable[BITMAP_INTRO_LANDSCAPE]->w, 800);
+    EXPECT_EQ(BitmapTable[BITMAP_INTRO_LANDSCAPE]->h, 600);
     // Copied pixels are opaque; what the picture does not cover stays 0.
     EXPECT_EQ(pixel_at(cut, 0, 0), 0xFF000000u | pattern(0, 0));
     EXPECT_EQ(pixel_at(cut, 799, 255), 0xFF000000u | pattern(799, 255));
@@ -127,13 +127,13 @@ TEST_F(PrecalcTest, ColourMapsAreCutOrPaddedToTheirSize)
     EXPECT_EQ(pixel_at(padded, 700, 0), 0u);
     EXPECT_EQ(pixel_at(padded, 0, 200), 0u);
     EXPECT_EQ(pixel_at(padded, 799, 255), 0u);
-    EXPECT_EQ(pixel_at(BitmapTable[3], 7, 7), 0xFF000000u | pattern(7, 7));
-    EXPECT_EQ(pixel_at(BitmapTable[3], 8, 7), 0u);
+    EXPECT_EQ(pixel_at(BitmapTable[BITMAP_MUDDY_BUMPS], 7, 7), 0xFF000000u | pattern(7, 7));
+    EXPECT_EQ(pixel_at(BitmapTable[BITMAP_MUDDY_BUMPS], 8, 7), 0u);
 }
 
 TEST_F(PrecalcTest, FlaresBecomeWhiteGlowsAQuarterOpaqueAtMost)
 {
-    SDL_Surface *big = BitmapTable[8], *small = BitmapTable[9];
+    SDL_Surface *big = BitmapTable[BITMAP_FLARE_BIG], *small = BitmapTable[BITMAP_FLARE_SMALL];
     ASSERT_EQ(big->w, 64);
     ASSERT_EQ(big->h, 4);
     ASSERT_EQ(small->w, 16);
@@ -151,7 +151,7 @@ TEST_F(PrecalcTest, FlaresBecomeWhiteGlowsAQuarterOpaqueAtMost)
 
 TEST_F(PrecalcTest, SunFlareIsPaleLightWithItsRedAsOpacity)
 {
-    SDL_Surface *sun = BitmapTable[10];
+    SDL_Surface *sun = BitmapTable[BITMAP_SUN_FLARE];
     ASSERT_EQ(sun->w, 512);
     ASSERT_EQ(sun->h, 307);
     EXPECT_EQ(pixel_at(sun, 0, 0), 0x00DCFAFFu);
@@ -181,7 +181,7 @@ TEST_F(PrecalcTest, OtherPicturesStayAsLoaded)
 {
     for (int index : AS_LOADED)
         EXPECT_EQ(BitmapTable[index], before[index]) << index;
-    EXPECT_EQ(BitmapTable[33], nullptr);
+    EXPECT_EQ(BitmapTable[BITMAP_COUNT], nullptr);
 }
 
 TEST_F(PrecalcTest, SceneOneTables)
@@ -334,5 +334,5 @@ TEST(PrecalcTeardown, FreesEverythingAndClearsThePointers)
     EXPECT_NE(ScaleTable, nullptr);        // the start-up tables stay for shutdown
     teardown_scenes();                     // nothing left: nothing freed twice
     free_bitmaps();
-    EXPECT_EQ(BitmapTable[0], nullptr);
+    EXPECT_EQ(BitmapTable[BITMAP_MUDDY_MAP], nullptr);
 }

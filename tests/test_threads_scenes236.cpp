@@ -16,28 +16,8 @@ void stop_soon()
 
 class ScenesOnThreads : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        SDL_Init(SDL_INIT_VIDEO);
-        screen = SDL_SetVideoMode(800, 600, 32, SDL_SWSURFACE);
-        tables_init();
-        backbuffer = argb_surface_new(800, 600);
-        char directory[256];
-        ready = working_directory(directory, sizeof directory) && load_bitmaps(directory);
-        if (ready)
-            precalculate();
-    }
-    static void TearDownTestSuite()
-    {
-        if (ready) {
-            teardown_scenes();
-            free_bitmaps();
-        }
-        SDL_FreeSurface(backbuffer);
-        backbuffer = nullptr;
-        tables_free();
-        SDL_Quit();
-    }
+    static void SetUpTestSuite() { ready = show_start_up(SDL_SWSURFACE, START_SILENT); }
+    static void TearDownTestSuite() { show_shut_down(); }
     void SetUp() override
     {
         ASSERT_TRUE(ready) << "needs the show's data folder in the working directory";

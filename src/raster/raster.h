@@ -16,6 +16,28 @@
 // and draw_string_with draw on it.
 extern SDL_Surface *screen;
 
+// ---- Floating point to integer --------------------------------------------
+// A plain cast of NaN or of a value outside the int range is undefined
+// behaviour; these two truncate toward zero and say what happens instead.
+
+// trunc(value), pinned to the int32 range; NaN gives 0.
+static inline int32_t truncate_to_int(double value)
+{
+    if (!(value > -2147483648.0))
+        return value != value ? 0 : INT32_MIN;
+    if (value >= 2147483647.0)
+        return INT32_MAX;
+    return (int32_t)value;
+}
+// trunc(value) when it fits int32; NaN, infinities and every value beyond
+// give INT32_MIN, which a rasterizer reads as "far off the target".
+static inline int32_t truncate_or_int_min(double value)
+{
+    if (value > -2147483649.0 && value < 2147483648.0)
+        return (int32_t)value;
+    return INT32_MIN;
+}
+
 // ---- Colour tables -----------------------------------------------------
 
 // 512 rows x 256 columns: entry [r][v] = low byte of trunc(v * ((r - 256) / 255.0)).

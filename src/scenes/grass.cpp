@@ -42,6 +42,6 @@ void turn_grass(SceneObject *const *blades, const int32_t *base, int count, floa
         blade->rz.store((float)base[i] + spin, relaxed);
         float degrees = (float)(20 * i) + phase;   // the angle sum in single precision
         float ry = blade->ry.load(relaxed);
-        blade->ry.store((float)(ry + 0.01 * std::sin(degrees * pi / 180.0)), relaxed);
+        blade->ry.store((float)(ry + 0.01 * std::sin(radians(degrees))), relaxed);
     }
 }

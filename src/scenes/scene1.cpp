@@ -14,18 +14,17 @@
 namespace {
 
 // Indices into BitmapTable, as the precalculation leaves them.
-constexpr int mud_colours = 0;       // bg_muddy
-constexpr int height_map = 3;        // bg_muddy_bumps, blended toward grass_heights
-constexpr int colour_map = 4;        // bg_snow, blended toward mud, then grass
-constexpr int grass_colours = 5;     // bg_grassy
-constexpr int grass_heights = 6;     // bg_grassybumps
-constexpr int sky_picture = 7;       // bg_introlandscape, 800 x 600
-constexpr int sun_flare = 10;        // pale light whose alpha is the flicker shape
+constexpr int mud_colours = BITMAP_MUDDY_MAP;       // bg_muddy
+constexpr int height_map = BITMAP_MUDDY_BUMPS;        // bg_muddy_bumps, blended toward grass_heights
+constexpr int colour_map = BITMAP_SNOW_MAP;        // bg_snow, blended toward mud, then grass
+constexpr int grass_colours = BITMAP_GRASSY_MAP;     // bg_grassy
+constexpr int grass_heights = BITMAP_GRASSY_BUMPS;     // bg_grassybumps
+constexpr int sky_picture = BITMAP_INTRO_LANDSCAPE;       // bg_introlandscape, 800 x 600
+constexpr int sun_flare = BITMAP_SUN_FLARE;        // pale light whose alpha is the flicker shape
 constexpr int makers_logo = 13;
 constexpr int show_logo = 14;
 constexpr int presents_card = 15;
 
-constexpr int presenter_id = 1;
 constexpr int map_rows = 256;
 constexpr int screen_width = 800;
 constexpr int screen_height = 600;
@@ -66,8 +65,8 @@ void scene1_clock_begin(Scene1Clock &) {}
 
 void scene1_clock_pass(Scene1Clock &, Sint32 elapsed_ms)
 {
-    scene1->position.store((float)(elapsed_ms / 30500.0 * 1800.0), relaxed);
-    if (elapsed_ms > 30500 || show->running.load(relaxed) == 0)
+    scene1->position.store((float)scene_position_at(1, elapsed_ms), relaxed);
+    if (elapsed_ms > scene_facts(1).duration_ms || show->running.load(relaxed) == 0)
         scene1->active.store(0, relaxed);
 }
 
@@ -258,7 +257,7 @@ void scene1_draw_frame(Scene1Render &r)
     draw_card(show_logo, 50, 179, p, 1200.0f, 1750.0f);
     unlock_surface(screen);
 
-    present_frame(presenter_id);
+    present_frame(scene_facts(1).presenter_id);
 }
 
 // ---- Clean-up --------------------------------------------------------------------
@@ -268,32 +267,6 @@ void scene1_finish() {}
 
 // ---- Threads ---------------------------------------------------------------------
 
-void scene1_clock()
-{
-    Scene1Clock c;
-    scene1_clock_begin(c);
-    const Uint32 start = SDL_GetTicks();
-    while (scene1->active.load(relaxed) == 1) {
-        scene1_clock_pass(c, (Sint32)(SDL_GetTicks() - start));
-        SDL_Delay(5);
-    }
-}
-
-void scene1_render()
-{
-    if (scene1->active.load(relaxed) != 1)
-        return;
-    Scene1Render r;
-    scene1_render_begin(r);
-    do {
-        scene1_draw_frame(r);
-        SDL_Delay(5);
-    } while (scene1->active.load(relaxed) == 1);
-}
-
-void scene1_run()
-{
-    scene1_prepare();
-    drive_scene(scene1_clock, scene1_render, scene1->active);
-    scene1_finish();
-}
+void scene1_clock() { run_scene_clock(1); }
+void scene1_render() { run_scene_render(1); }
+void scene1_run() { run_scene(1); }

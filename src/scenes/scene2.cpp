@@ -26,18 +26,8 @@ constexpr int TEXT_TOP = 260;        // plus the wave (-30..30): rows 230..369
 constexpr int NO_GLYPH_ADVANCE = 32;
 constexpr uint32_t BUFFER_BLACK = 0xFF000000;
 
-// trunc() toward zero, pinned to the int range (a NaN gives 0).
-int truncate_to_int(double value)
-{
-    if (!(value > -2147483648.0))
-        return value != value ? 0 : INT32_MIN;
-    if (value >= 2147483647.0)
-        return INT32_MAX;
-    return (int)value;
-}
 
 
-double radians(double degrees) { return degrees * pi / 180.0; }
 
 // Where the rings' centre sits for position p: A and B lie in -1..1.
 struct Wander {
@@ -151,7 +141,7 @@ void scene2_clock_begin(Scene2Clock &) {}
 
 void scene2_clock_pass(Scene2Clock &, Sint32 elapsed_ms)
 {
-    float position = (float)(elapsed_ms / 25500.0 * 1000.0);
+    float position = (float)scene_position_at(2, elapsed_ms);
     scene2->position.store(position, relaxed);
     if (position >= 1000.0f || show->running.load(relaxed) == 0)
         scene2->active.store(0, relaxed);
@@ -196,8 +186,8 @@ void scene2_draw_frame(Scene2Render &r)
               WarpChannel{offset_red, 0xFE}, WarpChannel{offset_blue, 0xFE}, r.previous_row,
               r.previous_column);
 
-    draw_glow(BitmapTable[8], truncate_to_int(150.0f * w.a + 400.0f), truncate_to_int(150.0f * w.b + 300.0f));
-    draw_glow(BitmapTable[9], truncate_to_int(-200.0f * w.a + 400.0f), truncate_to_int(-200.0f * w.b + 300.0f));
+    draw_glow(BitmapTable[BITMAP_FLARE_BIG], truncate_to_int(150.0f * w.a + 400.0f), truncate_to_int(150.0f * w.b + 300.0f));
+    draw_glow(BitmapTable[BITMAP_FLARE_SMALL], truncate_to_int(-200.0f * w.a + 400.0f), truncate_to_int(-200.0f * w.b + 300.0f));
 
     if (scene2->text_done == 0) {
         emit_character(r, scroll);
@@ -210,7 +200,7 @@ void scene2_draw_frame(Scene2Render &r)
         draw_scroll_text(sel);
     }
 
-    present_frame(3);
+    present_frame(scene_facts(2).presenter_id);
     r.previous_scroll = scroll;
 }
 
@@ -220,32 +210,6 @@ void scene2_finish() {}
 
 // ---- Threads -----------------------------------------------------------------
 
-void scene2_clock()
-{
-    Scene2Clock c;
-    scene2_clock_begin(c);
-    Uint32 start = SDL_GetTicks();
-    while (scene2->active.load(relaxed) == 1) {
-        scene2_clock_pass(c, (Sint32)(SDL_GetTicks() - start));
-        SDL_Delay(5);
-    }
-}
-
-void scene2_render()
-{
-    if (scene2->active.load(relaxed) != 1)
-        return;
-    Scene2Render r;
-    scene2_render_begin(r);
-    while (scene2->active.load(relaxed) == 1) {
-        scene2_draw_frame(r);
-        SDL_Delay(5);
-    }
-}
-
-void scene2_run()
-{
-    scene2_prepare();
-    drive_scene(scene2_clock, scene2_render, scene2->active);
-    scene2_finish();
-}
+void scene2_clock() { run_scene_clock(2); }
+void scene2_render() { run_scene_render(2); }
+void scene2_run() { run_scene(2); }

@@ -16,24 +16,12 @@ constexpr int COLUMN_AXIS = 128;    // screen column of the cylinder's axis
 constexpr int LAST_COLUMN_X = 358;  // spans are clipped to 0..358
 constexpr int STRIP_X = 361;
 
-// Bitmaps of this scene.
-constexpr int EMERALD = 1, ELF = 2, EMERALD2 = 24, STRIP = 25;
-
-// trunc() toward zero, pinned to the int range (a NaN gives 0).
-int truncate_to_int(double value)
-{
-    if (!(value > -2147483648.0))
-        return value != value ? 0 : INT32_MIN;
-    if (value >= 2147483647.0)
-        return INT32_MAX;
-    return (int)value;
-}
 
 // The strip is drawn by blit_alpha, which reads 32-bit words; a picture of
 // another depth gets an ARGB copy for the length of the scene.
 SDL_Surface *strip_copy = nullptr;
 
-SDL_Surface *strip_picture() { return strip_copy ? strip_copy : BitmapTable[STRIP]; }
+SDL_Surface *strip_picture() { return strip_copy ? strip_copy : BitmapTable[BITMAP_STRIP]; }
 
 SDL_Surface *texture_from(SDL_Surface *picture)
 {
@@ -89,8 +77,8 @@ void scene3_prepare()
 {
     SDL_FillRect(backbuffer, nullptr, 0xFF000000);
     SDL_Rect at = {450, 0, 0, 0};
-    if (BitmapTable[ELF])
-        SDL_UpperBlit(BitmapTable[ELF], nullptr, backbuffer, &at);
+    if (BitmapTable[BITMAP_ELF])
+        SDL_UpperBlit(BitmapTable[BITMAP_ELF], nullptr, backbuffer, &at);
     // Two bevelled bars, x 350..360 and 440..450, brightest at their outer edges.
     for (int i = 0; i <= 10; ++i) {
         Uint32 g = (Uint32)(255 - 8 * i);
@@ -100,10 +88,10 @@ void scene3_prepare()
         SDL_Rect right_bar = {(Sint16)(450 - i), 0, 1, 600};
         SDL_FillRect(backbuffer, &right_bar, grey);
     }
-    scene3->work_surface = texture_from(BitmapTable[EMERALD]);
-    scene3->key_surface_b = texture_from(BitmapTable[EMERALD2]);
-    scene3->key_surface_c = texture_from(BitmapTable[EMERALD]);
-    SDL_Surface *strip = BitmapTable[STRIP];
+    scene3->work_surface = texture_from(BitmapTable[BITMAP_EMERALD]);
+    scene3->key_surface_b = texture_from(BitmapTable[BITMAP_EMERALD_2]);
+    scene3->key_surface_c = texture_from(BitmapTable[BITMAP_EMERALD]);
+    SDL_Surface *strip = BitmapTable[BITMAP_STRIP];
     if (strip && strip->format->BitsPerPixel != 32) {
         strip_copy = argb_surface_new(strip->w, strip->h);
         SDL_UpperBlit(strip, nullptr, strip_copy, nullptr);
@@ -120,9 +108,9 @@ void scene3_clock_begin(Scene3Clock &)
 
 void scene3_clock_pass(Scene3Clock &, Sint32 elapsed_ms)
 {
-    if (elapsed_ms > 24999 || show->running.load(relaxed) == 0)
+    if (elapsed_ms > scene_facts(3).duration_ms - 1 || show->running.load(relaxed) == 0)
         scene3->active.store(0, relaxed);
-    scene3->position.store((float)(elapsed_ms / 25000.0 * 1000.0), relaxed);
+    scene3->position.store((float)scene_position_at(3, elapsed_ms), relaxed);
     // The counters move per pass, about 200 times a second, not with the clock.
     float phase = scene3->phase.load(relaxed);
     scene3->phase.store(phase > 359.0f ? 0.0f : (float)(phase + 0.1), relaxed);
@@ -178,7 +166,7 @@ void scene3_draw_frame(Scene3Render &r)
     blit_alpha(strip_picture(), screen, STRIP_X, (s - 600) % 600, 255, 0);
     unlock_surface(screen);
 
-    present_frame(4);
+    present_frame(scene_facts(3).presenter_id);
 }
 
 // ---- Clean-up ----------------------------------------------------------------
@@ -196,32 +184,6 @@ void scene3_finish()
 
 // ---- Threads -----------------------------------------------------------------
 
-void scene3_clock()
-{
-    Scene3Clock c;
-    scene3_clock_begin(c);
-    Uint32 start = SDL_GetTicks();
-    while (scene3->active.load(relaxed) == 1) {
-        scene3_clock_pass(c, (Sint32)(SDL_GetTicks() - start));
-        SDL_Delay(5);
-    }
-}
-
-void scene3_render()
-{
-    if (scene3->active.load(relaxed) != 1)
-        return;
-    Scene3Render r;
-    scene3_render_begin(r);
-    while (scene3->active.load(relaxed) == 1) {
-        scene3_draw_frame(r);
-        SDL_Delay(5);
-    }
-}
-
-void scene3_run()
-{
-    scene3_prepare();
-    drive_scene(scene3_clock, scene3_render, scene3->active, true);
-    scene3_finish();
-}
+void scene3_clock() { run_scene_clock(3); }
+void scene3_render() { run_scene_render(3); }
+void scene3_run() { run_scene(3); }

@@ -14,8 +14,6 @@
 namespace {
 
 constexpr int blade_count = 130;
-constexpr int picture_bitmap = 12;   // "data/BirdGnome.bmp"
-constexpr int leaves_bitmap = 23;    // "data/leaves.bmp", tinted
 constexpr Uint32 cube_colour = 0xff88ff00;
 
 SceneObject *new_object(const char *mesh_path, Uint32 colour, double x, double y, double z)
@@ -57,7 +55,7 @@ void scene4_clock_begin(Scene4Clock &c)
 
 void scene4_clock_pass(Scene4Clock &c, Sint32 elapsed_ms)
 {
-    float pos = (float)(elapsed_ms / 20000.0 * 1000.0);
+    float pos = (float)scene_position_at(4, elapsed_ms);
     scene4->position.store(pos, relaxed);
     float spin = (float)(pos * 0.00001);
     float phase = (float)(pos * 0.01);
@@ -80,12 +78,12 @@ void scene4_clock_pass(Scene4Clock &c, Sint32 elapsed_ms)
 void scene4_render_begin(Scene4Render &r)
 {
     r = Scene4Render{};
-    SDL_UpperBlit(BitmapTable[picture_bitmap], nullptr, screen, nullptr);
+    SDL_UpperBlit(BitmapTable[BITMAP_GNOME], nullptr, screen, nullptr);
 }
 
 void scene4_draw_frame(Scene4Render &)
 {
-    SDL_UpperBlit(BitmapTable[picture_bitmap], nullptr, backbuffer, nullptr);
+    SDL_UpperBlit(BitmapTable[BITMAP_GNOME], nullptr, backbuffer, nullptr);
     world_render(scene4->world, backbuffer);
 
     float pos = scene4->position.load(relaxed);
@@ -93,7 +91,7 @@ void scene4_draw_frame(Scene4Render &)
     // to -799 and wraps every 400 units, the faint one every 800.
     int opaque_x = (int)((0.0f - pos) + (0.0f - pos)) % 800;
     int faint_x = (int)pos % 800;
-    SDL_Surface *leaves = BitmapTable[leaves_bitmap];
+    SDL_Surface *leaves = BitmapTable[BITMAP_LEAVES];
 
     lock_surface(screen);
     blit_alpha(backbuffer, screen, 0, 0, 100, 0);
@@ -102,7 +100,7 @@ void scene4_draw_frame(Scene4Render &)
     blit_alpha(leaves, screen, faint_x, 530, 128, 0);
     blit_alpha(leaves, screen, faint_x - 800, 530, 128, 0);
     unlock_surface(screen);
-    present_frame(5);
+    present_frame(scene_facts(4).presenter_id);
 }
 
 // ---- Clean-up (main thread, after both threads are joined) --------------------
@@ -118,30 +116,6 @@ void scene4_finish()
 
 // ---- Threads and driver ---------------------------------------------------------
 
-void scene4_clock()
-{
-    Scene4Clock c;
-    scene4_clock_begin(c);
-    Uint32 start = SDL_GetTicks();
-    while (scene4->active.load(relaxed) != 0) {
-        scene4_clock_pass(c, (Sint32)(SDL_GetTicks() - start));
-        SDL_Delay(5);
-    }
-}
-
-void scene4_render()
-{
-    Scene4Render r;
-    scene4_render_begin(r);
-    while (scene4->active.load(relaxed) != 0) {
-        scene4_draw_frame(r);
-        SDL_Delay(5);
-    }
-}
-
-void scene4_run()
-{
-    scene4_prepare();
-    drive_scene(scene4_clock, scene4_render, scene4->active);
-    scene4_finish();
-}
+void scene4_clock() { run_scene_clock(4); }
+void scene4_render() { run_scene_render(4); }
+void scene4_run() { run_scene(4); }

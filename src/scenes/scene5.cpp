@@ -15,8 +15,7 @@
 
 namespace {
 
-constexpr int road_bitmap = 16;   // "data/summerroad.bmp"
-constexpr int fun_bitmap = 32;    // "data/fun.bmp", tinted: its alpha says where it covers
+constexpr double path_end = 780.0;   // the path runs 0..780, read as degrees
 constexpr double rest_height = 2000.0;
 constexpr double middle_depth = 20000.0;
 constexpr double hop_height = 1000.0;
@@ -66,13 +65,13 @@ void place_car(const Scene5Clock &c)
 {
     float p = scene5->path.load(relaxed);
     float sway = 4.0f * p;
-    float heading = (float)((std::sin(sway * pi / 180.0) * 5.0 + 180.0) * pi / 180.0);
-    double travel = std::sin(p * pi / 180.0);
+    float heading = (float)radians(std::sin(radians(sway)) * 5.0 + 180.0);
+    double travel = std::sin(radians(p));
     // One hop every 180 / 7 path units: a runs -180..-1 and wraps, so the
     // height depends on the whole part of p only.
     int k = (int)p;
     int a = (7 * k) % 180 - 180;
-    double lift = std::sin(a * pi / 180.0);
+    double lift = std::sin(radians(a));
     float y = (float)(lift * hop_height + c.rest_y);
     float z = (float)(travel * depth_swing + middle_depth);
     for (SceneObject *part : {scene5->body, scene5->wheels, scene5->lights, scene5->blokes}) {
@@ -95,11 +94,11 @@ void scene5_clock_begin(Scene5Clock &c)
 // `active` and leaves the car where it is, otherwise poses it for the next 25 ms.
 void scene5_clock_pass(Scene5Clock &c, Sint32 elapsed_ms)
 {
-    float path = (float)(elapsed_ms / 20000.0 * 780.0);
+    float path = (float)(elapsed_ms / static_cast<double>(scene_facts(5).duration_ms) * path_end);
     scene5->path.store(path, relaxed);
-    scene5->position.store((float)(path / 780.0 * 1000.0), relaxed);
+    scene5->position.store((float)(path / path_end * scene_facts(5).position_end), relaxed);
     // Unsigned, as the tick difference is: a clock that went backwards ends the scene.
-    if ((Uint32)elapsed_ms > 19999 || show->running.load(relaxed) == 0) {
+    if ((Uint32)elapsed_ms > (Uint32)scene_facts(5).duration_ms - 1 || show->running.load(relaxed) == 0) {
         scene5->active.store(0, relaxed);
         return;
     }
@@ -112,7 +111,7 @@ void scene5_render_begin(Scene5Render &r) { r = Scene5Render{}; }
 
 void scene5_draw_frame(Scene5Render &)
 {
-    SDL_UpperBlit(BitmapTable[road_bitmap], nullptr, backbuffer, nullptr);
+    SDL_UpperBlit(BitmapTable[BITMAP_SUMMER_ROAD], nullptr, backbuffer, nullptr);
     world_render(scene5->world, backbuffer);
 
     lock_surface(screen);
@@ -122,13 +121,13 @@ void scene5_draw_frame(Scene5Render &)
     float f = scene5->position.load(relaxed);
     if (f > 200.0f && f < 500.0f) {
         int opacity = (int)((f - 200.0f) / 300.0 * 128.0);
-        blit_alpha(BitmapTable[fun_bitmap], screen, 0, 0, opacity, 0);
+        blit_alpha(BitmapTable[BITMAP_FUN], screen, 0, 0, opacity, 0);
     } else if (f > 500.0f && f < 700.0f) {
         int opacity = 128 - (int)((f - 500.0f) / 200.0 * 128.0);
-        blit_alpha(BitmapTable[fun_bitmap], screen, 0, 0, opacity, 0);
+        blit_alpha(BitmapTable[BITMAP_FUN], screen, 0, 0, opacity, 0);
     }
     unlock_surface(screen);
-    present_frame(6);
+    present_frame(scene_facts(5).presenter_id);
 }
 
 // ---- Clean-up (main thread, after both threads are joined) --------------------
@@ -142,30 +141,6 @@ void scene5_finish()
 
 // ---- Threads and driver ---------------------------------------------------------
 
-void scene5_clock()
-{
-    Scene5Clock c;
-    scene5_clock_begin(c);
-    Uint32 start = SDL_GetTicks();
-    do {
-        SDL_Delay(25);
-        scene5_clock_pass(c, (Sint32)(SDL_GetTicks() - start));
-    } while (scene5->active.load(relaxed) == 1);
-}
-
-void scene5_render()
-{
-    Scene5Render r;
-    scene5_render_begin(r);
-    while (scene5->active.load(relaxed) == 1) {
-        scene5_draw_frame(r);
-        SDL_Delay(25);
-    }
-}
-
-void scene5_run()
-{
-    scene5_prepare();
-    drive_scene(scene5_clock, scene5_render, scene5->active);
-    scene5_finish();
-}
+void scene5_clock() { run_scene_clock(5); }
+void scene5_render() { run_scene_render(5); }
+void scene5_run() { run_scene(5); }

@@ -12,18 +12,6 @@ namespace {
 constexpr int SEED_COUNT = 300;
 constexpr float SCREEN_WIDTH = 800.0f, SCREEN_HEIGHT = 600.0f;
 
-// Bitmaps of this scene.
-constexpr int CITYSCAPE = 17, SEED_1 = 18, SEED_2 = 19, HOPE = 30, VISIONS = 31;
-
-// trunc() toward zero, pinned to the int range (a NaN gives 0).
-int truncate_to_int(double value)
-{
-    if (!(value > -2147483648.0))
-        return value != value ? 0 : INT32_MIN;
-    if (value >= 2147483647.0)
-        return INT32_MAX;
-    return (int)value;
-}
 
 // Moves one seed by its step; one that has left an edge re-enters at the other.
 void move_seed(Seed &seed)
@@ -76,8 +64,8 @@ void scene6_clock_begin(Scene6Clock &) {}
 
 void scene6_clock_pass(Scene6Clock &, Sint32 elapsed_ms)
 {
-    scene6->position.store((float)(elapsed_ms / 32000.0 * 1000.0), relaxed);
-    if (elapsed_ms > 31999 || show->running.load(relaxed) == 0)
+    scene6->position.store((float)scene_position_at(6, elapsed_ms), relaxed);
+    if (elapsed_ms > scene_facts(6).duration_ms - 1 || show->running.load(relaxed) == 0)
         scene6->active.store(0, relaxed);
     // The seeds move per pass, about 200 times a second, not with the clock.
     for (int i = 0; i < SEED_COUNT; ++i)
@@ -91,22 +79,22 @@ void scene6_render_begin(Scene6Render &r) { r = Scene6Render{}; }
 void scene6_draw_frame(Scene6Render &)
 {
     SDL_Rect origin = {0, 0, 0, 0};
-    SDL_UpperBlit(BitmapTable[CITYSCAPE], nullptr, screen, &origin);
+    SDL_UpperBlit(BitmapTable[BITMAP_CITYSCAPE], nullptr, screen, &origin);
 
     lock_surface(screen);
     // "hope" rises from 200 and falls from 400; "visions" rises from 500 and falls from 700.
-    draw_word(BitmapTable[HOPE], 145, 95, word_opacity(scene6->position.load(relaxed), 200.0f));
-    draw_word(BitmapTable[VISIONS], 169, 95, word_opacity(scene6->position.load(relaxed), 500.0f));
+    draw_word(BitmapTable[BITMAP_HOPE], 145, 95, word_opacity(scene6->position.load(relaxed), 200.0f));
+    draw_word(BitmapTable[BITMAP_VISIONS], 169, 95, word_opacity(scene6->position.load(relaxed), 500.0f));
 
     for (int i = 0; i < SEED_COUNT; ++i) {
         const Seed &seed = scene6->seeds[i];
-        blit_alpha(BitmapTable[seed.kind != 0 ? SEED_2 : SEED_1], screen,
+        blit_alpha(BitmapTable[seed.kind != 0 ? BITMAP_SEED_2 : BITMAP_SEED_1], screen,
                    truncate_to_int(seed.x.load(relaxed)), truncate_to_int(seed.y.load(relaxed)),
                    seed.opacity, 0);
     }
     unlock_surface(screen);
 
-    present_frame(7);
+    present_frame(scene_facts(6).presenter_id);
 }
 
 // ---- Clean-up ----------------------------------------------------------------
@@ -116,32 +104,6 @@ void scene6_finish() {}
 
 // ---- Threads -----------------------------------------------------------------
 
-void scene6_clock()
-{
-    Scene6Clock c;
-    scene6_clock_begin(c);
-    Uint32 start = SDL_GetTicks();
-    while (scene6->active.load(relaxed) == 1) {
-        scene6_clock_pass(c, (Sint32)(SDL_GetTicks() - start));
-        SDL_Delay(5);
-    }
-}
-
-void scene6_render()
-{
-    if (scene6->active.load(relaxed) != 1)
-        return;
-    Scene6Render r;
-    scene6_render_begin(r);
-    while (scene6->active.load(relaxed) == 1) {
-        scene6_draw_frame(r);
-        SDL_Delay(5);
-    }
-}
-
-void scene6_run()
-{
-    scene6_prepare();
-    drive_scene(scene6_clock, scene6_render, scene6->active);
-    scene6_finish();
-}
+void scene6_clock() { run_scene_clock(6); }
+void scene6_render() { run_scene_render(6); }
+void scene6_run() { run_scene(6); }

@@ -25,6 +25,7 @@ constexpr Uint32 text_colour = 0xff335588;
 constexpr Uint32 frame_colour = 0xffeef3ff;
 constexpr Uint32 sky_colour = 0xff99ccee;
 constexpr float plate_rest_depth = 9500.0f;
+constexpr float plate_pulse_depth = 7000.0f;   // the pulse pushes towards it, then eases back
 constexpr double out_of_view_x = -20000.0;
 
 // One greeted group, in the order of appearance. Plate and title are shown
@@ -40,10 +41,10 @@ struct Group {
 };
 
 const Group groups[4] = {
-    {"data/5tide.raw", "data/5tide_frame.raw", 26, 250, 25.0f, 200.0f, 150.0, 0.0},
-    {"data/v3xm00r.raw", "data/v3xm00r_frame.raw", 27, 265, 225.0f, 400.0f, 800.0, 0.1},
-    {"data/palundo.raw", "data/palundo_frame.raw", 28, 325, 424.0f, 600.0f, 700.0, 0.2},
-    {"data/kb.raw", "data/kb_frame.raw", 29, 278, 624.0f, 800.0f, 300.0, 0.3},
+    {"data/5tide.raw", "data/5tide_frame.raw", BITMAP_TITLE_5TIDE, 250, 25.0f, 200.0f, 150.0, 0.0},
+    {"data/v3xm00r.raw", "data/v3xm00r_frame.raw", BITMAP_TITLE_VEXMOOR, 265, 225.0f, 400.0f, 800.0, 0.1},
+    {"data/palundo.raw", "data/palundo_frame.raw", BITMAP_TITLE_PALUNDO, 325, 424.0f, 600.0f, 700.0, 0.2},
+    {"data/kb.raw", "data/kb_frame.raw", BITMAP_TITLE_KB, 278, 624.0f, 800.0f, 300.0, 0.3},
 };
 
 bool in_window(const Group &group, float p) { return p > group.from && p < group.to; }
@@ -108,9 +109,9 @@ void pulse_plate(Scene7Clock &c, float p)
 {
     if ((int)p % 25 > 5) {
         if (c.plate_depth != plate_rest_depth)
-            c.plate_depth = (float)(c.plate_depth + (c.plate_depth - 9500) * (-0.05));
+            c.plate_depth = (float)(c.plate_depth + (c.plate_depth - plate_rest_depth) * (-0.05));
     } else {
-        c.plate_depth = (float)(7000 + (7000 - 9500) * (-0.05));
+        c.plate_depth = (float)(plate_pulse_depth + (plate_pulse_depth - plate_rest_depth) * (-0.05));
     }
 }
 
@@ -157,7 +158,7 @@ void move_plates(Scene7Clock &c, float p, float tilt)
 
 void scene7_clock_pass(Scene7Clock &c, Sint32 elapsed_ms)
 {
-    scene7->position.store((float)(elapsed_ms / 30000.0 * 1000.0), relaxed);
+    scene7->position.store((float)scene_position_at(7, elapsed_ms), relaxed);
     float p = scene7->position.load(relaxed);
     float tilt = (float)(p * 0.0004);
     float spin = (float)(p * 0.00001);
@@ -165,7 +166,7 @@ void scene7_clock_pass(Scene7Clock &c, Sint32 elapsed_ms)
     turn_grass(scene7->grass, c.base, blade_count, spin, phase);
     pulse_plate(c, p);
     move_plates(c, p, tilt);
-    if (elapsed_ms > 30000 || show->running.load(relaxed) == 0)
+    if (elapsed_ms > scene_facts(7).duration_ms || show->running.load(relaxed) == 0)
         scene7->active.store(0, relaxed);
 }
 
@@ -186,12 +187,12 @@ namespace {
 void draw_background(Scene7Render &r, float p)
 {
     float three_p = 3.0f * p;
-    double a = std::pow(std::sin(three_p * pi / 180.0), 3.0);
-    double b = std::pow(std::cos(three_p * pi / 180.0), 3.0);
+    double a = std::pow(std::sin(radians(three_p)), 3.0);
+    double b = std::pow(std::cos(radians(three_p)), 3.0);
     int cx = (int)((float)(a + b) * 100.0f + 400.0f);
     float two_p = p + p;
-    double cs = std::cos(two_p * pi / 180.0);
-    double sn = std::sin(two_p * pi / 180.0);
+    double cs = std::cos(radians(two_p));
+    double sn = std::sin(radians(two_p));
     int cy = (int)((float)(cs * cs - sn * sn) * 100.0f + 300.0f);
     float left = (float)(cx / 400.0);
     float right = (float)((799 - cx) / 400.0);
@@ -226,7 +227,7 @@ void scene7_draw_frame(Scene7Render &r)
     blit_alpha(backbuffer, screen, 0, 0, 110, 0);
     draw_titles();
     unlock_surface(screen);
-    present_frame(8);
+    present_frame(scene_facts(7).presenter_id);
 }
 
 // ---- Clean-up (main thread, after both threads are joined) --------------------
@@ -260,30 +261,6 @@ void scene7_finish()
 
 // ---- Threads and driver ---------------------------------------------------------
 
-void scene7_clock()
-{
-    Scene7Clock c;
-    scene7_clock_begin(c);
-    Uint32 start = SDL_GetTicks();
-    while (scene7->active.load(relaxed) == 1) {
-        scene7_clock_pass(c, (Sint32)(SDL_GetTicks() - start));
-        SDL_Delay(5);
-    }
-}
-
-void scene7_render()
-{
-    Scene7Render r;
-    scene7_render_begin(r);
-    while (scene7->active.load(relaxed) == 1) {
-        scene7_draw_frame(r);
-        SDL_Delay(5);
-    }
-}
-
-void scene7_run()
-{
-    scene7_prepare();
-    drive_scene(scene7_clock, scene7_render, scene7->active);
-    scene7_finish();
-}
+void scene7_clock() { run_scene_clock(7); }
+void scene7_render() { run_scene_render(7); }
+void scene7_run() { run_scene(7); }

@@ -11,11 +11,10 @@
 namespace {
 
 // Indices into BitmapTable, as the precalculation leaves them (tinted).
-constexpr int greetings_picture = 20;   // "data/greets.bmp"
-constexpr int left_picture = 21;        // "data/end_clipfart_1.bmp"
-constexpr int right_picture = 22;       // "data/end_clipfart_2.bmp"
+constexpr int greetings_picture = BITMAP_GREETS;
+constexpr int left_picture = BITMAP_END_LEFT;
+constexpr int right_picture = BITMAP_END_RIGHT;
 
-constexpr int presenter_id = 9;
 constexpr Uint32 black = 0xff000000;
 constexpr int right_edge = 711;          // where the right picture ends, before its jitter
 
@@ -42,9 +41,9 @@ void scene8_clock_begin(Scene8Clock &) {}
 // is still the one for the elapsed time.
 void scene8_clock_pass(Scene8Clock &, Sint32 elapsed_ms)
 {
-    if (elapsed_ms > 15000 || show->running.load(relaxed) == 0)
+    if (elapsed_ms > scene_facts(8).duration_ms || show->running.load(relaxed) == 0)
         scene8->active.store(0, relaxed);
-    scene8->position.store((float)(elapsed_ms / 15000.0 * 1000.0), relaxed);
+    scene8->position.store((float)scene_position_at(8, elapsed_ms), relaxed);
 }
 
 // ---- Frame ---------------------------------------------------------------------
@@ -84,7 +83,7 @@ void scene8_draw_frame(Scene8Render &r)
         draw_trembling(right_picture, right_edge - BitmapTable[right_picture]->w, 200, r.fade_right);
     unlock_surface(screen);
 
-    present_frame(presenter_id);
+    present_frame(scene_facts(8).presenter_id);
 }
 
 // ---- Clean-up --------------------------------------------------------------------
@@ -94,32 +93,6 @@ void scene8_finish() {}
 
 // ---- Threads ---------------------------------------------------------------------
 
-void scene8_clock()
-{
-    Scene8Clock c;
-    scene8_clock_begin(c);
-    const Uint32 start = SDL_GetTicks();
-    while (scene8->active.load(relaxed) == 1) {
-        scene8_clock_pass(c, (Sint32)(SDL_GetTicks() - start));
-        SDL_Delay(5);
-    }
-}
-
-void scene8_render()
-{
-    if (scene8->active.load(relaxed) != 1)
-        return;
-    Scene8Render r;
-    scene8_render_begin(r);
-    do {
-        scene8_draw_frame(r);
-        SDL_Delay(5);
-    } while (scene8->active.load(relaxed) == 1);
-}
-
-void scene8_run()
-{
-    scene8_prepare();
-    drive_scene(scene8_clock, scene8_render, scene8->active);
-    scene8_finish();
-}
+void scene8_clock() { run_scene_clock(8); }
+void scene8_render() { run_scene_render(8); }
+void scene8_run() { run_scene(8); }

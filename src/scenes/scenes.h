@@ -9,10 +9,12 @@
 //   sceneN_render_begin(r)       the render thread's set-up
 //   sceneN_draw_frame(r)         draw one frame and present it (present_frame)
 //   sceneN_finish()              the driver's clean-up, after both threads are joined
-// sceneN_clock and sceneN_render are the thread entries: loops around these
-// steps with the scene's sleeps. sceneN_run is the driver the show calls.
+// sceneN_clock and sceneN_render are the thread entries and sceneN_run the
+// driver: each calls the one loop of its kind (sequence.cpp) with its scene's
+// number, and the loops read the scene's sleeps and quirks from SCENES.
 #pragma once
 #include <SDL.h>
+#include <atomic>
 #include <cstdint>
 
 // ---- Scene 1: landscape flight and title cards (30.5 s, position 0..1800) ----
@@ -145,3 +147,39 @@ void scene8_finish();
 void scene8_clock();
 void scene8_render();
 void scene8_run();
+
+// ---- Every scene by its number (1..8) ------------------------------------------
+
+// The step records of all scenes; the steps of one scene use only its own.
+struct SceneSteps {
+    Scene1Clock clock1; Scene1Render render1;
+    Scene2Clock clock2; Scene2Render render2;
+    Scene3Clock clock3; Scene3Render render3;
+    Scene4Clock clock4; Scene4Render render4;
+    Scene5Clock clock5; Scene5Render render5;
+    Scene6Clock clock6; Scene6Render render6;
+    Scene7Clock clock7; Scene7Render render7;
+    Scene8Clock clock8; Scene8Render render8;
+};
+
+// The scene's `active` flag and its 0..end position (scene 5: not the path).
+std::atomic<uint8_t> &scene_active(int scene);
+float scene_position(int scene);
+// The steps of scene n, as above.
+void scene_prepare(int scene);
+void scene_clock_begin(int scene, SceneSteps &steps);
+void scene_clock_pass(int scene, SceneSteps &steps, Sint32 elapsed_ms);
+void scene_render_begin(int scene, SceneSteps &steps);
+void scene_draw_frame(int scene, SceneSteps &steps);
+void scene_finish(int scene);
+
+// The clock thread: begin, then one pass per clock period while active is 1,
+// counting from the scene's place on the show's timeline.
+void run_scene_clock(int scene);
+// The render thread: begin, then frame and sleep while active is 1.
+void run_scene_render(int scene);
+// The driver: prepare, start both threads, poll input until the scene ends,
+// join, finish.
+void run_scene(int scene);
+// Scenes 1 to 8, each only while the show is still running.
+void play_show();

@@ -5,7 +5,7 @@
 
 namespace {
 
-// The scenes address the pictures by these indices.
+// In the order of enum Bitmap (shell.h), which names each index.
 const char *const BITMAP_NAMES[] = {
     "data/bg_muddy.bmp",        "data/emerald.bmp",          "data/elf.bmp",
     "data/bg_muddy_bumps.bmp",  "data/bg_snow.bmp",          "data/bg_grassy.bmp",
@@ -19,8 +19,7 @@ const char *const BITMAP_NAMES[] = {
     "data/vexmoor_title.bmp",   "data/palundo_title.bmp",    "data/kb_title.bmp",
     "data/hope.bmp",            "data/visions.bmp",          "data/fun.bmp",
 };
-constexpr int BITMAP_COUNT = sizeof(BITMAP_NAMES) / sizeof(BITMAP_NAMES[0]);
-static_assert(BITMAP_COUNT == 33, "the show has 33 pictures");
+static_assert(sizeof(BITMAP_NAMES) / sizeof(BITMAP_NAMES[0]) == BITMAP_COUNT, "one file name per picture");
 
 constexpr size_t PATH_BUFFER = 256;
 

@@ -19,11 +19,6 @@ namespace {
 constexpr int FLAKE_COLUMNS = 796;
 constexpr int FLAKE_ROWS = 596;
 
-double radians(double degrees)
-{
-    return degrees * pi / 180.0;
-}
-
 SDL_Surface *new_argb(int width, int height)
 {
     SDL_Surface *s = argb_surface_new(width, height);
@@ -65,10 +60,14 @@ void tint_sprites()
         int index;
         uint8_t red, green, blue;
     } tints[] = {
-        {13, 255, 255, 255}, {14, 255, 255, 255}, {15, 255, 255, 255}, {18, 255, 255, 255},
-        {19, 255, 255, 255}, {20, 255, 230, 0},   {21, 190, 255, 0},   {22, 190, 255, 0},
-        {23, 140, 245, 0},   {26, 0, 20, 0},      {27, 0, 20, 0},      {28, 0, 20, 0},
-        {29, 0, 20, 0},      {30, 0, 20, 0},      {31, 0, 20, 0},      {32, 0, 20, 0},
+        {BITMAP_QFX_LOGO, 255, 255, 255},   {BITMAP_LANTERNFAY_LOGO, 255, 255, 255},
+        {BITMAP_PRESENTS, 255, 255, 255},   {BITMAP_SEED_1, 255, 255, 255},
+        {BITMAP_SEED_2, 255, 255, 255},     {BITMAP_GREETS, 255, 230, 0},
+        {BITMAP_END_LEFT, 190, 255, 0},     {BITMAP_END_RIGHT, 190, 255, 0},
+        {BITMAP_LEAVES, 140, 245, 0},       {BITMAP_TITLE_5TIDE, 0, 20, 0},
+        {BITMAP_TITLE_VEXMOOR, 0, 20, 0},   {BITMAP_TITLE_PALUNDO, 0, 20, 0},
+        {BITMAP_TITLE_KB, 0, 20, 0},        {BITMAP_HOPE, 0, 20, 0},
+        {BITMAP_VISIONS, 0, 20, 0},         {BITMAP_FUN, 0, 20, 0},
     };
     for (const auto &tint : tints) {
         SDL_Surface *before = BitmapTable[tint.index];
@@ -94,9 +93,9 @@ void scene1_tables()
 
 void sun_flare()
 {
-    argb_copy(10, 512, 307);
+    argb_copy(BITMAP_SUN_FLARE, 512, 307);
     // A pale light whose opacity is the picture's red channel.
-    recolour_pixels(BitmapTable[10], [](uint32_t pixel) {
+    recolour_pixels(BitmapTable[BITMAP_SUN_FLARE], [](uint32_t pixel) {
         return ((pixel & 0x00FF0000u) << 8) | 0x00DCFAFFu;   // red 220, green 250, blue 255
     });
 }
@@ -104,7 +103,7 @@ void sun_flare()
 void white_flares()
 {
     // White glows, at most a quarter opaque: alpha is blue >> 2.
-    for (int index : {8, 9})
+    for (int index : {BITMAP_FLARE_BIG, BITMAP_FLARE_SMALL})
         recolour_pixels(BitmapTable[index], [](uint32_t pixel) { return (((pixel & 0xFFu) >> 2) << 24) | 0x00FFFFFFu; });
 }
 
@@ -135,7 +134,7 @@ void scene2_tables()
     scene2->text_surface = new_argb(864, 84);
     scene2->active.store(1, relaxed);
     scene2->text_done = 0;
-    scene2->font = font_new(BitmapTable[11], FONT_CHARACTERS, FONT_GLYPH_RECTS);
+    scene2->font = font_new(BitmapTable[BITMAP_FONT_SHEET], FONT_CHARACTERS, FONT_GLYPH_RECTS);
 }
 
 void scene3_tables()
@@ -147,13 +146,13 @@ void scene3_tables()
     scene3->active.store(1, relaxed);
     scene3->cos_table[0] = 1.0f;
     for (int k = 1; k < 180; ++k)
-        scene3->cos_table[k] = static_cast<float>(std::sin((90 + k) * pi / 180));
+        scene3->cos_table[k] = static_cast<float>(std::sin(radians(90 + k)));
     for (int i = 0; i < 115; ++i)
-        scene3->shade[i] = static_cast<int32_t>(std::pow(std::sin(i / 115.0 * 180 * pi / 180), 8) * 128 + 128);
+        scene3->shade[i] = static_cast<int32_t>(std::pow(std::sin(radians(i / 115.0 * 180)), 8) * 128 + 128);
     for (int y = 0; y < 600; ++y) {
         for (int c = 0; c < 360; ++c) {
-            scene3->twist[y][c] = static_cast<int32_t>(y * std::sin(c * pi / 180));
-            scene3->radius[y][c] = static_cast<float>(std::sin((y + c) * pi / 180) * 20 + 60);
+            scene3->twist[y][c] = static_cast<int32_t>(y * std::sin(radians(c)));
+            scene3->radius[y][c] = static_cast<float>(std::sin(radians(y + c)) * 20 + 60);
         }
     }
 }
@@ -199,11 +198,11 @@ void precalculate()
     scene1->position.store(0.0f, relaxed);
     scene1->active.store(1, relaxed);
 
-    for (int index : {0, 4, 5, 6, 3})
+    for (int index : {BITMAP_MUDDY_MAP, BITMAP_SNOW_MAP, BITMAP_GRASSY_MAP, BITMAP_GRASSY_BUMPS, BITMAP_MUDDY_BUMPS})
         argb_copy(index, 800, 256);
-    argb_copy(7, 800, 600);
-    argb_copy_own_size(8);
-    argb_copy_own_size(9);
+    argb_copy(BITMAP_INTRO_LANDSCAPE, 800, 600);
+    argb_copy_own_size(BITMAP_FLARE_BIG);
+    argb_copy_own_size(BITMAP_FLARE_SMALL);
     tint_sprites();
 
     scene1_tables();

@@ -11,7 +11,7 @@ namespace {
 constexpr float FADE_IN_FRAMES = 80.0f;
 constexpr int MUSIC_FADE_MS = 1300;
 
-Mix_Music *show_music = nullptr;   // set before the first scene thread starts
+Mix_Music *music_to_fade = nullptr;   // set before the first scene thread starts
 
 bool has_transitions(int id)
 {
@@ -45,7 +45,7 @@ void fade_out_music()
 {
     // Asked again on every frame from position 800 on: a fade already under
     // way is left alone rather than restarted, so the music ends 1.3 s later.
-    if (show_music && Mix_FadingMusic() != MIX_FADING_OUT)
+    if (music_to_fade && Mix_FadingMusic() != MIX_FADING_OUT)
         Mix_FadeOutMusic(MUSIC_FADE_MS);
 }
 
@@ -53,7 +53,7 @@ void fade_out_music()
 
 void set_show_music(Mix_Music *music)
 {
-    show_music = music;
+    music_to_fade = music;
 }
 
 int fade_in_level(float flash)

@@ -8,6 +8,82 @@
 #include "show.h"
 #include "platform.h"
 
+// ---- Start-up and shutdown: the one way in and out ------------------------------
+// The program, the frame tool, the capture tool, the tests and the benchmarks
+// all start the show here, so its order is written once: the working
+// directory, SDL, the music (when asked), the 800 x 600 x 32 screen, the
+// cursor and caption, the byte tables, the backbuffer, the 33 pictures from
+// "<working directory>/data", the precalculation; transition_id is 0 after it.
+
+// What start-up opens besides the screen.
+enum StartUpSound { START_SILENT = 0, START_WITH_MUSIC = 1 };
+
+// Starts the show with these SDL_SetVideoMode flags. START_WITH_MUSIC also
+// starts SDL's audio and loads "data/lanternfay.ogg" (a missing file is a
+// notice on standard error; the show then plays silent); the audio device is
+// not opened here. On failure prints why on standard output (the program's
+// own messages), releases everything it made, ends SDL and returns false.
+bool show_start_up(uint32_t video_flags, StartUpSound sound);
+// The music start-up loaded, or NULL (silent, or not loaded).
+struct _Mix_Music *show_music();
+// Opens the audio device (44100 Hz, 16-bit stereo) and starts the music once
+// through at full volume; marks the moment the show's timeline begins.
+void show_start_music();
+// Frees what start-up made, in the show's shutdown order (scene records,
+// pictures, backbuffer, tables, music), and ends SDL. Safe after a failed
+// start-up and when called twice.
+void show_shut_down();
+
+// ---- The scenes' facts and the show's timeline ------------------------------------
+
+constexpr int SCENE_COUNT = 8;
+
+// One row per scene: what the clocks, the thread loops, the presenter, the
+// frame tool and the tests all read. The loops share one shape; the two
+// flags mark where a scene's loop is meant to differ.
+struct SceneFacts {
+    int duration_ms;           // its length on the show's timeline
+    float position_end;        // position at that length (1800 in scene 1, else 1000)
+    int clock_period_ms;       // the clock's sleep between passes
+    int render_sleep_ms;       // the render thread's sleep after each frame
+    int presenter_id;          // the id its frames hand to present_frame
+    bool clock_sleeps_first;   // sleeps, then computes: its first pass comes a period in
+    bool picture_before_check; // lays its picture on screen before looking at active
+    bool render_starts_first;  // its driver starts the render thread first (no visible effect)
+};
+// Scene n's row is SCENES[n - 1].
+extern const SceneFacts SCENES[SCENE_COUNT];
+inline const SceneFacts &scene_facts(int scene) { return SCENES[scene - 1]; }
+// The position for elapsed milliseconds: elapsed / duration x position end,
+// in double precision (the clocks store it as float).
+inline double scene_position_at(int scene, Sint32 elapsed_ms)
+{
+    return elapsed_ms / static_cast<double>(scene_facts(scene).duration_ms) * scene_facts(scene).position_end;
+}
+// Where scene n (1..8) starts on the timeline, in milliseconds after the music starts.
+int scene_start_ms(int scene);
+
+// Marks the moment the music started: from then on every scene clock counts
+// from its scene's place on the timeline, so a late start (preparation,
+// joins) is made up within the scene instead of adding up over the show.
+void timeline_begin(Uint32 music_start_ticks);
+// The tick count at which the scene's clock counts 0 ms: its place on the
+// timeline, or `now` when no timeline has begun (a scene played on its own).
+Uint32 scene_clock_origin(int scene, Uint32 now);
+
+// ---- Frame statistics (LANTERNFAY_STATS=1) -------------------------------------
+// With the variable set, the scenes note when they start and what each frame
+// costs, and the program prints a table at exit; without it nothing is kept.
+
+// Reads the variable and makes room for the notes; true when statistics are on.
+bool stats_begin();
+// The scene's clock has started (its first pass is due) at tick count `ticks`.
+void stats_scene_started(int scene, Uint32 ticks);
+// One frame of the scene took `cost_ms` to draw and present.
+void stats_frame(int scene, double cost_ms);
+// Prints the table (standard output) and frees the notes.
+void stats_report();
+
 // The last event poll_input took (main thread only).
 extern SDL_Event event;
 
@@ -43,6 +119,44 @@ int fade_in_level(float flash);
 int fade_out_level(int id, float p);
 // The music to fade out from scene 8 (may be NULL: the show then runs silent).
 void set_show_music(struct _Mix_Music *music);
+
+// The 33 pictures, by their index in BitmapTable (the load order).
+enum Bitmap {
+    BITMAP_MUDDY_MAP = 0,        // "data/bg_muddy.bmp": scene 1's mud colours
+    BITMAP_EMERALD = 1,          // "data/emerald.bmp": scene 3's first texture
+    BITMAP_ELF = 2,              // "data/elf.bmp"
+    BITMAP_MUDDY_BUMPS = 3,      // "data/bg_muddy_bumps.bmp": a height map
+    BITMAP_SNOW_MAP = 4,         // "data/bg_snow.bmp"
+    BITMAP_GRASSY_MAP = 5,       // "data/bg_grassy.bmp"
+    BITMAP_GRASSY_BUMPS = 6,     // "data/bg_grassybumps.bmp": a height map
+    BITMAP_INTRO_LANDSCAPE = 7,  // "data/bg_introlandscape.bmp": scene 1's sky
+    BITMAP_FLARE_BIG = 8,        // "data/flare_big.bmp"
+    BITMAP_FLARE_SMALL = 9,      // "data/flare_small.bmp"
+    BITMAP_SUN_FLARE = 10,       // "data/sunflare.bmp"
+    BITMAP_FONT_SHEET = 11,      // "data/fonts64.bmp"
+    BITMAP_GNOME = 12,           // "data/BirdGnome.bmp": scene 4's picture
+    BITMAP_QFX_LOGO = 13,        // "data/qfx_logo.bmp"
+    BITMAP_LANTERNFAY_LOGO = 14, // "data/lanternfaylogo.bmp"
+    BITMAP_PRESENTS = 15,        // "data/presents.bmp"
+    BITMAP_SUMMER_ROAD = 16,     // "data/summerroad.bmp": scene 5's picture
+    BITMAP_CITYSCAPE = 17,       // "data/cityscape.bmp": scene 6's picture
+    BITMAP_SEED_1 = 18,          // "data/seed_1.bmp"
+    BITMAP_SEED_2 = 19,          // "data/seed_2.bmp"
+    BITMAP_GREETS = 20,          // "data/greets.bmp": scene 8's words
+    BITMAP_END_LEFT = 21,        // "data/end_clipfart_1.bmp"
+    BITMAP_END_RIGHT = 22,       // "data/end_clipfart_2.bmp"
+    BITMAP_LEAVES = 23,          // "data/leaves.bmp"
+    BITMAP_EMERALD_2 = 24,       // "data/emerald2.bmp": scene 3's second texture
+    BITMAP_STRIP = 25,           // "data/strip.bmp"
+    BITMAP_TITLE_5TIDE = 26,     // "data/5tide_title.bmp"
+    BITMAP_TITLE_VEXMOOR = 27,   // "data/vexmoor_title.bmp"
+    BITMAP_TITLE_PALUNDO = 28,   // "data/palundo_title.bmp"
+    BITMAP_TITLE_KB = 29,        // "data/kb_title.bmp"
+    BITMAP_HOPE = 30,            // "data/hope.bmp"
+    BITMAP_VISIONS = 31,         // "data/visions.bmp"
+    BITMAP_FUN = 32,             // "data/fun.bmp"
+    BITMAP_COUNT = 33
+};
 
 // Loads the 33 pictures from "<working_directory>/data/..." into BitmapTable
 // (entry 33 NULL). On failure prints which file could not be loaded, with

@@ -14,8 +14,11 @@
 #include "render3d.h"
 
 constexpr auto relaxed = std::memory_order_relaxed;
-// Degrees become radians as x pi / 180 (M_PI is not standard C++).
+// M_PI is not standard C++.
 constexpr double pi = 3.14159265358979323846;
+// Angles held in degrees become radians as degrees x pi / 180, in double
+// precision and in that order (the pictures depend on the rounding).
+inline double radians(double degrees) { return degrees * pi / 180.0; }
 
 // The whole show.
 struct ShowState {

@@ -119,25 +119,10 @@ int main(int argc, char *argv[])
         return 2;
     }
     out_dir = argv[1];
-    char directory[256];
-    if (!working_directory(directory, sizeof directory) || SDL_Init(SDL_INIT_VIDEO) < 0) {
-        std::printf("cannot start: %s\n", SDL_GetError());
+    if (!show_start_up(0, START_SILENT))
         return 1;
-    }
-    screen = SDL_SetVideoMode(800, 600, 32, 0);
-    tables_init();
-    backbuffer = argb_surface_new(800, 600);
-    if (!screen || !backbuffer || !load_bitmaps(directory)) {
-        SDL_Quit();
-        return 1;
-    }
-    precalculate();
     bool ok = dump_all();
     std::printf("%d files written to %s\n", files_written, out_dir.c_str());
-    teardown_scenes();
-    free_bitmaps();
-    SDL_FreeSurface(backbuffer);
-    tables_free();
-    SDL_Quit();
+    show_shut_down();
     return ok ? 0 : 1;
 }

@@ -13,19 +13,6 @@
 #include <string>
 #include <vector>
 
-constexpr int scene_count = 8;
-
-// A scene's timeline, from its clock.
-struct SceneTiming {
-    int duration_ms;          // the scene's length in the show's timeline
-    int period_ms;            // clock period, also the live render period
-    bool clock_sleeps_first;  // the clock's first pass comes one period in
-};
-// Entries 1..8.
-extern const SceneTiming scene_timings[scene_count + 1];
-// Where scene n starts in the show's timeline, milliseconds.
-int scene_start_ms(int scene);
-
 // A moment to write: scene time in milliseconds and the file to write it to.
 struct Moment {
     int scene;

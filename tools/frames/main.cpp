@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 #include "frames.h"
+#include "shell.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ bool parse_options(int argc, char **argv, Options &options)
             }
             options.at_seconds.push_back(value);
         } else if (!std::strcmp(name, "--scene")) {
-            if (value != std::floor(value) || value < 1.0 || value > scene_count) {
+            if (value != std::floor(value) || value < 1.0 || value > SCENE_COUNT) {
                 std::printf("--scene: no scene %s (1..8)\n", text);
                 return false;
             }
@@ -105,15 +106,15 @@ bool parse_options(int argc, char **argv, Options &options)
 // Turns the --at times into moments in scenes, sorted in the order of play.
 bool make_moments(const Options &options, std::vector<Moment> &moments)
 {
-    const int show_ms = scene_start_ms(scene_count + 1);
+    const int show_ms = scene_start_ms(SCENE_COUNT + 1);
     for (double seconds : options.at_seconds) {
         // Within a millisecond: the virtual clock steps by whole milliseconds.
         const double ms = std::floor(seconds * 1000.0 + 0.5);
         Moment moment{};
         if (options.scene) {
-            if (ms > scene_timings[options.scene].duration_ms) {
+            if (ms > scene_facts(options.scene).duration_ms) {
                 std::printf("--at %g: scene %d lasts only %g s\n", seconds, options.scene,
-                            scene_timings[options.scene].duration_ms / 1000.0);
+                            scene_facts(options.scene).duration_ms / 1000.0);
                 return false;
             }
             moment.scene = options.scene;
@@ -123,8 +124,8 @@ bool make_moments(const Options &options, std::vector<Moment> &moments)
                 std::printf("--at %g: the show lasts only %g s\n", seconds, show_ms / 1000.0);
                 return false;
             }
-            moment.scene = scene_count;
-            for (int n = 1; n < scene_count; n++)
+            moment.scene = SCENE_COUNT;
+            for (int n = 1; n < SCENE_COUNT; n++)
                 if (ms < scene_start_ms(n + 1)) {
                     moment.scene = n;
                     break;

@@ -1,0 +1,129 @@
+// startup.cpp — the one start-up and the one shutdown of the show.
+//
+// The program, the tools, the tests and the benchmarks all come in here, so
+// the order that the records depend on (tables before the backbuffer and the
+// pictures, pictures before the precalculation) is written once. Everything
+// is loaded and prepared before the music starts, so the preparation shows as
+// a pause before the first frame and never shifts the picture against the music.
+#include "shell.h"
+#include <SDL_mixer.h>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+const char MUSIC_FILE[] = "data/lanternfay.ogg";
+const char CAPTION[] = "Quillfrost Lanternfay";
+
+Mix_Music *music = nullptr;   // held from start-up to shutdown
+bool sdl_started = false;
+
+bool check_working_directory(char *directory, size_t size)
+{
+    if (!working_directory(directory, size)) {
+        std::printf("This program was run incorrectly.\nExiting (exciting?).\n");
+        return false;
+    }
+    if (std::strlen(directory) > longest_working_directory()) {
+        std::printf("The working directory is too long for the data paths (more than %zu characters).\n",
+                    longest_working_directory());
+        return false;
+    }
+    return true;
+}
+
+// The audio device opens only after the preparation, so that the music
+// starts with the first scene; loading the file needs no device.
+void load_music()
+{
+    music = Mix_LoadMUS(MUSIC_FILE);
+    if (!music)
+        std::fprintf(stderr, "No music (%s: %s); the show plays silent.\n", MUSIC_FILE, SDL_GetError());
+}
+
+bool open_screen(uint32_t video_flags)
+{
+    screen = SDL_SetVideoMode(800, 600, 32, video_flags);
+    if (!screen) {
+        std::printf("%s\n", SDL_GetError());
+        return false;
+    }
+    SDL_ShowCursor(0);
+    SDL_WM_SetCaption(CAPTION, CAPTION);
+    return true;
+}
+
+// Tables, backbuffer, pictures, precalculation; false after a message.
+bool prepare_show(const char *directory)
+{
+    try {
+        tables_init();
+        backbuffer = argb_surface_new(800, 600);
+        if (!backbuffer)
+            throw std::bad_alloc();
+        if (!load_bitmaps(directory))
+            return false;
+        precalculate();
+    } catch (const std::bad_alloc &) {
+        std::printf("Not enough memory to prepare the show.\n");
+        return false;
+    }
+    transition_id = 0;
+    return true;
+}
+
+} // namespace
+
+bool show_start_up(uint32_t video_flags, StartUpSound sound)
+{
+    char directory[256];
+    if (!check_working_directory(directory, sizeof directory))
+        return false;
+    Uint32 subsystems = sound == START_WITH_MUSIC ? SDL_INIT_AUDIO | SDL_INIT_VIDEO : SDL_INIT_VIDEO;
+    if (SDL_Init(subsystems) == -1) {
+        std::printf("%s\n", SDL_GetError());
+        return false;
+    }
+    sdl_started = true;
+    if (sound == START_WITH_MUSIC)
+        load_music();
+    if (!open_screen(video_flags) || !prepare_show(directory)) {
+        show_shut_down();
+        return false;
+    }
+    return true;
+}
+
+Mix_Music *show_music()
+{
+    return music;
+}
+
+void show_start_music()
+{
+    Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048);
+    Mix_VolumeMusic(MIX_MAX_VOLUME);
+    Mix_PlayMusic(music, 1);   // once through; a missing file just stays silent
+    set_show_music(music);
+    timeline_begin(SDL_GetTicks());
+}
+
+void show_shut_down()
+{
+    teardown_scenes();   // skips the records never made
+    free_bitmaps();
+    SDL_FreeSurface(backbuffer);
+    backbuffer = nullptr;
+    tables_free();
+    if (music) {
+        Mix_PauseMusic();
+        Mix_FreeMusic(music);
+        music = nullptr;
+    }
+    set_show_music(nullptr);
+    if (sdl_started)
+        SDL_Quit();   // also closes the audio device
+    sdl_started = false;
+    screen = nullptr;
+}
