@@ -73,9 +73,9 @@ protected:
         scene1->active.store(1, relaxed);
         scene1->position.store(0.0f, relaxed);
         for (int i = 0; i < 360; i++)
-            scene1->drift[i] = (float)(4.0 + 4.0 * std::cos((i / 4) * pi / 180.0));
+            scene1->drift[i] = (float)(4.0 + 4.0 * std::cos(radians(i / 4)));
         for (int d = 0; d < 256; d++)
-            scene1->horizon_rows[d] = (int32_t)(255.0 * std::sin((d / 255.0 * 90.0 + 180.0) * pi / 180.0));
+            scene1->horizon_rows[d] = (int32_t)(255.0 * std::sin(radians(d / 255.0 * 90.0 + 180.0)));
         for (int i = 0; i < 800; i++)
             scene1->flare_opacity[i] = 255;
         // Flakes wait far from where the tests look; each test moves the ones it needs.

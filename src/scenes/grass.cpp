@@ -6,14 +6,14 @@
 #include "show.h"
 
 namespace {
-constexpr Uint32 grass_colour = 0xff99dd00;
+constexpr Uint32 GRASS_COLOUR = 0xff99dd00;
 }
 
 void plant_grass(World *world, SceneObject **blades, int count, int first_row)
 {
     for (int i = 0; i < count; i++) {
         SceneObject *blade = object_new();
-        blade->mesh = mesh_load("data/grass.raw", grass_colour);
+        blade->mesh = mesh_load("data/grass.raw", GRASS_COLOUR);
         long r1 = random();
         blade->rx.store(-90.0f, relaxed);   // radians, as every pose angle: not a quarter turn
         blade->ry.store(0.0f, relaxed);

@@ -13,28 +13,16 @@
 
 namespace {
 
-// Indices into BitmapTable, as the precalculation leaves them.
-constexpr int mud_colours = BITMAP_MUDDY_MAP;       // bg_muddy
-constexpr int height_map = BITMAP_MUDDY_BUMPS;        // bg_muddy_bumps, blended toward grass_heights
-constexpr int colour_map = BITMAP_SNOW_MAP;        // bg_snow, blended toward mud, then grass
-constexpr int grass_colours = BITMAP_GRASSY_MAP;     // bg_grassy
-constexpr int grass_heights = BITMAP_GRASSY_BUMPS;     // bg_grassybumps
-constexpr int sky_picture = BITMAP_INTRO_LANDSCAPE;       // bg_introlandscape, 800 x 600
-constexpr int sun_flare = BITMAP_SUN_FLARE;        // pale light whose alpha is the flicker shape
-constexpr int makers_logo = 13;
-constexpr int show_logo = 14;
-constexpr int presents_card = 15;
+constexpr int MAP_ROWS = 256;
+constexpr int SCREEN_WIDTH = 800;
+constexpr int SCREEN_HEIGHT = 600;
+constexpr int FLAKE_COUNT = 300;
 
-constexpr int map_rows = 256;
-constexpr int screen_width = 800;
-constexpr int screen_height = 600;
-constexpr int flake_count = 300;
-
-constexpr Uint32 start_colour = 0xFF88AAFF;  // what the backbuffer holds before the first sky
-constexpr Uint32 snow_colour = 0x00FFFFFF;
-constexpr Uint32 rain_colour = 0x002299DD;
-constexpr Uint32 backbuffer_alpha = 0xC8000000;  // 200: how much of it covers the last frame
-constexpr int backbuffer_opacity = 200;
+constexpr Uint32 START_COLOUR = 0xFF88AAFF;  // what the backbuffer holds before the first sky
+constexpr Uint32 SNOW_COLOUR = 0x00FFFFFF;
+constexpr Uint32 RAIN_COLOUR = 0x002299DD;
+constexpr Uint32 BACKBUFFER_ALPHA = 0xC8000000;  // 200: how much of it covers the last frame
+constexpr int BACKBUFFER_OPACITY = 200;
 
 float current_position()
 {
@@ -79,11 +67,11 @@ namespace {
 void blend_seasons(Scene1Render &r)
 {
     if (r.blend_a <= 254 && current_position() > 600.0f) {
-        blit_alpha(BitmapTable[mud_colours], BitmapTable[colour_map], 0, 0, r.blend_a, 0);
+        blit_alpha(BitmapTable[BITMAP_MUDDY_MAP], BitmapTable[BITMAP_SNOW_MAP], 0, 0, r.blend_a, 0);
         r.blend_a = (int)((current_position() - 601.0f) / 400.0 * 255.0);
     } else if (r.blend_b <= 254 && current_position() > 1200.0f) {
-        blit_alpha(BitmapTable[grass_colours], BitmapTable[colour_map], 0, 0, r.blend_b, 0);
-        blit_alpha(BitmapTable[grass_heights], BitmapTable[height_map], 0, 0, r.blend_b, 0);
+        blit_alpha(BitmapTable[BITMAP_GRASSY_MAP], BitmapTable[BITMAP_SNOW_MAP], 0, 0, r.blend_b, 0);
+        blit_alpha(BitmapTable[BITMAP_GRASSY_BUMPS], BitmapTable[BITMAP_MUDDY_BUMPS], 0, 0, r.blend_b, 0);
         r.blend_b = (int)((current_position() - 1201.0f) / 400.0 * 255.0);
     }
 }
@@ -94,7 +82,7 @@ void draw_sky()
 {
     const double u = current_position() / 1800.0;
     const double u2 = u * u;
-    blit_copy(BitmapTable[sky_picture], backbuffer, 0, (int)(-128.0 * u2));
+    blit_copy(BitmapTable[BITMAP_INTRO_LANDSCAPE], backbuffer, 0, (int)(-128.0 * u2));
 
     int level = (int)(255.0 - 255.0 * u2);
     // A position that overshoots 1800 after the last clock pass would give a
@@ -127,37 +115,37 @@ void draw_sky()
 // writes only its own pixel.
 void draw_ground()
 {
-    Uint32 *colour_rows[map_rows];
-    Uint32 *height_rows[map_rows];
-    Uint32 *target_rows[screen_height];
-    row_starts(BitmapTable[colour_map], colour_rows);
-    row_starts(BitmapTable[height_map], height_rows);
+    Uint32 *colour_rows[MAP_ROWS];
+    Uint32 *height_rows[MAP_ROWS];
+    Uint32 *target_rows[SCREEN_HEIGHT];
+    row_starts(BitmapTable[BITMAP_SNOW_MAP], colour_rows);
+    row_starts(BitmapTable[BITMAP_MUDDY_BUMPS], height_rows);
     row_starts(backbuffer, target_rows);
 
-    int horizon[map_rows];   // screen row of flat ground at each depth
-    int flatten[map_rows];   // far ground is lifted by half as much as near ground
-    for (int d = 0; d < map_rows; d++) {
+    int horizon[MAP_ROWS];   // screen row of flat ground at each depth
+    int flatten[MAP_ROWS];   // far ground is lifted by half as much as near ground
+    for (int d = 0; d < MAP_ROWS; d++) {
         horizon[d] = scene1->horizon_rows[d] + 640;
         flatten[d] = 128 - (d >> 2);
     }
 
-    for (int x = 0; x < screen_width; x++) {
-        const int k = (int)current_position() % map_rows;
+    for (int x = 0; x < SCREEN_WIDTH; x++) {
+        const int k = (int)current_position() % MAP_ROWS;
         int previous_row = 0;
-        for (int d = 0; d < map_rows; d++) {
+        for (int d = 0; d < MAP_ROWS; d++) {
             int m = k + d;
-            if (m > map_rows - 1)
-                m -= map_rows;
+            if (m > MAP_ROWS - 1)
+                m -= MAP_ROWS;
             const int height = ((height_rows[m][x] >> 16) & 0xFF) >> 2;
             const int y = horizon[d] - scale8(height, flatten[d]);
             const Uint32 colour = colour_rows[m][x];
             if (previous_row > y && previous_row != 0) {
                 // rows previous_row down to y + 1; row y itself is left for the next sample
-                const int bottom = previous_row < screen_height - 1 ? previous_row : screen_height - 1;
+                const int bottom = previous_row < SCREEN_HEIGHT - 1 ? previous_row : SCREEN_HEIGHT - 1;
                 const int top = y + 1 > 0 ? y + 1 : 0;
                 for (int row = bottom; row >= top; row--)
                     target_rows[row][x] = colour;
-            } else if (y <= screen_height - 1 && y >= 0) {
+            } else if (y <= SCREEN_HEIGHT - 1 && y >= 0) {
                 target_rows[y][x] = colour;
             }
             previous_row = y;
@@ -174,7 +162,7 @@ void draw_weather()
     if (p >= 1200.0f)
         return;
     const bool snow = p < 600.0f;
-    for (int i = 0; i < flake_count; i++) {
+    for (int i = 0; i < FLAKE_COUNT; i++) {
         Flake &flake = scene1->flakes[i];
         if (snow) {
             flake.y += flake.speed;
@@ -194,7 +182,7 @@ void draw_weather()
         rect.y = (Sint16)(int)flake.y;
         rect.w = snow ? 4 : 2;
         rect.h = 4;
-        SDL_FillRect(backbuffer, &rect, snow ? snow_colour : rain_colour);
+        SDL_FillRect(backbuffer, &rect, snow ? SNOW_COLOUR : RAIN_COLOUR);
     }
 }
 
@@ -205,7 +193,7 @@ void set_backbuffer_alpha()
     const int step = backbuffer->pitch / 4;
     for (int y = 0; y < backbuffer->h; y++, row += step)
         for (int x = 0; x < backbuffer->w; x++)
-            row[x] = (row[x] & 0x00FFFFFFu) | backbuffer_alpha;
+            row[x] = (row[x] & 0x00FFFFFFu) | BACKBUFFER_ALPHA;
 }
 
 // A card fades in over 255 position units from `from`, stays until `until`,
@@ -233,7 +221,7 @@ int scene1_flare_index(float position)
 
 void scene1_render_begin(Scene1Render &r)
 {
-    SDL_FillRect(backbuffer, nullptr, start_colour);
+    SDL_FillRect(backbuffer, nullptr, START_COLOUR);
     r.blend_a = 0;
     r.blend_b = 0;
 }
@@ -247,14 +235,14 @@ void scene1_draw_frame(Scene1Render &r)
     set_backbuffer_alpha();
 
     lock_surface(screen);
-    blit_alpha(backbuffer, screen, 0, 0, backbuffer_opacity, 0);
+    blit_alpha(backbuffer, screen, 0, 0, BACKBUFFER_OPACITY, 0);
     float p = current_position();
     if (p > 1000.0f)
-        blit_alpha(BitmapTable[sun_flare], screen, 80, 0, scene1->flare_opacity[scene1_flare_index(p)], 0);
+        blit_alpha(BitmapTable[BITMAP_SUN_FLARE], screen, 80, 0, scene1->flare_opacity[scene1_flare_index(p)], 0);
     p = current_position();
-    draw_card(makers_logo, 90, 200, p, 200.0f, 800.0f);
-    draw_card(presents_card, 267, 250, p, 800.0f, 1200.0f);
-    draw_card(show_logo, 50, 179, p, 1200.0f, 1750.0f);
+    draw_card(BITMAP_QFX_LOGO, 90, 200, p, 200.0f, 800.0f);
+    draw_card(BITMAP_PRESENTS, 267, 250, p, 800.0f, 1200.0f);
+    draw_card(BITMAP_LANTERNFAY_LOGO, 50, 179, p, 1200.0f, 1750.0f);
     unlock_surface(screen);
 
     present_frame(scene_facts(1).presenter_id);

@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr int blade_count = 130;
-constexpr Uint32 cube_colour = 0xff88ff00;
+constexpr int BLADE_COUNT = 130;
+constexpr Uint32 CUBE_COLOUR = 0xff88ff00;
 
 SceneObject *new_object(const char *mesh_path, Uint32 colour, double x, double y, double z)
 {
@@ -38,19 +38,19 @@ void scene4_prepare()
     scene4->world = world;
 
     // Each cube loads its own copy of the mesh: objects never share one.
-    scene4->cube_left = new_object("data/cube.raw", cube_colour, -9000.0, 6000.0, 11000.0);
-    scene4->cube_right = new_object("data/cube.raw", cube_colour, 9000.0, 6000.0, 11000.0);
+    scene4->cube_left = new_object("data/cube.raw", CUBE_COLOUR, -9000.0, 6000.0, 11000.0);
+    scene4->cube_right = new_object("data/cube.raw", CUBE_COLOUR, 9000.0, 6000.0, 11000.0);
     world_add_object(scene4->cube_left, world);
     world_add_object(scene4->cube_right, world);
 
-    plant_grass(world, scene4->grass, blade_count, 16000);
+    plant_grass(world, scene4->grass, BLADE_COUNT, 16000);
 }
 
 // ---- Clock --------------------------------------------------------------------
 
 void scene4_clock_begin(Scene4Clock &c)
 {
-    grass_base_angles(scene4->grass, c.base, blade_count);
+    grass_base_angles(scene4->grass, c.base, BLADE_COUNT);
 }
 
 void scene4_clock_pass(Scene4Clock &c, Sint32 elapsed_ms)
@@ -60,7 +60,7 @@ void scene4_clock_pass(Scene4Clock &c, Sint32 elapsed_ms)
     float spin = (float)(pos * 0.00001);
     float phase = (float)(pos * 0.01);
 
-    turn_grass(scene4->grass, c.base, blade_count, spin, phase);
+    turn_grass(scene4->grass, c.base, BLADE_COUNT, spin, phase);
 
     float tumble = (float)(pos / 1000.0 * 30.0);
     for (SceneObject *cube : {scene4->cube_left, scene4->cube_right}) {

@@ -15,20 +15,20 @@
 
 namespace {
 
-constexpr double path_end = 780.0;   // the path runs 0..780, read as degrees
-constexpr double rest_height = 2000.0;
-constexpr double middle_depth = 20000.0;
-constexpr double hop_height = 1000.0;
-constexpr double depth_swing = 4000.0;
-constexpr float lying_down = 4.712389f;   // 3 pi / 2: the meshes are modelled on their side
+constexpr double PATH_END = 780.0;   // the path runs 0..780, read as degrees
+constexpr double REST_HEIGHT = 2000.0;
+constexpr double MIDDLE_DEPTH = 20000.0;
+constexpr double HOP_HEIGHT = 1000.0;
+constexpr double DEPTH_SWING = 4000.0;
+constexpr float LYING_DOWN = 4.712389f;   // 3 pi / 2: the meshes are modelled on their side
 
 SceneObject *new_part(const char *mesh_path, Uint32 colour)
 {
     SceneObject *part = object_new();
     part->mesh = mesh_load(mesh_path, colour);
     part->x.store(0.0, relaxed);
-    part->y.store(rest_height, relaxed);
-    part->z.store(middle_depth, relaxed);
+    part->y.store(REST_HEIGHT, relaxed);
+    part->z.store(MIDDLE_DEPTH, relaxed);
     return part;
 }
 
@@ -72,10 +72,10 @@ void place_car(const Scene5Clock &c)
     int k = (int)p;
     int a = (7 * k) % 180 - 180;
     double lift = std::sin(radians(a));
-    float y = (float)(lift * hop_height + c.rest_y);
-    float z = (float)(travel * depth_swing + middle_depth);
+    float y = (float)(lift * HOP_HEIGHT + c.rest_y);
+    float z = (float)(travel * DEPTH_SWING + MIDDLE_DEPTH);
     for (SceneObject *part : {scene5->body, scene5->wheels, scene5->lights, scene5->blokes}) {
-        part->rx.store(lying_down, relaxed);
+        part->rx.store(LYING_DOWN, relaxed);
         part->ry.store(heading, relaxed);
         part->y.store(y, relaxed);
         part->z.store(z, relaxed);
@@ -94,9 +94,9 @@ void scene5_clock_begin(Scene5Clock &c)
 // `active` and leaves the car where it is, otherwise poses it for the next 25 ms.
 void scene5_clock_pass(Scene5Clock &c, Sint32 elapsed_ms)
 {
-    float path = (float)(elapsed_ms / static_cast<double>(scene_facts(5).duration_ms) * path_end);
+    float path = (float)(elapsed_ms / static_cast<double>(scene_facts(5).duration_ms) * PATH_END);
     scene5->path.store(path, relaxed);
-    scene5->position.store((float)(path / path_end * scene_facts(5).position_end), relaxed);
+    scene5->position.store((float)(path / PATH_END * scene_facts(5).position_end), relaxed);
     // Unsigned, as the tick difference is: a clock that went backwards ends the scene.
     if ((Uint32)elapsed_ms > (Uint32)scene_facts(5).duration_ms - 1 || show->running.load(relaxed) == 0) {
         scene5->active.store(0, relaxed);

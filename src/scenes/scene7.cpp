@@ -20,13 +20,13 @@
 
 namespace {
 
-constexpr int blade_count = 140;
-constexpr Uint32 text_colour = 0xff335588;
-constexpr Uint32 frame_colour = 0xffeef3ff;
-constexpr Uint32 sky_colour = 0xff99ccee;
-constexpr float plate_rest_depth = 9500.0f;
-constexpr float plate_pulse_depth = 7000.0f;   // the pulse pushes towards it, then eases back
-constexpr double out_of_view_x = -20000.0;
+constexpr int BLADE_COUNT = 140;
+constexpr Uint32 TEXT_COLOUR = 0xff335588;
+constexpr Uint32 FRAME_COLOUR = 0xffeef3ff;
+constexpr Uint32 SKY_COLOUR = 0xff99ccee;
+constexpr float PLATE_REST_DEPTH = 9500.0f;
+constexpr float PLATE_PULSE_DEPTH = 7000.0f;   // the pulse pushes towards it, then eases back
+constexpr double OUT_OF_VIEW_X = -20000.0;
 
 // One greeted group, in the order of appearance. Plate and title are shown
 // while from < position < to.
@@ -82,12 +82,12 @@ void scene7_prepare()
     scene7->world = world;
 
     // As in scene 4, with 140 blades on a higher row.
-    plant_grass(world, scene7->grass, blade_count, 12000);
+    plant_grass(world, scene7->grass, BLADE_COUNT, 12000);
 
     // The scene owns the pairs; none is in the world until its window opens.
     for (int g = 0; g < 4; g++) {
-        scene7->greetings[g].frame = new_plate_part(groups[g].frame_mesh, frame_colour);
-        scene7->greetings[g].text = new_plate_part(groups[g].text_mesh, text_colour);
+        scene7->greetings[g].frame = new_plate_part(groups[g].frame_mesh, FRAME_COLOUR);
+        scene7->greetings[g].text = new_plate_part(groups[g].text_mesh, TEXT_COLOUR);
     }
 }
 
@@ -95,10 +95,10 @@ void scene7_prepare()
 
 void scene7_clock_begin(Scene7Clock &c)
 {
-    grass_base_angles(scene7->grass, c.base, blade_count);
+    grass_base_angles(scene7->grass, c.base, BLADE_COUNT);
     for (bool &flag : c.in_world)
         flag = false;
-    c.plate_depth = plate_rest_depth;
+    c.plate_depth = PLATE_REST_DEPTH;
 }
 
 namespace {
@@ -108,10 +108,10 @@ namespace {
 void pulse_plate(Scene7Clock &c, float p)
 {
     if ((int)p % 25 > 5) {
-        if (c.plate_depth != plate_rest_depth)
-            c.plate_depth = (float)(c.plate_depth + (c.plate_depth - plate_rest_depth) * (-0.05));
+        if (c.plate_depth != PLATE_REST_DEPTH)
+            c.plate_depth = (float)(c.plate_depth + (c.plate_depth - PLATE_REST_DEPTH) * (-0.05));
     } else {
-        c.plate_depth = (float)(plate_pulse_depth + (plate_pulse_depth - plate_rest_depth) * (-0.05));
+        c.plate_depth = (float)(PLATE_PULSE_DEPTH + (PLATE_PULSE_DEPTH - PLATE_REST_DEPTH) * (-0.05));
     }
 }
 
@@ -138,8 +138,8 @@ void move_plates(Scene7Clock &c, float p, float tilt)
     for (int g = 0; g < 4; g++) {
         const GreetingPair &pair = scene7->greetings[g];
         if (!in_window(groups[g], p)) {
-            pair.text->x.store(out_of_view_x, relaxed);
-            pair.frame->x.store(out_of_view_x, relaxed);
+            pair.text->x.store(OUT_OF_VIEW_X, relaxed);
+            pair.frame->x.store(OUT_OF_VIEW_X, relaxed);
             continue;
         }
         if (!c.in_world[g])
@@ -163,7 +163,7 @@ void scene7_clock_pass(Scene7Clock &c, Sint32 elapsed_ms)
     float tilt = (float)(p * 0.0004);
     float spin = (float)(p * 0.00001);
     float phase = (float)(p * 0.3);
-    turn_grass(scene7->grass, c.base, blade_count, spin, phase);
+    turn_grass(scene7->grass, c.base, BLADE_COUNT, spin, phase);
     pulse_plate(c, p);
     move_plates(c, p, tilt);
     if (elapsed_ms > scene_facts(7).duration_ms || show->running.load(relaxed) == 0)
@@ -176,7 +176,7 @@ void scene7_clock_pass(Scene7Clock &c, Sint32 elapsed_ms)
 // cannot reach: the one fill gives them their colour for the whole scene.
 void scene7_render_begin(Scene7Render &r)
 {
-    SDL_FillRect(backbuffer, nullptr, sky_colour);
+    SDL_FillRect(backbuffer, nullptr, SKY_COLOUR);
     r.previous_row = 0;
     r.previous_column = 0;
 }

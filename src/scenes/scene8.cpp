@@ -10,13 +10,8 @@
 
 namespace {
 
-// Indices into BitmapTable, as the precalculation leaves them (tinted).
-constexpr int greetings_picture = BITMAP_GREETS;
-constexpr int left_picture = BITMAP_END_LEFT;
-constexpr int right_picture = BITMAP_END_RIGHT;
-
-constexpr Uint32 black = 0xff000000;
-constexpr int right_edge = 711;          // where the right picture ends, before its jitter
+constexpr Uint32 BLACK = 0xff000000;
+constexpr int RIGHT_EDGE = 711;          // where the right picture ends, before its jitter
 
 float current_position()
 {
@@ -73,14 +68,14 @@ void scene8_render_begin(Scene8Render &r)
 void scene8_draw_frame(Scene8Render &r)
 {
     // SDL fills the display itself (and locks it if need be): outside our lock.
-    SDL_FillRect(screen, nullptr, black);
+    SDL_FillRect(screen, nullptr, BLACK);
 
     lock_surface(screen);
-    blit_alpha(BitmapTable[greetings_picture], screen, 88, 154, 255, 0);
+    blit_alpha(BitmapTable[BITMAP_GREETS], screen, 88, 154, 255, 0);
     if (current_position() > 200.0f)
-        draw_trembling(left_picture, 88, 200, r.fade_left);
+        draw_trembling(BITMAP_END_LEFT, 88, 200, r.fade_left);
     if (current_position() > 400.0f)
-        draw_trembling(right_picture, right_edge - BitmapTable[right_picture]->w, 200, r.fade_right);
+        draw_trembling(BITMAP_END_RIGHT, RIGHT_EDGE - BitmapTable[BITMAP_END_RIGHT]->w, 200, r.fade_right);
     unlock_surface(screen);
 
     present_frame(scene_facts(8).presenter_id);

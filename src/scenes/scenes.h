@@ -162,9 +162,6 @@ struct SceneSteps {
     Scene8Clock clock8; Scene8Render render8;
 };
 
-// The scene's `active` flag and its 0..end position (scene 5: not the path).
-std::atomic<uint8_t> &scene_active(int scene);
-float scene_position(int scene);
 // The steps of scene n, as above.
 void scene_prepare(int scene);
 void scene_clock_begin(int scene, SceneSteps &steps);

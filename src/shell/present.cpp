@@ -10,27 +10,13 @@ namespace {
 
 constexpr float FADE_IN_FRAMES = 80.0f;
 constexpr int MUSIC_FADE_MS = 1300;
+constexpr float FADE_OUT_UNITS = 200.0f;
 
 Mix_Music *music_to_fade = nullptr;   // set before the first scene thread starts
 
 bool has_transitions(int id)
 {
-    return id == 1 || (id >= 3 && id <= 9);
-}
-
-// The position that drives the fade-out of the scene presenting with id.
-float scene_position(int id)
-{
-    switch (id) {
-    case 1: return scene1->position.load(relaxed);
-    case 3: return scene2->position.load(relaxed);
-    case 4: return scene3->position.load(relaxed);
-    case 5: return scene4->position.load(relaxed);
-    case 6: return scene5->position.load(relaxed);   // the 0..1000 position, not the path
-    case 7: return scene6->position.load(relaxed);
-    case 8: return scene7->position.load(relaxed);
-    default: return scene8->position.load(relaxed);
-    }
+    return scene_of_presenter(id) != 0;
 }
 
 // trunc(level) for a level that is never negative; a level past 255 (a
@@ -65,17 +51,16 @@ int fade_in_level(float flash)
 
 int fade_out_level(int id, float p)
 {
-    if (id == 1) {
-        if (!(p >= 1600.0f))   // also false for NaN
-            return 0;
-        return level_from(static_cast<double>(p - 1600.0f) / 200.0 * 255.0);
-    }
-    if (!has_transitions(id) || !(p >= 800.0f))
+    int scene = scene_of_presenter(id);
+    if (scene == 0)
         return 0;
-    float beyond = p - 800.0f;   // single precision, as the scenes' positions are
-    if (id >= 8)
+    // The last 200 units: a fifth of most scenes, a ninth of scene 1.
+    float fade_start = scene_facts(scene).position_end - FADE_OUT_UNITS;
+    if (!(p >= fade_start))   // also false for NaN
+        return 0;
+    float beyond = p - fade_start;   // single precision, as the scenes' positions are
+    if (!scene_facts(scene).fade_in_whole_units)
         return level_from(static_cast<double>(beyond) / 200.0 * 255.0);
-    // Scenes 2 to 6 fade in whole position units.
     if (beyond >= 200.0f)
         return 255;   // also keeps a huge overshoot out of the int conversion
     return level_from(static_cast<double>(static_cast<int>(beyond)) / 200.0 * 255.0);
@@ -102,11 +87,11 @@ void present_frame(int id)
         show->flash.store(flash - 1.0f, relaxed);
     }
 
-    float p = scene_position(id);
+    float p = scene_position(scene_of_presenter(id));
     int level = fade_out_level(id, p);
     if (level > 0 && drawable)
         fade_rect(screen, 0, 0, screen->w, screen->h, level);
-    if (id == 9 && p >= 800.0f)
+    if (scene_of_presenter(id) == SCENE_COUNT && p >= 800.0f)
         fade_out_music();
 
     if (must_lock && drawable)

@@ -50,6 +50,7 @@ struct SceneFacts {
     bool clock_sleeps_first;   // sleeps, then computes: its first pass comes a period in
     bool picture_before_check; // lays its picture on screen before looking at active
     bool render_starts_first;  // its driver starts the render thread first (no visible effect)
+    bool fade_in_whole_units;  // its fade-out steps once per whole position unit
 };
 // Scene n's row is SCENES[n - 1].
 extern const SceneFacts SCENES[SCENE_COUNT];
@@ -60,6 +61,11 @@ inline double scene_position_at(int scene, Sint32 elapsed_ms)
 {
     return elapsed_ms / static_cast<double>(scene_facts(scene).duration_ms) * scene_facts(scene).position_end;
 }
+// The scene whose frames carry presenter id `id`; 0 for none (id 2 is nobody's).
+int scene_of_presenter(int id);
+// Scene n's `active` flag, and its 0..end position (scene 5: not the path).
+std::atomic<uint8_t> &scene_active(int scene);
+float scene_position(int scene);
 // Where scene n (1..8) starts on the timeline, in milliseconds after the music starts.
 int scene_start_ms(int scene);
 

@@ -15,10 +15,10 @@
 
 constexpr auto relaxed = std::memory_order_relaxed;
 // M_PI is not standard C++.
-constexpr double pi = 3.14159265358979323846;
+constexpr double PI = 3.14159265358979323846;
 // Angles held in degrees become radians as degrees x pi / 180, in double
 // precision and in that order (the pictures depend on the rounding).
-inline double radians(double degrees) { return degrees * pi / 180.0; }
+inline double radians(double degrees) { return degrees * PI / 180.0; }
 
 // The whole show.
 struct ShowState {

@@ -7,16 +7,24 @@
 
 const SceneFacts SCENES[SCENE_COUNT] = {
     // duration, position end, clock period, render sleep, presenter id,
-    // clock sleeps first, picture before check, render starts first
-    {30500, 1800.0f, 5, 5, 1, false, false, false},    // 1: landscape flight
-    {25500, 1000.0f, 5, 5, 3, false, false, false},    // 2: colour rings (presenter id 2 is nobody's)
-    {25000, 1000.0f, 5, 5, 4, false, false, true},     // 3: twisting column
-    {20000, 1000.0f, 5, 5, 5, false, true, false},     // 4: grass and cubes over the gnome picture
-    {20000, 1000.0f, 25, 25, 6, true, false, false},   // 5: hopping car, a slower beat
-    {32000, 1000.0f, 5, 5, 7, false, false, false},    // 6: drifting seeds
-    {30000, 1000.0f, 5, 5, 8, false, false, false},    // 7: greetings
-    {15000, 1000.0f, 5, 5, 9, false, false, false},    // 8: closing screen
+    // clock sleeps first, picture before check, render starts first, fade in whole units
+    {30500, 1800.0f, 5, 5, 1, false, false, false, false},   // 1: landscape flight
+    {25500, 1000.0f, 5, 5, 3, false, false, false, true},    // 2: colour rings (presenter id 2 is nobody's)
+    {25000, 1000.0f, 5, 5, 4, false, false, true, true},     // 3: twisting column
+    {20000, 1000.0f, 5, 5, 5, false, true, false, true},     // 4: grass and cubes over the gnome picture
+    {20000, 1000.0f, 25, 25, 6, true, false, false, true},   // 5: hopping car, a slower beat
+    {32000, 1000.0f, 5, 5, 7, false, false, false, true},    // 6: drifting seeds
+    {30000, 1000.0f, 5, 5, 8, false, false, false, false},   // 7: greetings
+    {15000, 1000.0f, 5, 5, 9, false, false, false, false},   // 8: closing screen
 };
+
+int scene_of_presenter(int id)
+{
+    for (int scene = 1; scene <= SCENE_COUNT; ++scene)
+        if (scene_facts(scene).presenter_id == id)
+            return scene;
+    return 0;
+}
 
 int scene_start_ms(int scene)
 {
