@@ -17,6 +17,9 @@ std::atomic<uint8_t> interrupt_seen{0};
 
 bool thread_failed = false;   // main thread only
 
+constexpr int INPUT_POLL_MS = 25;
+constexpr int ACTIVE_CHECK_MS = 5;
+
 } // namespace
 
 void handle_sigint(int)
@@ -71,9 +74,13 @@ void drive_scene(void (*clock)(), void (*render)(), std::atomic<uint8_t> &active
         if (!clock_thread)
             active.store(0, relaxed);      // no clock will ever clear it
     }
-    while (active.load(relaxed) == 1) {
-        poll_input();
-        SDL_Delay(25);
+    // Input is looked at every 25 ms, one event at a time; the end of the
+    // scene every 5 ms, so that the next one starts close to its place on
+    // the timeline instead of up to a polling period late.
+    for (int slept_ms = 0; active.load(relaxed) == 1; slept_ms += ACTIVE_CHECK_MS) {
+        if (slept_ms % INPUT_POLL_MS == 0)
+            poll_input();
+        SDL_Delay(ACTIVE_CHECK_MS);
     }
     thread_join(clock_thread);
     thread_join(render_thread);

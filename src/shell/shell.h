@@ -73,6 +73,8 @@ int scene_start_ms(int scene);
 // from its scene's place on the timeline, so a late start (preparation,
 // joins) is made up within the scene instead of adding up over the show.
 void timeline_begin(Uint32 music_start_ticks);
+// Forgets the timeline: scenes played from now on count from their own start.
+void timeline_end();
 // The tick count at which the scene's clock counts 0 ms: its place on the
 // timeline, or `now` when no timeline has begun (a scene played on its own).
 Uint32 scene_clock_origin(int scene, Uint32 now);
@@ -97,7 +99,8 @@ extern SDL_Event event;
 // event clears show->running. Every other event is dropped.
 void poll_input();
 // The driver pattern: starts clock then render (render first when
-// render_first), polls input every 25 ms while active is 1, joins both.
+// render_first), polls input every 25 ms while active is 1 (and looks at
+// active every 5 ms), joins both.
 // Only the clock writes active, except when a thread cannot be started: then
 // the driver reports it, ends the show and, without a clock, clears active itself.
 void drive_scene(void (*clock)(), void (*render)(), std::atomic<uint8_t> &active, bool render_first = false);

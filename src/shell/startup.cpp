@@ -122,6 +122,7 @@ void show_shut_down()
         music = nullptr;
     }
     set_show_music(nullptr);
+    timeline_end();
     if (sdl_started)
         SDL_Quit();   // also closes the audio device
     sdl_started = false;

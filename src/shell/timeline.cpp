@@ -51,6 +51,11 @@ void timeline_begin(Uint32 music_start_ticks)
     timeline_running = true;
 }
 
+void timeline_end()
+{
+    timeline_running = false;
+}
+
 Uint32 scene_clock_origin(int scene, Uint32 now)
 {
     if (!timeline_running)
