@@ -20,9 +20,7 @@ class Scene2Test : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        SDL_Init(SDL_INIT_VIDEO);
-        screen = SDL_SetVideoMode(800, 600, 32, SDL_SWSURFACE);
-        ensure_tables();
+        open_test_screen();
         // A white sheet: every glyph is an opaque white block of its cell's size.
         sheet = test_surface(800, 192, 0xFFFFFFFF);
     }

@@ -29,9 +29,7 @@ class Scene3Test : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        SDL_Init(SDL_INIT_VIDEO);
-        screen = SDL_SetVideoMode(800, 600, 32, SDL_SWSURFACE);
-        ensure_tables();
+        open_test_screen();
         backbuffer = argb_surface_new(800, 600);
     }
     static void TearDownTestSuite()

@@ -13,9 +13,7 @@ class Scene6Test : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        SDL_Init(SDL_INIT_VIDEO);
-        screen = SDL_SetVideoMode(800, 600, 32, SDL_SWSURFACE);
-        ensure_tables();
+        open_test_screen();
     }
     static void TearDownTestSuite() { SDL_Quit(); }
 

@@ -102,6 +102,8 @@ void run_scene_clock(int scene)
     Uint32 origin = scene_clock_origin(scene, now);
     stats_scene_started(scene, now);
     auto pass = [&] { scene_clock_pass(scene, steps, static_cast<Sint32>(SDL_GetTicks() - origin)); };
+    if (active.load(relaxed) != 1)
+        return;
     if (facts.clock_sleeps_first) {
         do {
             SDL_Delay(facts.clock_period_ms);
@@ -109,8 +111,10 @@ void run_scene_clock(int scene)
         } while (active.load(relaxed) == 1);
         return;
     }
-    while (active.load(relaxed) == 1) {
+    for (;;) {
         pass();
+        if (active.load(relaxed) != 1)
+            return;   // nothing follows the last pass: no sleep before the join
         SDL_Delay(facts.clock_period_ms);
     }
 }
@@ -127,7 +131,7 @@ void run_scene_render(int scene)
         auto start = std::chrono::steady_clock::now();
         scene_draw_frame(scene, steps);
         stats_frame(scene, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        SDL_Delay(facts.render_sleep_ms);
+        sleep_while_active(facts.render_sleep_ms, active);
     }
 }
 
@@ -142,7 +146,9 @@ void (*const RENDER_ENTRIES[SCENE_COUNT])() = {scene1_render, scene2_render, sce
 
 void run_scene(int scene)
 {
+    Uint32 prepare_start = SDL_GetTicks();
     scene_prepare(scene);
+    stats_scene_prepared(scene, SDL_GetTicks() - prepare_start);
     drive_scene(CLOCK_ENTRIES[scene - 1], RENDER_ENTRIES[scene - 1], scene_active(scene),
                 scene_facts(scene).render_starts_first);
     scene_finish(scene);

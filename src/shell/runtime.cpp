@@ -1,5 +1,6 @@
 // runtime.cpp — the scene driver pattern, the viewer's input and the interrupt.
 #include "shell.h"
+#include <chrono>
 #include <cstdio>
 
 static_assert(std::atomic<uint8_t>::is_always_lock_free,
@@ -18,7 +19,7 @@ std::atomic<uint8_t> interrupt_seen{0};
 bool thread_failed = false;   // main thread only
 
 constexpr int INPUT_POLL_MS = 25;
-constexpr int ACTIVE_CHECK_MS = 5;
+constexpr int ACTIVE_CHECK_MS = 1;
 
 } // namespace
 
@@ -75,8 +76,8 @@ void drive_scene(void (*clock)(), void (*render)(), std::atomic<uint8_t> &active
             active.store(0, relaxed);      // no clock will ever clear it
     }
     // Input is looked at every 25 ms, one event at a time; the end of the
-    // scene every 5 ms, so that the next one starts close to its place on
-    // the timeline instead of up to a polling period late.
+    // scene every millisecond, so that the next one starts close to its
+    // place on the timeline instead of up to a polling period late.
     for (int slept_ms = 0; active.load(relaxed) == 1; slept_ms += ACTIVE_CHECK_MS) {
         if (slept_ms % INPUT_POLL_MS == 0)
             poll_input();
@@ -84,6 +85,13 @@ void drive_scene(void (*clock)(), void (*render)(), std::atomic<uint8_t> &active
     }
     thread_join(clock_thread);
     thread_join(render_thread);
+}
+
+void sleep_while_active(int ms, const std::atomic<uint8_t> &active)
+{
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (active.load(relaxed) == 1 && std::chrono::steady_clock::now() < until)
+        SDL_Delay(1);
 }
 
 bool scene_thread_failed()

@@ -85,6 +85,8 @@ Uint32 scene_clock_origin(int scene, Uint32 now);
 
 // Reads the variable and makes room for the notes; true when statistics are on.
 bool stats_begin();
+// The scene's preparation (its driver's set-up) took `ms`.
+void stats_scene_prepared(int scene, Uint32 ms);
 // The scene's clock has started (its first pass is due) at tick count `ticks`.
 void stats_scene_started(int scene, Uint32 ticks);
 // One frame of the scene took `cost_ms` to draw and present.
@@ -104,6 +106,10 @@ void poll_input();
 // Only the clock writes active, except when a thread cannot be started: then
 // the driver reports it, ends the show and, without a clock, clears active itself.
 void drive_scene(void (*clock)(), void (*render)(), std::atomic<uint8_t> &active, bool render_first = false);
+// The render thread's sleep: `ms` milliseconds, cut short when active drops,
+// so that a finished scene's thread can be joined at once. Nothing is drawn
+// after the cut, so only the join comes sooner.
+void sleep_while_active(int ms, const std::atomic<uint8_t> &active);
 // True once a scene thread could not be started (the program then exits with 255).
 bool scene_thread_failed();
 

@@ -76,6 +76,7 @@ struct SceneNotes {
     std::vector<float> cost_ms;   // reserved up front: a frame never allocates
     long frames = 0;
     bool started = false;
+    Uint32 prepare_ms = 0;
     Uint32 start_ticks = 0, end_ticks = 0;
 };
 
@@ -105,6 +106,12 @@ bool stats_begin()
     return true;
 }
 
+void stats_scene_prepared(int scene, Uint32 ms)
+{
+    if (notes)
+        notes[scene - 1].prepare_ms = ms;
+}
+
 void stats_scene_started(int scene, Uint32 ticks)
 {
     if (!notes)
@@ -128,7 +135,7 @@ void stats_report()
 {
     if (!notes)
         return;
-    std::printf("scene  frames  frames/s  median ms  slowest tenth from ms  start ms  timeline ms  late ms\n");
+    std::printf("scene  frames  frames/s  median ms  slowest tenth from ms  prepared in ms  start ms  timeline ms  late ms\n");
     for (int scene = 1; scene <= SCENE_COUNT; ++scene) {
         SceneNotes &n = notes[scene - 1];
         if (!n.started)
@@ -136,9 +143,9 @@ void stats_report()
         double seconds = (n.end_ticks - n.start_ticks) / 1000.0;
         double rate = seconds > 0.0 ? n.frames / seconds : 0.0;
         long start = static_cast<long>(static_cast<Sint32>(n.start_ticks - music_start));
-        std::printf("%5d  %6ld  %8.1f  %9.2f  %21.2f  %8ld  %11d  %7ld\n", scene, n.frames, rate,
-                    percentile(n.cost_ms, 0.5), percentile(n.cost_ms, 0.9), start, scene_start_ms(scene),
-                    start - scene_start_ms(scene));
+        std::printf("%5d  %6ld  %8.1f  %9.2f  %21.2f  %14u  %8ld  %11d  %7ld\n", scene, n.frames, rate,
+                    percentile(n.cost_ms, 0.5), percentile(n.cost_ms, 0.9), n.prepare_ms, start,
+                    scene_start_ms(scene), start - scene_start_ms(scene));
     }
     std::fflush(stdout);
     delete[] notes;
