@@ -362,3 +362,35 @@ TEST(World, FreeingReleasesMeshesAndChildrenRecursively)
     world_add_object(parent, world);
     world_free(world);
 }
+
+// A copy is what a second load of the same file would give, in memory of its own.
+TEST(MeshCopy, GivesTheLoadedTrianglesInOrderInMemoryOfItsOwn)
+{
+    Loaded loaded(numbers(27) + "\n-1 2.5 3e3 4 5 6 7 8 9 ");
+    ASSERT_EQ(triangles_of(loaded.mesh).size(), 4u);
+    Mesh *copy = mesh_copy(loaded.mesh);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(values_of(copy), values_of(loaded.mesh));
+    for (const Triangle &t : triangles_of(copy))
+        EXPECT_EQ(t.colour, 0xff112233u);
+    for (const PtrList *a = copy, *b = loaded.mesh; a && b; a = a->next, b = b->next) {
+        EXPECT_NE(a, b);
+        EXPECT_NE(a->item, b->item);
+    }
+    SceneObject *owner = object_new();
+    owner->mesh = copy;
+    object_free(owner);   // frees the copy alone: the original must stay readable
+    EXPECT_EQ(triangles_of(loaded.mesh).size(), 4u);
+}
+
+TEST(MeshCopy, EmptyAndMissingMeshesCopyAsTheyAre)
+{
+    EXPECT_EQ(mesh_copy(nullptr), nullptr);
+    Loaded few("1 2 3 ");   // fewer than nine numbers: an empty mesh
+    ASSERT_NE(few.mesh, nullptr);
+    Mesh *copy = mesh_copy(few.mesh);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->item, nullptr);
+    EXPECT_EQ(copy->next, nullptr);
+    list_free_nodes(copy);
+}

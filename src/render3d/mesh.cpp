@@ -159,6 +159,22 @@ Mesh *mesh_load(const char *path, uint32_t colour)
     return mesh;
 }
 
+Mesh *mesh_copy(const Mesh *mesh)
+{
+    if (!mesh)
+        return nullptr;
+    Mesh *copy = list_new();
+    PtrList *tail = copy;
+    for (const PtrList *node = mesh; copy && node && node->item; node = node->next) {
+        Triangle *triangle = static_cast<Triangle *>(std::malloc(sizeof(Triangle)));
+        if (!triangle)
+            break;   // as a load that ran out of memory: the triangles so far
+        *triangle = *static_cast<const Triangle *>(node->item);
+        append_behind(copy, tail, triangle);
+    }
+    return copy;
+}
+
 SceneObject *object_new()
 {
     // Value-initialised: every coordinate and angle 0, no mesh, no children.

@@ -72,6 +72,10 @@ void list_free_nodes(PtrList *list);
 // A number longer than 15 bytes (its leading separator included) is cut to
 // its first 15 bytes before conversion.
 Mesh *mesh_load(const char *path, uint32_t colour);
+// A mesh of its own with the same triangles, in the same order: what
+// mesh_load would give again for the same file and colour, without reading
+// it. NULL for a NULL mesh or when no memory is left.
+Mesh *mesh_copy(const Mesh *mesh);
 // New object at the origin, unrotated, without mesh or children; NULL if out of memory.
 SceneObject *object_new();
 // New world with an empty object list, a cleared depth buffer, its guard and

@@ -11,9 +11,11 @@ constexpr Uint32 GRASS_COLOUR = 0xff99dd00;
 
 void plant_grass(World *world, SceneObject **blades, int count, int first_row)
 {
+    // Every blade owns its mesh; the file is read once and the others are
+    // copies of it, the same triangles a load would give.
     for (int i = 0; i < count; i++) {
         SceneObject *blade = object_new();
-        blade->mesh = mesh_load("data/grass.raw", GRASS_COLOUR);
+        blade->mesh = i == 0 ? mesh_load("data/grass.raw", GRASS_COLOUR) : mesh_copy(blades[0]->mesh);
         long r1 = random();
         blade->rx.store(-90.0f, relaxed);   // radians, as every pose angle: not a quarter turn
         blade->ry.store(0.0f, relaxed);

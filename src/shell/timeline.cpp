@@ -83,6 +83,7 @@ struct SceneNotes {
 // Each scene's notes are written by its own threads only while it runs and
 // read by the main thread after they are joined.
 SceneNotes *notes = nullptr;
+Uint32 start_up_ms = 0;   // from SDL's start to the end of start-up
 
 double percentile(std::vector<float> &values, double fraction)
 {
@@ -100,6 +101,7 @@ bool stats_begin()
     const char *setting = SDL_getenv("LANTERNFAY_STATS");
     if (!setting || std::strcmp(setting, "1") != 0)
         return false;
+    start_up_ms = SDL_GetTicks();
     notes = new SceneNotes[SCENE_COUNT];
     for (int n = 0; n < SCENE_COUNT; ++n)
         notes[n].cost_ms.reserve(TIMED_FRAMES);
@@ -135,6 +137,7 @@ void stats_report()
 {
     if (!notes)
         return;
+    std::printf("start-up: %u ms from SDL's start to the music\n", start_up_ms);
     std::printf("scene  frames  frames/s  median ms  slowest tenth from ms  prepared in ms  start ms  timeline ms  late ms\n");
     for (int scene = 1; scene <= SCENE_COUNT; ++scene) {
         SceneNotes &n = notes[scene - 1];
