@@ -191,7 +191,7 @@ TEST_F(Scene1Test, MudBlendStartsOnlyPast600WithTheLevelOfTheFrameBefore)
     EXPECT_EQ(pixel_at(BitmapTable[4], 3, 3) >> 24, 0xFEu);
 
     draw_at(700.0f);
-    blit_alpha(BitmapTable[0], snow, 0, 0, 63, 0);
+    blit_alpha(BitmapTable[0], snow, 0, 0, 63, BLEND_LINEAR);
     EXPECT_TRUE(same_colours(BitmapTable[4], snow));
     EXPECT_TRUE(same_colours(BitmapTable[3], heights)) << "heights change only in the grass phase";
     EXPECT_EQ(render.blend_b, 0);
@@ -219,8 +219,8 @@ TEST_F(Scene1Test, GrassPhaseWaitsUntilTheMudLevelHasPassed254)
     EXPECT_TRUE(same_colours(BitmapTable[3], heights));
 
     draw_at(1300.0f);
-    blit_alpha(BitmapTable[5], colours, 0, 0, 63, 0);
-    blit_alpha(BitmapTable[6], heights, 0, 0, 63, 0);
+    blit_alpha(BitmapTable[5], colours, 0, 0, 63, BLEND_LINEAR);
+    blit_alpha(BitmapTable[6], heights, 0, 0, 63, BLEND_LINEAR);
     EXPECT_TRUE(same_colours(BitmapTable[4], colours));
     EXPECT_TRUE(same_colours(BitmapTable[3], heights));
     EXPECT_NE(rgb(pixel_at(BitmapTable[3], 0, 0)), 0u);

@@ -58,7 +58,7 @@ void draw_trembling(int bitmap, int x, int y, int32_t &opacity)
 {
     const long jitter_y = random() % 5;
     const long jitter_x = random() % 5;
-    blit_alpha(BitmapTable[bitmap], screen, x + (int)jitter_x, y + (int)jitter_y, opacity, 0);
+    blit_alpha(BitmapTable[bitmap], screen, x + (int)jitter_x, y + (int)jitter_y, opacity, BLEND_LINEAR);
     if (opacity <= 254)
         opacity++;
 }
@@ -77,7 +77,7 @@ void scene8_draw_frame(Scene8Render &r)
     SDL_FillRect(screen, nullptr, black);
 
     lock_surface(screen);
-    blit_alpha(BitmapTable[greetings_picture], screen, 88, 154, 255, 0);
+    blit_alpha(BitmapTable[greetings_picture], screen, 88, 154, 255, BLEND_LINEAR);
     if (current_position() > 200.0f)
         draw_trembling(left_picture, 88, 200, r.fade_left);
     if (current_position() > 400.0f)
