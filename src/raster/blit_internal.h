@@ -51,15 +51,21 @@ inline uint32_t blend_pixel(uint32_t source, uint32_t target, const uint8_t *wei
 
 // ScaleTable against the arithmetic (e * |k| + 1 + (e * |k| >> 8)) >> 8, the
 // exact floor(e * |k| / 255), signed like k. The table rounds its factor to a
-// double first, so a few exactly integral products come out one lower; every
-// entry that differs has a magnitude |k| listed here and e * |k| a multiple
-// of 255. The vector paths hand any lane meeting both conditions to the table.
+// double first, so a few exactly integral products come out one lower. Every
+// entry that differs has its |k| among `magnitude`, its e among `weight`,
+// and e * |k| a multiple of 255; the vector paths hand any lane meeting all
+// three to the table.
 struct ScaleExceptions {
-    bool arithmetic_usable;   // false: some entry differs otherwise (vector paths use the table walk)
+    bool arithmetic_usable;   // false: they differ otherwise (vector paths walk the table)
     int count;
     int magnitude[8];         // the |k| (row offsets) with differing entries
+    int weight_count;
+    int weight[16];           // the e (columns) with differing entries
 };
 extern ScaleExceptions scale_exceptions;
+// Bit a of row o: the weight of alpha a at opacity o (ScaleTable row a + 256,
+// column o) is among scale_exceptions.weight, so its pixels may need the table.
+extern uint8_t listed_weight_alphas[256][32];
 // Compares every ScaleTable entry with the arithmetic and fills scale_exceptions.
 void find_scale_exceptions();
 

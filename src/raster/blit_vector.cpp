@@ -21,7 +21,20 @@ struct LinearBlend {
     int weight_fix_count;
     int weight_fix_alpha[8];
     int weight_fix[8];
+    ScaleExceptions exceptions;   // a copy the loops may keep in registers
+    int opaque_weight;            // the weight of alpha 255 (from the table)
+    bool opaque_weight_listed;    // whether that weight is among exceptions.weight
+    const uint8_t *listed_alphas; // the opacity's row of listed_weight_alphas
 };
+
+// Whether any of the four alphas (one per byte of `alphas`) has a listed weight.
+inline bool any_alpha_listed(uint32_t alphas, const uint8_t *listed_alphas)
+{
+    uint32_t hits = 0;
+    for (int i = 0; i < 4; ++i, alphas >>= 8)
+        hits |= listed_alphas[(alphas & 0xFF) >> 3] >> (alphas & 7);
+    return (hits & 1) != 0;
+}
 
 LinearBlend linear_blend_for(int opacity)
 {
@@ -29,6 +42,7 @@ LinearBlend linear_blend_for(int opacity)
     blend.opacity = clamp_byte(opacity);   // outside 0..255 the weight row would be left
     blend.weight_of_alpha = ScaleTable + 65536 + blend.opacity;
     blend.weight_fix_count = 0;
+    blend.exceptions = scale_exceptions;
     for (int i = 0; i < scale_exceptions.count; ++i) {
         int alpha = scale_exceptions.magnitude[i];
         int fix = blend.weight_of_alpha[alpha << 8] - divide_by_255(alpha * blend.opacity);
@@ -37,6 +51,11 @@ LinearBlend linear_blend_for(int opacity)
             blend.weight_fix[blend.weight_fix_count++] = fix;
         }
     }
+    blend.listed_alphas = listed_weight_alphas[blend.opacity];
+    blend.opaque_weight = blend.weight_of_alpha[255 << 8];
+    blend.opaque_weight_listed = false;
+    for (int i = 0; i < scale_exceptions.weight_count; ++i)
+        blend.opaque_weight_listed |= scale_exceptions.weight[i] == blend.opaque_weight;
     return blend;
 }
 
@@ -77,75 +96,111 @@ inline __m128i divide_by_255_sse2(__m128i x)
     return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
 }
 
-// Lanes of |k| that the table may give other than the arithmetic: |k| is a
-// listed magnitude and e * |k| an exact multiple of 255. Alpha lanes are left out.
-inline __m128i table_lanes_sse2(__m128i magnitude, __m128i product, __m128i quotient)
+// Lanes that the table may give other than the arithmetic: |k| and e both
+// listed and e * |k| an exact multiple of 255. `listed` marks the colour
+// bytes whose |k| is listed; the rest is asked only when one is.
+inline bool needs_table_sse2(const ScaleExceptions &exceptions, __m128i listed, __m128i weight_low, __m128i weight_high, __m128i product_low,
+                             __m128i product_high, __m128i quotient_low, __m128i quotient_high)
 {
-    __m128i listed = _mm_setzero_si128();
-    for (int i = 0; i < scale_exceptions.count; ++i)
-        listed = _mm_or_si128(listed, _mm_cmpeq_epi16(magnitude, _mm_set1_epi16((short)scale_exceptions.magnitude[i])));
-    const __m128i colour_lanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
-    listed = _mm_and_si128(listed, colour_lanes);
-    if (_mm_movemask_epi8(listed) == 0)
-        return listed;
-    __m128i multiple = _mm_cmpeq_epi16(product, _mm_mullo_epi16(quotient, _mm_set1_epi16(255)));
-    return _mm_and_si128(listed, multiple);
+    const __m128i w255 = _mm_set1_epi16(255);
+    __m128i weight_low_listed = _mm_setzero_si128(), weight_high_listed = _mm_setzero_si128();
+    for (int i = 0; i < exceptions.weight_count; ++i) {
+        __m128i e = _mm_set1_epi16(static_cast<short>(exceptions.weight[i]));
+        weight_low_listed = _mm_or_si128(weight_low_listed, _mm_cmpeq_epi16(weight_low, e));
+        weight_high_listed = _mm_or_si128(weight_high_listed, _mm_cmpeq_epi16(weight_high, e));
+    }
+    __m128i low = _mm_and_si128(_mm_unpacklo_epi8(listed, listed), weight_low_listed);
+    __m128i high = _mm_and_si128(_mm_unpackhi_epi8(listed, listed), weight_high_listed);
+    low = _mm_and_si128(low, _mm_cmpeq_epi16(product_low, _mm_mullo_epi16(quotient_low, w255)));
+    high = _mm_and_si128(high, _mm_cmpeq_epi16(product_high, _mm_mullo_epi16(quotient_high, w255)));
+    return _mm_movemask_epi8(_mm_or_si128(low, high)) != 0;
 }
 
-// d - trunc(e * (d - s) / 255) for the 16-bit channels of two pixels; sets
-// needs_table when a lane must come from the table instead.
-inline __m128i blend_channels_sse2(__m128i target, __m128i source, __m128i weight, __m128i &needs_table)
+// Four pixels of the linear blend: each colour byte d moves towards the
+// source byte s by trunc(e * |d - s| / 255), which never passes s. False
+// (nothing stored) when one of them must be blended through the table.
+// What the rows of one blit share, built once: the listed magnitudes as
+// byte vectors (the list padded by repeating its first entry) and the weight
+// of opaque pixels.
+struct LinearConstants {
+    __m128i magnitude[8];
+    __m128i opaque_weight;   // in every 16-bit lane
+};
+
+LinearConstants linear_constants_sse2(const LinearBlend &blend)
 {
-    __m128i difference = _mm_sub_epi16(target, source);
-    __m128i sign = _mm_srai_epi16(difference, 15);
-    __m128i magnitude = _mm_sub_epi16(_mm_xor_si128(difference, sign), sign);
-    __m128i product = _mm_mullo_epi16(magnitude, weight);   // at most 255 * 255: fits 16 bits
-    __m128i quotient = divide_by_255_sse2(product);
-    needs_table = _mm_or_si128(needs_table, table_lanes_sse2(magnitude, product, quotient));
-    __m128i step = _mm_sub_epi16(_mm_xor_si128(quotient, sign), sign);
-    // Moving towards the source never passes it: the result stays 0..255.
-    return _mm_sub_epi16(target, step);
+    LinearConstants constants;
+    for (int i = 0; i < 8; ++i)
+        constants.magnitude[i] = _mm_set1_epi8(static_cast<char>(blend.exceptions.magnitude[i < blend.exceptions.count ? i : 0]));
+    constants.opaque_weight = _mm_set1_epi16(static_cast<short>(blend.opaque_weight));
+    return constants;
 }
 
-// Four pixels of the linear blend; false (nothing stored) when one of them
-// must be blended through the table.
-inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend)
+inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend,
+                               const LinearConstants &constants)
 {
     const __m128i zero = _mm_setzero_si128();
+    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
     __m128i target = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
     __m128i alpha = _mm_srli_epi32(source, 24);
     __m128i transparent = _mm_cmpeq_epi32(alpha, zero);
-    if (_mm_movemask_epi8(transparent) == 0xFFFF)
+    int transparent_mask = _mm_movemask_epi8(transparent);
+    if (transparent_mask == 0xFFFF)
         return true;
-    // The weight trunc(opacity * alpha / 255) in the low half of each word.
-    __m128i weight = divide_by_255_sse2(_mm_mullo_epi16(alpha, _mm_set1_epi32(blend.opacity)));
-    for (int i = 0; i < blend.weight_fix_count; ++i) {
-        __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
-        weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
+    bool opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF;
+    __m128i weight_low = constants.opaque_weight, weight_high = constants.opaque_weight;
+    if (!opaque) {
+        // The weight trunc(opacity * alpha / 255) in the low half of each word.
+        __m128i weight = divide_by_255_sse2(_mm_mullo_epi16(alpha, _mm_set1_epi32(blend.opacity)));
+        for (int i = 0; i < blend.weight_fix_count; ++i) {
+            __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
+            weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
+        }
+        weight = _mm_or_si128(weight, _mm_slli_epi32(weight, 16));
+        weight_low = _mm_unpacklo_epi32(weight, weight);
+        weight_high = _mm_unpackhi_epi32(weight, weight);
     }
-    weight = _mm_or_si128(weight, _mm_slli_epi32(weight, 16));
-    __m128i needs_table = zero;
-    __m128i low = blend_channels_sse2(_mm_unpacklo_epi8(target, zero), _mm_unpacklo_epi8(source, zero),
-                                      _mm_unpacklo_epi32(weight, weight), needs_table);
-    __m128i high = blend_channels_sse2(_mm_unpackhi_epi8(target, zero), _mm_unpackhi_epi8(source, zero),
-                                       _mm_unpackhi_epi32(weight, weight), needs_table);
-    if (_mm_movemask_epi8(needs_table) != 0)
-        return false;
-    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    __m128i colour = _mm_andnot_si128(alpha_byte, _mm_packus_epi16(low, high));
+
+    __m128i above = _mm_subs_epu8(target, source), below = _mm_subs_epu8(source, target);
+    __m128i magnitude = _mm_or_si128(above, below);
+    __m128i product_low = _mm_mullo_epi16(_mm_unpacklo_epi8(magnitude, zero), weight_low);   // fits 16 bits
+    __m128i product_high = _mm_mullo_epi16(_mm_unpackhi_epi8(magnitude, zero), weight_high);
+    __m128i quotient_low = divide_by_255_sse2(product_low), quotient_high = divide_by_255_sse2(product_high);
+
+    bool weight_listed = opaque ? blend.opaque_weight_listed : any_alpha_listed(
+        static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(alpha, zero), zero))), blend.listed_alphas);
+    if (weight_listed) {
+        const __m128i *m = constants.magnitude;
+        __m128i listed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(magnitude, m[0]), _mm_cmpeq_epi8(magnitude, m[1])),
+                                      _mm_or_si128(_mm_cmpeq_epi8(magnitude, m[2]), _mm_cmpeq_epi8(magnitude, m[3])));
+        listed = _mm_or_si128(listed, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(magnitude, m[4]), _mm_cmpeq_epi8(magnitude, m[5])),
+                                                   _mm_or_si128(_mm_cmpeq_epi8(magnitude, m[6]), _mm_cmpeq_epi8(magnitude, m[7]))));
+        listed = _mm_andnot_si128(alpha_byte, listed);
+        if (_mm_movemask_epi8(listed) != 0 &&
+            needs_table_sse2(blend.exceptions, listed, weight_low, weight_high, product_low, product_high, quotient_low,
+                             quotient_high))
+            return false;
+    }
+
+    __m128i step = _mm_packus_epi16(quotient_low, quotient_high);
+    __m128i rising = _mm_cmpeq_epi8(above, zero);   // d <= s: d grows (by 0 when equal)
+    __m128i moved = _mm_or_si128(_mm_and_si128(rising, _mm_add_epi8(target, step)),
+                                 _mm_andnot_si128(rising, _mm_sub_epi8(target, step)));
     __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
-    __m128i blended = _mm_or_si128(colour, accumulated);
-    __m128i result = _mm_or_si128(_mm_and_si128(transparent, target), _mm_andnot_si128(transparent, blended));
+    __m128i result = _mm_or_si128(_mm_andnot_si128(alpha_byte, moved), accumulated);
+    if (transparent_mask != 0)
+        result = _mm_or_si128(_mm_and_si128(transparent, target), _mm_andnot_si128(transparent, result));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), result);
     return true;
 }
 
-void blend_row_linear_sse2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend &blend)
+void blend_row_linear_sse2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
+    const LinearConstants constants = linear_constants_sse2(blend);
     int column = 0;
     for (; column + 4 <= width; column += 4)
-        if (!blend4_linear_sse2(src + column, dst + column, blend))
+        if (!blend4_linear_sse2(src + column, dst + column, blend, constants))
             blend_columns_by_table(src + column, dst + column, 4, blend.weight_of_alpha, ScaleTable);
     blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, ScaleTable);
 }
@@ -159,29 +214,21 @@ AVX2 inline __m256i divide_by_255_avx2(__m256i x)
     return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(x, _mm256_set1_epi16(1)), _mm256_srli_epi16(x, 8)), 8);
 }
 
-AVX2 inline __m256i table_lanes_avx2(__m256i magnitude, __m256i product, __m256i quotient)
+AVX2 inline bool needs_table_avx2(const ScaleExceptions &exceptions, __m256i listed, __m256i weight_low, __m256i weight_high, __m256i product_low,
+                                  __m256i product_high, __m256i quotient_low, __m256i quotient_high)
 {
-    __m256i listed = _mm256_setzero_si256();
-    for (int i = 0; i < scale_exceptions.count; ++i)
-        listed = _mm256_or_si256(listed, _mm256_cmpeq_epi16(magnitude, _mm256_set1_epi16((short)scale_exceptions.magnitude[i])));
-    const __m256i colour_lanes = _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1);
-    listed = _mm256_and_si256(listed, colour_lanes);
-    if (_mm256_movemask_epi8(listed) == 0)
-        return listed;
-    __m256i multiple = _mm256_cmpeq_epi16(product, _mm256_mullo_epi16(quotient, _mm256_set1_epi16(255)));
-    return _mm256_and_si256(listed, multiple);
-}
-
-AVX2 inline __m256i blend_channels_avx2(__m256i target, __m256i source, __m256i weight, __m256i &needs_table)
-{
-    __m256i difference = _mm256_sub_epi16(target, source);
-    __m256i sign = _mm256_srai_epi16(difference, 15);
-    __m256i magnitude = _mm256_sub_epi16(_mm256_xor_si256(difference, sign), sign);
-    __m256i product = _mm256_mullo_epi16(magnitude, weight);
-    __m256i quotient = divide_by_255_avx2(product);
-    needs_table = _mm256_or_si256(needs_table, table_lanes_avx2(magnitude, product, quotient));
-    __m256i step = _mm256_sub_epi16(_mm256_xor_si256(quotient, sign), sign);
-    return _mm256_sub_epi16(target, step);
+    const __m256i w255 = _mm256_set1_epi16(255);
+    __m256i weight_low_listed = _mm256_setzero_si256(), weight_high_listed = _mm256_setzero_si256();
+    for (int i = 0; i < exceptions.weight_count; ++i) {
+        __m256i e = _mm256_set1_epi16(static_cast<short>(exceptions.weight[i]));
+        weight_low_listed = _mm256_or_si256(weight_low_listed, _mm256_cmpeq_epi16(weight_low, e));
+        weight_high_listed = _mm256_or_si256(weight_high_listed, _mm256_cmpeq_epi16(weight_high, e));
+    }
+    __m256i low = _mm256_and_si256(_mm256_unpacklo_epi8(listed, listed), weight_low_listed);
+    __m256i high = _mm256_and_si256(_mm256_unpackhi_epi8(listed, listed), weight_high_listed);
+    low = _mm256_and_si256(low, _mm256_cmpeq_epi16(product_low, _mm256_mullo_epi16(quotient_low, w255)));
+    high = _mm256_and_si256(high, _mm256_cmpeq_epi16(product_high, _mm256_mullo_epi16(quotient_high, w255)));
+    return _mm256_movemask_epi8(_mm256_or_si256(low, high)) != 0;
 }
 
 // The weights of eight pixels (low half of each word), as the SSE2 path.
@@ -195,38 +242,87 @@ AVX2 inline __m256i weights_avx2(__m256i alpha, const LinearBlend &blend)
     return weight;
 }
 
-// The unpacks and the pack work within each 128-bit half, so pixel order is kept.
-AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend)
+struct LinearConstantsAvx2 {
+    __m256i magnitude[8];
+    __m256i opaque_weight;
+};
+
+AVX2 LinearConstantsAvx2 linear_constants_avx2(const LinearBlend &blend)
+{
+    LinearConstantsAvx2 constants;
+    for (int i = 0; i < 8; ++i)
+        constants.magnitude[i] = _mm256_set1_epi8(static_cast<char>(blend.exceptions.magnitude[i < blend.exceptions.count ? i : 0]));
+    constants.opaque_weight = _mm256_set1_epi16(static_cast<short>(blend.opaque_weight));
+    return constants;
+}
+
+// As the SSE2 path, eight pixels at a time. The unpacks and the pack work
+// within each 128-bit half, so the pixels keep their order.
+AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend,
+                                    const LinearConstantsAvx2 &constants)
 {
     const __m256i zero = _mm256_setzero_si256();
+    const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     __m256i source = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src));
     __m256i target = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dst));
     __m256i alpha = _mm256_srli_epi32(source, 24);
     __m256i transparent = _mm256_cmpeq_epi32(alpha, zero);
-    if (_mm256_movemask_epi8(transparent) == -1)
+    int transparent_mask = _mm256_movemask_epi8(transparent);
+    if (transparent_mask == -1)
         return true;
-    __m256i weight = weights_avx2(alpha, blend);
-    weight = _mm256_or_si256(weight, _mm256_slli_epi32(weight, 16));
-    __m256i needs_table = zero;
-    __m256i low = blend_channels_avx2(_mm256_unpacklo_epi8(target, zero), _mm256_unpacklo_epi8(source, zero),
-                                      _mm256_unpacklo_epi32(weight, weight), needs_table);
-    __m256i high = blend_channels_avx2(_mm256_unpackhi_epi8(target, zero), _mm256_unpackhi_epi8(source, zero),
-                                       _mm256_unpackhi_epi32(weight, weight), needs_table);
-    if (_mm256_movemask_epi8(needs_table) != 0)
-        return false;
-    const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    __m256i colour = _mm256_andnot_si256(alpha_byte, _mm256_packus_epi16(low, high));
+    bool opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255))) == -1;
+    __m256i weight_low = constants.opaque_weight, weight_high = constants.opaque_weight;
+    if (!opaque) {
+        __m256i weight = weights_avx2(alpha, blend);
+        weight = _mm256_or_si256(weight, _mm256_slli_epi32(weight, 16));
+        weight_low = _mm256_unpacklo_epi32(weight, weight);
+        weight_high = _mm256_unpackhi_epi32(weight, weight);
+    }
+
+    __m256i above = _mm256_subs_epu8(target, source), below = _mm256_subs_epu8(source, target);
+    __m256i magnitude = _mm256_or_si256(above, below);
+    __m256i product_low = _mm256_mullo_epi16(_mm256_unpacklo_epi8(magnitude, zero), weight_low);
+    __m256i product_high = _mm256_mullo_epi16(_mm256_unpackhi_epi8(magnitude, zero), weight_high);
+    __m256i quotient_low = divide_by_255_avx2(product_low), quotient_high = divide_by_255_avx2(product_high);
+
+    bool weight_listed = opaque;
+    if (opaque) {
+        weight_listed = blend.opaque_weight_listed;
+    } else {
+        __m256i alpha_bytes = _mm256_packus_epi16(_mm256_packs_epi32(alpha, zero), zero);   // per 128-bit half
+        weight_listed = any_alpha_listed(static_cast<uint32_t>(_mm256_extract_epi32(alpha_bytes, 0)), blend.listed_alphas) ||
+                        any_alpha_listed(static_cast<uint32_t>(_mm256_extract_epi32(alpha_bytes, 4)), blend.listed_alphas);
+    }
+    if (weight_listed) {
+        const __m256i *m = constants.magnitude;
+        __m256i listed = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(magnitude, m[0]), _mm256_cmpeq_epi8(magnitude, m[1])),
+                                         _mm256_or_si256(_mm256_cmpeq_epi8(magnitude, m[2]), _mm256_cmpeq_epi8(magnitude, m[3])));
+        listed = _mm256_or_si256(listed, _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(magnitude, m[4]), _mm256_cmpeq_epi8(magnitude, m[5])),
+                                                         _mm256_or_si256(_mm256_cmpeq_epi8(magnitude, m[6]), _mm256_cmpeq_epi8(magnitude, m[7]))));
+        listed = _mm256_andnot_si256(alpha_byte, listed);
+        if (_mm256_movemask_epi8(listed) != 0 &&
+            needs_table_avx2(blend.exceptions, listed, weight_low, weight_high, product_low, product_high, quotient_low,
+                             quotient_high))
+            return false;
+    }
+
+    __m256i step = _mm256_packus_epi16(quotient_low, quotient_high);
+    __m256i rising = _mm256_cmpeq_epi8(above, zero);
+    __m256i moved = _mm256_blendv_epi8(_mm256_sub_epi8(target, step), _mm256_add_epi8(target, step), rising);
     __m256i accumulated = _mm256_and_si256(alpha_byte, _mm256_add_epi8(target, source));
-    __m256i blended = _mm256_or_si256(colour, accumulated);
-    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), _mm256_blendv_epi8(blended, target, transparent));
+    __m256i result = _mm256_or_si256(_mm256_andnot_si256(alpha_byte, moved), accumulated);
+    if (transparent_mask != 0)
+        result = _mm256_blendv_epi8(result, target, transparent);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), result);
     return true;
 }
 
-AVX2 void blend_row_linear_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend &blend)
+AVX2 void blend_row_linear_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
+    const LinearConstantsAvx2 constants = linear_constants_avx2(blend);
     int column = 0;
     for (; column + 8 <= width; column += 8)
-        if (!blend8_linear_avx2(src + column, dst + column, blend))
+        if (!blend8_linear_avx2(src + column, dst + column, blend, constants))
             blend_columns_by_table(src + column, dst + column, 8, blend.weight_of_alpha, ScaleTable);
     blend_row_linear_sse2(src + column, dst + column, width - column, blend);
 }
@@ -247,7 +343,7 @@ AVX2 inline __m256i cubic_channel_avx2(__m256i target, __m256i source, int shift
     return _mm256_slli_epi32(_mm256_and_si256(_mm256_sub_epi32(d, step), byte), shift);
 }
 
-AVX2 void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend &blend)
+AVX2 void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
     int column = 0;
     for (; column + 8 <= width; column += 8) {
