@@ -90,10 +90,11 @@ void blend_columns_by_table(const uint32_t *src, uint32_t *dst, int count, const
 
 // ---- SSE2 ----------------------------------------------------------------
 
-// floor(x / 255) in each 16-bit lane, for x up to 65025.
+// floor(x / 255) in each 16-bit lane, for x up to 65025: the high half of
+// x * 0x8081, shifted by 7 more (the reciprocal rounded up, exact over 16 bits).
 inline __m128i divide_by_255_sse2(__m128i x)
 {
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
+    return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
 }
 
 // Lanes that the table may give other than the arithmetic: |k| and e both
@@ -211,7 +212,7 @@ void blend_row_linear_sse2(const uint32_t *src, uint32_t *dst, int width, const 
 
 AVX2 inline __m256i divide_by_255_avx2(__m256i x)
 {
-    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(x, _mm256_set1_epi16(1)), _mm256_srli_epi16(x, 8)), 8);
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
 }
 
 AVX2 inline bool needs_table_avx2(const ScaleExceptions &exceptions, __m256i listed, __m256i weight_low, __m256i weight_high, __m256i product_low,
