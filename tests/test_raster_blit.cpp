@@ -54,8 +54,8 @@ TEST_F(Blit, AlphaBlendSkipsTransparentSourcePixelsEntirely)
 {
     SDL_Surface *dst = test_surface(4, 4, 0x40506070u);
     SDL_Surface *src = test_surface(4, 4, 0x00FFFFFFu);
-    blit_alpha(src, dst, 0, 0, 255, 0);
-    blit_alpha(src, dst, 0, 0, 255, 1);
+    blit_alpha(src, dst, 0, 0, 255, BLEND_LINEAR);
+    blit_alpha(src, dst, 0, 0, 255, BLEND_CUBIC);
     EXPECT_EQ(pixels_not(dst, 0x40506070u), 0);
     SDL_FreeSurface(src);
     SDL_FreeSurface(dst);
@@ -69,41 +69,41 @@ TEST_F(Blit, AlphaBlendStepsAndAccumulatesAlpha)
     // Opacity 255, opaque source: the colour is replaced, alpha 255 + 255 wraps to 254.
     set_pixel(dst, 0, 0, 0xFF123456u);
     set_pixel(src, 0, 0, 0xFFABCDEFu);
-    blit_alpha(src, dst, 0, 0, 255, 0);
+    blit_alpha(src, dst, 0, 0, 255, BLEND_LINEAR);
     EXPECT_EQ(pixel_at(dst, 0, 0), 0xFEABCDEFu);
 
     // Opacity 128, opaque source: d 200 towards s 100 gives 150 in every channel.
     set_pixel(dst, 0, 0, 0x00C8C8C8u);
     set_pixel(src, 0, 0, 0xFF646464u);
-    blit_alpha(src, dst, 0, 0, 128, 0);
+    blit_alpha(src, dst, 0, 0, 128, BLEND_LINEAR);
     EXPECT_EQ(pixel_at(dst, 0, 0), 0xFF969696u);
 
     // Opacity 255, source alpha 128: d 0 towards s 255 gives 128; alpha adds 128.
     set_pixel(dst, 0, 0, 0x10000000u);
     set_pixel(src, 0, 0, 0x80FFFFFFu);
-    blit_alpha(src, dst, 0, 0, 255, 0);
+    blit_alpha(src, dst, 0, 0, 255, BLEND_LINEAR);
     EXPECT_EQ(pixel_at(dst, 0, 0), 0x90808080u);
 
     // Opacity 0 moves no colour but still adds the source alpha.
     set_pixel(dst, 0, 0, 0x05102030u);
     set_pixel(src, 0, 0, 0x07FFFFFFu);
-    blit_alpha(src, dst, 0, 0, 0, 0);
+    blit_alpha(src, dst, 0, 0, 0, BLEND_LINEAR);
     EXPECT_EQ(pixel_at(dst, 0, 0), 0x0C102030u);
 
     // Channels move independently, each step truncated toward zero:
     // blue 10 -> 20 by 64/255 of 10 is 2, green 250 -> 0 by 64/255 is -62, red stays.
     set_pixel(dst, 0, 0, 0x0080FA0Au);
     set_pixel(src, 0, 0, 0xFF800014u);
-    blit_alpha(src, dst, 0, 0, 64, 0);   // weight trunc(64 * 255 / 255) = 64
+    blit_alpha(src, dst, 0, 0, 64, BLEND_LINEAR);   // weight trunc(64 * 255 / 255) = 64
     EXPECT_EQ(pixel_at(dst, 0, 0), 0xFF80BC0Cu);
 
     // An opacity past 255 acts as 255 and a negative one as 0.
     set_pixel(dst, 0, 0, 0x00000000u);
     set_pixel(src, 0, 0, 0xFFFFFFFFu);
-    blit_alpha(src, dst, 0, 0, 1000, 0);
+    blit_alpha(src, dst, 0, 0, 1000, BLEND_LINEAR);
     EXPECT_EQ(pixel_at(dst, 0, 0), 0xFFFFFFFFu);
     set_pixel(dst, 0, 0, 0x00000000u);
-    blit_alpha(src, dst, 0, 0, -40, 0);
+    blit_alpha(src, dst, 0, 0, -40, BLEND_LINEAR);
     EXPECT_EQ(pixel_at(dst, 0, 0), 0xFF000000u);
 
     SDL_FreeSurface(src);
@@ -118,11 +118,11 @@ TEST_F(Blit, CubicBlendMovesByTheCubeOfTheDifference)
     // green: 110 towards 100 barely moves (step 0); red: 0 towards 255 arrives.
     set_pixel(dst, 0, 0, 0x00006EC8u);
     set_pixel(src, 0, 0, 0xFFFF6464u);
-    blit_alpha(src, dst, 0, 0, 255, 1);
+    blit_alpha(src, dst, 0, 0, 255, BLEND_CUBIC);
     EXPECT_EQ(pixel_at(dst, 0, 0), 0xFFFF6EB9u);
     // The same pixels in linear mode land on the source.
     set_pixel(dst, 0, 0, 0x00006EC8u);
-    blit_alpha(src, dst, 0, 0, 255, 0);
+    blit_alpha(src, dst, 0, 0, 255, BLEND_LINEAR);
     EXPECT_EQ(pixel_at(dst, 0, 0), 0xFFFF6464u);
     SDL_FreeSurface(src);
     SDL_FreeSurface(dst);
@@ -140,7 +140,7 @@ TEST_F(Blit, BlitsClipAtAllFourEdgesAndNegativePositions)
             for (int use_alpha = 0; use_alpha < 2; ++use_alpha) {
                 SDL_Surface *dst = test_surface(width, height, use_alpha ? 0x00020304u : background);
                 if (use_alpha)
-                    blit_alpha(src, dst, x, y, 255, 0);
+                    blit_alpha(src, dst, x, y, 255, BLEND_LINEAR);
                 else
                     blit_copy(src, dst, x, y);
                 for (int row = 0; row < height; ++row)
@@ -362,7 +362,7 @@ TEST_F(Blit, EveryOperationStepsRowsByThePitch)
     EXPECT_EQ(at(5, 4), pixel_at(src, 2, 2));
 
     fresh(0);
-    blit_alpha(src, s, -1, 1, 255, 0);
+    blit_alpha(src, s, -1, 1, 255, BLEND_LINEAR);
     EXPECT_TRUE(padding_intact());
     EXPECT_EQ(at(0, 1), pixel_at(src, 1, 0));
     EXPECT_EQ(at(2, 4), pixel_at(src, 3, 3));

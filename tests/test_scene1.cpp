@@ -191,7 +191,7 @@ TEST_F(Scene1Test, MudBlendStartsOnlyPast600WithTheLevelOfTheFrameBefore)
     EXPECT_EQ(pixel_at(BitmapTable[BITMAP_SNOW_MAP], 3, 3) >> 24, 0xFEu);
 
     draw_at(700.0f);
-    blit_alpha(BitmapTable[BITMAP_MUDDY_MAP], snow, 0, 0, 63, 0);
+    blit_alpha(BitmapTable[BITMAP_MUDDY_MAP], snow, 0, 0, 63, BLEND_LINEAR);
     EXPECT_TRUE(same_colours(BitmapTable[BITMAP_SNOW_MAP], snow));
     EXPECT_TRUE(same_colours(BitmapTable[BITMAP_MUDDY_BUMPS], heights)) << "heights change only in the grass phase";
     EXPECT_EQ(render.blend_b, 0);
@@ -219,8 +219,8 @@ TEST_F(Scene1Test, GrassPhaseWaitsUntilTheMudLevelHasPassed254)
     EXPECT_TRUE(same_colours(BitmapTable[BITMAP_MUDDY_BUMPS], heights));
 
     draw_at(1300.0f);
-    blit_alpha(BitmapTable[BITMAP_GRASSY_MAP], colours, 0, 0, 63, 0);
-    blit_alpha(BitmapTable[BITMAP_GRASSY_BUMPS], heights, 0, 0, 63, 0);
+    blit_alpha(BitmapTable[BITMAP_GRASSY_MAP], colours, 0, 0, 63, BLEND_LINEAR);
+    blit_alpha(BitmapTable[BITMAP_GRASSY_BUMPS], heights, 0, 0, 63, BLEND_LINEAR);
     EXPECT_TRUE(same_colours(BitmapTable[BITMAP_SNOW_MAP], colours));
     EXPECT_TRUE(same_colours(BitmapTable[BITMAP_MUDDY_BUMPS], heights));
     EXPECT_NE(rgb(pixel_at(BitmapTable[BITMAP_MUDDY_BUMPS], 0, 0)), 0u);

@@ -146,14 +146,14 @@ TEST(Scene5Frame, OverlayOpacityAtTheEdgesOfItsWindows)
         SDL_FillRect(screen, nullptr, 0xFF000000);
         SDL_FillRect(expected, nullptr, 0xFF000000);
         if (k.opacity > 0)
-            blit_alpha(BitmapTable[BITMAP_FUN], expected, 0, 0, k.opacity, 0);
+            blit_alpha(BitmapTable[BITMAP_FUN], expected, 0, 0, k.opacity, BLEND_LINEAR);
         scene5_clock_pass(c, k.elapsed_ms);
         scene5_draw_frame(r);
         EXPECT_EQ(pixel_at(screen, 5, 5) & 0xFFFFFF, pixel_at(expected, 5, 5) & 0xFFFFFF);
     }
     // The opacities differ by one at the edges: make sure the blend tells them apart.
     SDL_FillRect(expected, nullptr, 0xFF000000);
-    blit_alpha(BitmapTable[BITMAP_FUN], expected, 0, 0, 1, 0);
+    blit_alpha(BitmapTable[BITMAP_FUN], expected, 0, 0, 1, BLEND_LINEAR);
     EXPECT_NE(pixel_at(expected, 5, 5) & 0xFFFFFF, 0u);
     SDL_FreeSurface(expected);
     scene5_finish();

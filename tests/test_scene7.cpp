@@ -187,10 +187,10 @@ TEST(Scene7Frame, TitleShakesOverTheFrameOnlyInItsWindow)
         if (k.p >= 800.0f)
             continue;   // the fade-out darkens the frame from here on
         SDL_FillRect(expected, nullptr, 0);
-        blit_alpha(backbuffer, expected, 0, 0, 110, 0);
+        blit_alpha(backbuffer, expected, 0, 0, 110, BLEND_LINEAR);
         if (k.group >= 0)
             blit_alpha(BitmapTable[BITMAP_TITLE_5TIDE + k.group], expected, windows[k.group].title_x + (int)(r2 % 4),
-                       80 + (int)(r1 % 4), 80, 0);
+                       80 + (int)(r1 % 4), 80, BLEND_LINEAR);
         int differing = 0;
         for (int y = 60; y < 150; y++)
             for (int x = 240; x < 560; x++)

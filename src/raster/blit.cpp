@@ -4,38 +4,17 @@
 // Every loop walks rows by a word offset that grows by pitch / 4, so a
 // display surface wider than its visible width is drawn correctly. Inner
 // loops only look up tables and store bytes or words.
-#include "raster.h"
+#include "blit_internal.h"
 #include <cstddef>
 #include <cstring>
 
 SDL_Surface *screen = nullptr;
 
-namespace {
+using namespace raster_detail;
 
-// Words per row of s: the pitch, not the width, says where the next row starts.
-ptrdiff_t row_stride(const SDL_Surface *s)
-{
-    return s->pitch / 4;
-}
+namespace raster_detail {
 
-uint32_t *pixel_words(SDL_Surface *s)
-{
-    return static_cast<uint32_t *>(s->pixels);
-}
-
-bool drawable(const SDL_Surface *s)
-{
-    return s && s->pixels && s->w > 0 && s->h > 0;
-}
-
-// The part of a source placed at (x, y) that lands inside dst.
-struct BlitSpan {
-    int dst_x, dst_y;   // first destination column and row
-    int src_x, src_y;   // the source column and row that land there
-    int width, height;  // columns and rows to draw, both > 0
-};
-
-// Blit clipping. Computed in 64 bits so that no position overflows.
+// Computed in 64 bits so that no position overflows.
 bool clip_blit(const SDL_Surface *src, const SDL_Surface *dst, int x, int y, BlitSpan &span)
 {
     if (!drawable(src) || !drawable(dst))
@@ -58,12 +37,6 @@ bool clip_blit(const SDL_Surface *src, const SDL_Surface *dst, int x, int y, Bli
     span.height = static_cast<int>(end_row - first_row);
     return true;
 }
-
-// A rectangle after rectangle clipping: columns x..x+w, rows y..y+h.
-struct ClippedRect {
-    int x, y, w, h;
-    int left_cut, top_cut;   // columns and rows cut off at the left and top
-};
 
 // Rectangle clipping: w and h are the offsets of the last column and row, so
 // a zero w or h draws nothing and w = 1 covers two columns.
@@ -98,47 +71,31 @@ bool clip_rect(const SDL_Surface *s, int x, int y, int w, int h, ClippedRect &re
     return true;
 }
 
+} // namespace raster_detail
+
+namespace {
+
 bool is_black(uint32_t pixel)
 {
     return (pixel & 0x00FFFFFFu) == 0;
 }
 
-int clamp_byte(int value)
-{
-    return value < 0 ? 0 : value > 255 ? 255 : value;
-}
-
 } // namespace
 
-void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, int mode)
+void blit_alpha_reference(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
 {
     BlitSpan span;
     if (!clip_blit(src, dst, x, y, span))
         return;
     // An opacity outside 0..255 would index past the weight row.
     const uint8_t *weight_of_alpha = ScaleTable + 65536 + clamp_byte(opacity);
-    const uint8_t *blend = mode == 1 ? CubeTable : ScaleTable;
+    const uint8_t *blend = mode == BLEND_CUBIC ? CubeTable : ScaleTable;
     ptrdiff_t src_stride = row_stride(src), dst_stride = row_stride(dst);
     const uint32_t *src_row = pixel_words(src) + span.src_y * src_stride + span.src_x;
     uint32_t *dst_row = pixel_words(dst) + span.dst_y * dst_stride + span.dst_x;
-    for (int row = 0; row < span.height; ++row, src_row += src_stride, dst_row += dst_stride) {
-        for (int column = 0; column < span.width; ++column) {
-            uint32_t source = src_row[column];
-            uint32_t alpha = source >> 24;
-            if (alpha == 0)   // fully transparent: not even the alpha moves
-                continue;
-            // Column e of the blend table: row d - s + 256 gives the step
-            // trunc(e * (d - s) / 255), which is subtracted modulo 256.
-            const uint8_t *step = blend + weight_of_alpha[alpha << 8];
-            uint32_t target = dst_row[column];
-            uint32_t blue = target & 0xFF, green = (target >> 8) & 0xFF, red = (target >> 16) & 0xFF;
-            blue = (blue - step[(blue - (source & 0xFF) + 256) << 8]) & 0xFF;
-            green = (green - step[(green - ((source >> 8) & 0xFF) + 256) << 8]) & 0xFF;
-            red = (red - step[(red - ((source >> 16) & 0xFF) + 256) << 8]) & 0xFF;
-            uint32_t accumulated = ((target >> 24) + alpha) & 0xFF;   // wraps, never blended
-            dst_row[column] = (accumulated << 24) | (red << 16) | (green << 8) | blue;
-        }
-    }
+    for (int row = 0; row < span.height; ++row, src_row += src_stride, dst_row += dst_stride)
+        for (int column = 0; column < span.width; ++column)
+            dst_row[column] = blend_pixel(src_row[column], dst_row[column], weight_of_alpha, blend);
 }
 
 void blit_copy(SDL_Surface *src, SDL_Surface *dst, int x, int y)
@@ -150,8 +107,18 @@ void blit_copy(SDL_Surface *src, SDL_Surface *dst, int x, int y)
     const uint32_t *src_row = pixel_words(src) + span.src_y * src_stride + span.src_x;
     uint32_t *dst_row = pixel_words(dst) + span.dst_y * dst_stride + span.dst_x;
     size_t row_bytes = static_cast<size_t>(span.width) * 4;
+    // A surface may be copied onto itself. memmove keeps one row right; when
+    // the destination lies below the source, walking top to bottom would
+    // overwrite source rows before they are read, so walk bottom to top.
+    if (src->pixels == dst->pixels && span.dst_y > span.src_y) {
+        src_row += (span.height - 1) * src_stride;
+        dst_row += (span.height - 1) * dst_stride;
+        for (int row = 0; row < span.height; ++row, src_row -= src_stride, dst_row -= dst_stride)
+            std::memmove(dst_row, src_row, row_bytes);
+        return;
+    }
     for (int row = 0; row < span.height; ++row, src_row += src_stride, dst_row += dst_stride)
-        std::memmove(dst_row, src_row, row_bytes);   // a surface may be copied onto itself
+        std::memmove(dst_row, src_row, row_bytes);
 }
 
 void blit_keyed(SDL_Surface *src, int sx, int sy, int sw, int sh, SDL_Surface *dst, int x, int y, int key)
@@ -187,7 +154,7 @@ void blit_keyed(SDL_Surface *src, int sx, int sy, int sw, int sh, SDL_Surface *d
     }
 }
 
-void fade_rect(SDL_Surface *s, int x, int y, int w, int h, int level)
+void fade_rect_reference(SDL_Surface *s, int x, int y, int w, int h, int level)
 {
     if (level <= 0)
         return;
@@ -221,7 +188,7 @@ void fade_rect(SDL_Surface *s, int x, int y, int w, int h, int level)
     }
 }
 
-void dim_rect(SDL_Surface *s, int x, int y, int w, int h, int amount)
+void dim_rect_reference(SDL_Surface *s, int x, int y, int w, int h, int amount)
 {
     if (amount <= 0)
         return;
@@ -341,7 +308,7 @@ void draw_line(SDL_Surface *s, int x0, int y0, int x1, int y1, uint32_t colour)
     }
 }
 
-void darken_rect_halves(int x0, int y0, int x1, int y1)
+void darken_rect_halves_reference(int x0, int y0, int x1, int y1)
 {
     if (!drawable(screen))
         return;

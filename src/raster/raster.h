@@ -2,7 +2,9 @@
 //
 // Every picture is a 32-bit SDL_Surface whose pixels are words 0xAARRGGBB
 // (bytes in memory: blue, green, red, alpha). All per-channel arithmetic goes
-// through three byte tables, so hot loops do lookups instead of multiplies.
+// through three byte tables. The plain loops look them up; the vector paths
+// beside them compute the same bytes by arithmetic where a test proves it
+// equal to the table for every entry, and look up the table where it is not.
 // Rows are always stepped by the surface's pitch (pitch / 4 words): the
 // show's own surfaces are packed, but a full-screen display surface may be
 // wider than its visible width. Operations that take a surface never lock
@@ -72,12 +74,26 @@ static inline uint32_t shade_pixel(uint32_t pixel, int depth)
 // "Blit" clipping: src's top-left lands at (x, y), which may be negative.
 // "Rectangle" clipping: (x, y, w, h) covers columns x..x+w and rows y..y+h.
 
+// How blit_alpha moves a destination channel towards the source's.
+enum BlendMode { BLEND_LINEAR = 0, BLEND_CUBIC = 1 };
+
 // Alpha-blends src onto dst with its top-left corner at (x, y).
 // opacity 0..255 scales the source alpha (values outside are clamped);
-// mode 1 is cubic, anything else linear. Source pixels of alpha 0 leave the
-// destination untouched; otherwise destination alpha accumulates the source
-// alpha (mod 256). Allocates nothing.
-void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, int mode);
+// BLEND_CUBIC moves by the cube of the difference, anything else is linear.
+// Source pixels of alpha 0 leave the destination untouched; otherwise
+// destination alpha accumulates the source alpha (mod 256). Allocates nothing.
+// Picks the fastest path this processor has; every path gives the same pixels.
+void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
+// The plain table walk that every faster path is tested against.
+void blit_alpha_reference(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
+// SSE2 (every target): the linear blend by exact arithmetic, 4 pixels at a
+// time, with the table for the few entries where it differs; cubic walks the table.
+void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
+// AVX2, 8 pixels at a time: linear as the SSE2 path, cubic gathers from the
+// table. Call only when raster_has_avx2().
+void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
+// Whether this processor runs the AVX2 paths (asked once).
+bool raster_has_avx2();
 // Copies whole pixels (alpha included) of src to dst at (x, y).
 void blit_copy(SDL_Surface *src, SDL_Surface *dst, int x, int y);
 // Copies the (sw + 1) x (sh + 1) block of src at (sx, sy) to dst at (x, y),
@@ -86,9 +102,13 @@ void blit_keyed(SDL_Surface *src, int sx, int sy, int sw, int sh, SDL_Surface *d
 // Warm fade: caps blue at 0.9m, green at 0.8m, red at m (m = 255 - level) on
 // non-black pixels. level <= 0 does nothing; a level above 255 acts as 255.
 void fade_rect(SDL_Surface *s, int x, int y, int w, int h, int level);
+void fade_rect_reference(SDL_Surface *s, int x, int y, int w, int h, int level);   // the plain loop
+void fade_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int level);        // per-byte minimum
 // Scales each channel of non-black pixels by (255 - amount) / 255. amount <= 0
 // does nothing; an amount above 255 acts as 255 (black).
 void dim_rect(SDL_Surface *s, int x, int y, int w, int h, int amount);
+void dim_rect_reference(SDL_Surface *s, int x, int y, int w, int h, int amount);   // the table walk
+void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount);        // exact arithmetic
 // Stores colour in every pixel of the rectangle (rectangle clipping: w = 0 draws nothing).
 void fill_rect(SDL_Surface *s, int x, int y, int w, int h, uint32_t colour);
 // Stores colour at (x, y) when it lies inside s.
@@ -99,6 +119,8 @@ void draw_line(SDL_Surface *s, int x0, int y0, int x1, int y1, uint32_t colour);
 // On screen: blue >>= 1, green and red >>= 2 for columns x0..x1-1, rows
 // y0..y1-1, clipped to the screen; alpha is kept.
 void darken_rect_halves(int x0, int y0, int x1, int y1);
+void darken_rect_halves_reference(int x0, int y0, int x1, int y1);   // the plain loop
+void darken_rect_halves_sse2(int x0, int y0, int x1, int y1);        // 4 pixels at a time
 
 // ---- Bitmap font -------------------------------------------------------------
 

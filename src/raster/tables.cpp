@@ -2,7 +2,7 @@
 //
 // Built once on the main thread before any scene thread exists and read-only
 // afterwards, so the render threads may read them without any guard.
-#include "raster.h"
+#include "blit_internal.h"
 #include <cmath>
 #include <cstddef>
 
@@ -48,6 +48,53 @@ void fill_cube_table(uint8_t *table)
 
 } // namespace
 
+raster_detail::ScaleExceptions raster_detail::scale_exceptions = {false, 0, {}, 0, {}};
+
+uint8_t raster_detail::listed_weight_alphas[256][32] = {};
+
+void raster_detail::find_scale_exceptions()
+{
+    ScaleExceptions found = {true, 0, {}, 0, {}};
+    bool listed_magnitude[256] = {}, listed_weight[256] = {};
+    for (int k = -255; k <= 255; ++k) {
+        int magnitude = k < 0 ? -k : k;
+        for (int e = 0; e < 256; ++e) {
+            int quotient = divide_by_255(e * magnitude);
+            int arithmetic = k < 0 ? -quotient : quotient;
+            if (ScaleTable[(k + 256) * 256 + e] == low_byte(arithmetic))
+                continue;
+            // The vector paths only look for differences at exact multiples of 255.
+            if ((e * magnitude) % 255 != 0)
+                found.arithmetic_usable = false;
+            if (!listed_magnitude[magnitude]) {
+                listed_magnitude[magnitude] = true;
+                if (found.count == 8)
+                    found.arithmetic_usable = false;
+                else
+                    found.magnitude[found.count++] = magnitude;
+            }
+            if (!listed_weight[e]) {
+                listed_weight[e] = true;
+                if (found.weight_count == 16)
+                    found.arithmetic_usable = false;
+                else
+                    found.weight[found.weight_count++] = e;
+            }
+        }
+    }
+    scale_exceptions = found;
+    for (int opacity = 0; opacity < 256; ++opacity)
+        for (int alpha = 0; alpha < 256; ++alpha) {
+            int weight = ScaleTable[(alpha + 256) * 256 + opacity];
+            bool listed = false;
+            for (int i = 0; i < found.weight_count; ++i)
+                listed |= found.weight[i] == weight;
+            uint8_t bit = static_cast<uint8_t>(1u << (alpha & 7));
+            uint8_t &bits = listed_weight_alphas[opacity][alpha >> 3];
+            bits = listed ? bits | bit : bits & ~bit;
+        }
+}
+
 // A failed allocation throws std::bad_alloc: the show cannot run without the
 // tables, and stopping at start-up with a message beats a crash mid-scene.
 // Calling again rebuilds the tables instead of leaking the old ones.
@@ -59,6 +106,7 @@ void tables_init()
     CubeTable = new uint8_t[FACTOR_TABLE_BYTES];
     fill_scale_table(ScaleTable);
     fill_cube_table(CubeTable);
+    raster_detail::find_scale_exceptions();
 }
 
 void depth_shade_table_init()
@@ -83,4 +131,5 @@ void tables_free()
     ScaleTable = nullptr;
     CubeTable = nullptr;
     DepthShadeTable = nullptr;
+    raster_detail::scale_exceptions = {false, 0, {}, 0, {}};
 }

@@ -67,11 +67,11 @@ namespace {
 void blend_seasons(Scene1Render &r)
 {
     if (r.blend_a <= 254 && current_position() > 600.0f) {
-        blit_alpha(BitmapTable[BITMAP_MUDDY_MAP], BitmapTable[BITMAP_SNOW_MAP], 0, 0, r.blend_a, 0);
+        blit_alpha(BitmapTable[BITMAP_MUDDY_MAP], BitmapTable[BITMAP_SNOW_MAP], 0, 0, r.blend_a, BLEND_LINEAR);
         r.blend_a = (int)((current_position() - 601.0f) / 400.0 * 255.0);
     } else if (r.blend_b <= 254 && current_position() > 1200.0f) {
-        blit_alpha(BitmapTable[BITMAP_GRASSY_MAP], BitmapTable[BITMAP_SNOW_MAP], 0, 0, r.blend_b, 0);
-        blit_alpha(BitmapTable[BITMAP_GRASSY_BUMPS], BitmapTable[BITMAP_MUDDY_BUMPS], 0, 0, r.blend_b, 0);
+        blit_alpha(BitmapTable[BITMAP_GRASSY_MAP], BitmapTable[BITMAP_SNOW_MAP], 0, 0, r.blend_b, BLEND_LINEAR);
+        blit_alpha(BitmapTable[BITMAP_GRASSY_BUMPS], BitmapTable[BITMAP_MUDDY_BUMPS], 0, 0, r.blend_b, BLEND_LINEAR);
         r.blend_b = (int)((current_position() - 1201.0f) / 400.0 * 255.0);
     }
 }
@@ -201,9 +201,9 @@ void set_backbuffer_alpha()
 void draw_card(int bitmap, int x, int y, float p, float from, float until)
 {
     if (p > from && p < from + 255.0f)
-        blit_alpha(BitmapTable[bitmap], screen, x, y, (int)(p - from), 0);
+        blit_alpha(BitmapTable[bitmap], screen, x, y, (int)(p - from), BLEND_LINEAR);
     else if (p >= from + 255.0f && p < until)
-        blit_alpha(BitmapTable[bitmap], screen, x, y, 255, 0);
+        blit_alpha(BitmapTable[bitmap], screen, x, y, 255, BLEND_LINEAR);
 }
 
 }  // namespace
@@ -235,10 +235,10 @@ void scene1_draw_frame(Scene1Render &r)
     set_backbuffer_alpha();
 
     lock_surface(screen);
-    blit_alpha(backbuffer, screen, 0, 0, BACKBUFFER_OPACITY, 0);
+    blit_alpha(backbuffer, screen, 0, 0, BACKBUFFER_OPACITY, BLEND_LINEAR);
     float p = current_position();
     if (p > 1000.0f)
-        blit_alpha(BitmapTable[BITMAP_SUN_FLARE], screen, 80, 0, scene1->flare_opacity[scene1_flare_index(p)], 0);
+        blit_alpha(BitmapTable[BITMAP_SUN_FLARE], screen, 80, 0, scene1->flare_opacity[scene1_flare_index(p)], BLEND_LINEAR);
     p = current_position();
     draw_card(BITMAP_QFX_LOGO, 90, 200, p, 200.0f, 800.0f);
     draw_card(BITMAP_PRESENTS, 267, 250, p, 800.0f, 1200.0f);

@@ -133,10 +133,10 @@ void scene3_draw_frame(Scene3Render &r)
     // The cross-fades accumulate: by the end of a window the texture is the key picture.
     if (pos >= 200.0f && pos < 250.0f)
         blit_alpha(scene3->key_surface_b, scene3->work_surface, 0, 0,
-                   truncate_to_int((pos - 200.0) / 50.0 * 255.0), 0);
+                   truncate_to_int((pos - 200.0) / 50.0 * 255.0), BLEND_LINEAR);
     else if (pos >= 500.0f && pos < 550.0f)
         blit_alpha(scene3->key_surface_c, scene3->work_surface, 0, 0,
-                   truncate_to_int((pos - 500.0) / 50.0 * 255.0), 0);
+                   truncate_to_int((pos - 500.0) / 50.0 * 255.0), BLEND_LINEAR);
 
     lock_surface(backbuffer);
     const uint32_t *texture = static_cast<const uint32_t *>(scene3->work_surface->pixels);
@@ -157,13 +157,13 @@ void scene3_draw_frame(Scene3Render &r)
     draw_line(screen, 0, 600 - row, 350, 599 - row, 0xffcc8800);
     draw_line(screen, 0, 599 - row, 350, 600 - row, 0xff883300);
 
-    blit_alpha(backbuffer, screen, 0, 0, 100, 0);
+    blit_alpha(backbuffer, screen, 0, 0, 100, BLEND_LINEAR);
     dim_rect(backbuffer, 0, 0, 349, 600, 5);
 
     // Two copies of the strip, one above the other, scrolling down without end.
     int s = truncate_to_int(3.0f * pos) % 600;
-    blit_alpha(strip_picture(), screen, STRIP_X, s, 255, 0);
-    blit_alpha(strip_picture(), screen, STRIP_X, (s - 600) % 600, 255, 0);
+    blit_alpha(strip_picture(), screen, STRIP_X, s, 255, BLEND_LINEAR);
+    blit_alpha(strip_picture(), screen, STRIP_X, (s - 600) % 600, 255, BLEND_LINEAR);
     unlock_surface(screen);
 
     present_frame(scene_facts(3).presenter_id);

@@ -94,11 +94,11 @@ void scene4_draw_frame(Scene4Render &)
     SDL_Surface *leaves = BitmapTable[BITMAP_LEAVES];
 
     lock_surface(screen);
-    blit_alpha(backbuffer, screen, 0, 0, 100, 0);
-    blit_alpha(leaves, screen, opaque_x, 530, 255, 0);
-    blit_alpha(leaves, screen, opaque_x + 800, 530, 255, 0);
-    blit_alpha(leaves, screen, faint_x, 530, 128, 0);
-    blit_alpha(leaves, screen, faint_x - 800, 530, 128, 0);
+    blit_alpha(backbuffer, screen, 0, 0, 100, BLEND_LINEAR);
+    blit_alpha(leaves, screen, opaque_x, 530, 255, BLEND_LINEAR);
+    blit_alpha(leaves, screen, opaque_x + 800, 530, 255, BLEND_LINEAR);
+    blit_alpha(leaves, screen, faint_x, 530, 128, BLEND_LINEAR);
+    blit_alpha(leaves, screen, faint_x - 800, 530, 128, BLEND_LINEAR);
     unlock_surface(screen);
     present_frame(scene_facts(4).presenter_id);
 }

@@ -115,16 +115,16 @@ void scene5_draw_frame(Scene5Render &)
     world_render(scene5->world, backbuffer);
 
     lock_surface(screen);
-    blit_alpha(backbuffer, screen, 0, 0, 150, 0);
+    blit_alpha(backbuffer, screen, 0, 0, 150, BLEND_LINEAR);
     // The overlay rises to 127 over 6 s and falls from 128 to 1 over 4 s;
     // at 500 exactly, and outside 200..700, it is not drawn.
     float f = scene5->position.load(relaxed);
     if (f > 200.0f && f < 500.0f) {
         int opacity = (int)((f - 200.0f) / 300.0 * 128.0);
-        blit_alpha(BitmapTable[BITMAP_FUN], screen, 0, 0, opacity, 0);
+        blit_alpha(BitmapTable[BITMAP_FUN], screen, 0, 0, opacity, BLEND_LINEAR);
     } else if (f > 500.0f && f < 700.0f) {
         int opacity = 128 - (int)((f - 500.0f) / 200.0 * 128.0);
-        blit_alpha(BitmapTable[BITMAP_FUN], screen, 0, 0, opacity, 0);
+        blit_alpha(BitmapTable[BITMAP_FUN], screen, 0, 0, opacity, BLEND_LINEAR);
     }
     unlock_surface(screen);
     present_frame(scene_facts(5).presenter_id);

@@ -45,7 +45,7 @@ int word_opacity(float p, float from)
 void draw_word(SDL_Surface *word, int x, int y, int opacity)
 {
     if (opacity >= 0 && word)
-        blit_alpha(word, screen, x, y, opacity, 0);
+        blit_alpha(word, screen, x, y, opacity, BLEND_LINEAR);
 }
 
 } // namespace
@@ -90,7 +90,7 @@ void scene6_draw_frame(Scene6Render &)
         const Seed &seed = scene6->seeds[i];
         blit_alpha(BitmapTable[seed.kind != 0 ? BITMAP_SEED_2 : BITMAP_SEED_1], screen,
                    truncate_to_int(seed.x.load(relaxed)), truncate_to_int(seed.y.load(relaxed)),
-                   seed.opacity, 0);
+                   seed.opacity, BLEND_LINEAR);
     }
     unlock_surface(screen);
 

@@ -213,7 +213,7 @@ void draw_titles()
         long jitter_y = random();
         long jitter_x = random();
         blit_alpha(BitmapTable[group.title_bitmap], screen, group.title_x + (int)(jitter_x % 4),
-                   80 + (int)(jitter_y % 4), 80, 0);
+                   80 + (int)(jitter_y % 4), 80, BLEND_LINEAR);
     }
 }
 
@@ -224,7 +224,7 @@ void scene7_draw_frame(Scene7Render &r)
     draw_background(r, scene7->position.load(relaxed));
     world_render(scene7->world, backbuffer);
     lock_surface(screen);
-    blit_alpha(backbuffer, screen, 0, 0, 110, 0);
+    blit_alpha(backbuffer, screen, 0, 0, 110, BLEND_LINEAR);
     draw_titles();
     unlock_surface(screen);
     present_frame(scene_facts(7).presenter_id);

@@ -52,7 +52,7 @@ void draw_trembling(int bitmap, int x, int y, int32_t &opacity)
 {
     const long jitter_y = random() % 5;
     const long jitter_x = random() % 5;
-    blit_alpha(BitmapTable[bitmap], screen, x + (int)jitter_x, y + (int)jitter_y, opacity, 0);
+    blit_alpha(BitmapTable[bitmap], screen, x + (int)jitter_x, y + (int)jitter_y, opacity, BLEND_LINEAR);
     if (opacity <= 254)
         opacity++;
 }
@@ -71,7 +71,7 @@ void scene8_draw_frame(Scene8Render &r)
     SDL_FillRect(screen, nullptr, BLACK);
 
     lock_surface(screen);
-    blit_alpha(BitmapTable[BITMAP_GREETS], screen, 88, 154, 255, 0);
+    blit_alpha(BitmapTable[BITMAP_GREETS], screen, 88, 154, 255, BLEND_LINEAR);
     if (current_position() > 200.0f)
         draw_trembling(BITMAP_END_LEFT, 88, 200, r.fade_left);
     if (current_position() > 400.0f)

@@ -1,0 +1,75 @@
+// blit_internal.h — what the plain and the vector pixel loops share inside
+// the raster library: clipping, row walking, the one-pixel blend, and the
+// few table entries that the vector blends cannot compute by arithmetic.
+#pragma once
+#include "raster.h"
+#include <cstddef>
+
+namespace raster_detail {
+
+// Words per row of s: the pitch, not the width, says where the next row starts.
+inline ptrdiff_t row_stride(const SDL_Surface *s) { return s->pitch / 4; }
+inline uint32_t *pixel_words(SDL_Surface *s) { return static_cast<uint32_t *>(s->pixels); }
+inline bool drawable(const SDL_Surface *s) { return s && s->pixels && s->w > 0 && s->h > 0; }
+inline int clamp_byte(int value) { return value < 0 ? 0 : value > 255 ? 255 : value; }
+
+// The part of a source placed at (x, y) that lands inside dst.
+struct BlitSpan {
+    int dst_x, dst_y;   // first destination column and row
+    int src_x, src_y;   // the source column and row that land there
+    int width, height;  // columns and rows to draw, both > 0
+};
+// Blit clipping; false when nothing lands on dst.
+bool clip_blit(const SDL_Surface *src, const SDL_Surface *dst, int x, int y, BlitSpan &span);
+
+// A rectangle after rectangle clipping: columns x..x+w, rows y..y+h.
+struct ClippedRect {
+    int x, y, w, h;
+    int left_cut, top_cut;   // columns and rows cut off at the left and top
+};
+// Rectangle clipping; false when nothing is left.
+bool clip_rect(const SDL_Surface *s, int x, int y, int w, int h, ClippedRect &rect);
+
+// One pixel of blit_alpha through the tables: weight_of_alpha is the
+// ScaleTable column of the opacity, blend the mode's table.
+inline uint32_t blend_pixel(uint32_t source, uint32_t target, const uint8_t *weight_of_alpha,
+                            const uint8_t *blend)
+{
+    uint32_t alpha = source >> 24;
+    if (alpha == 0)   // fully transparent: not even the alpha moves
+        return target;
+    // Column e of the blend table: row d - s + 256 gives the step
+    // trunc(e * (d - s) / 255), which is subtracted modulo 256.
+    const uint8_t *step = blend + weight_of_alpha[alpha << 8];
+    uint32_t blue = target & 0xFF, green = (target >> 8) & 0xFF, red = (target >> 16) & 0xFF;
+    blue = (blue - step[(blue - (source & 0xFF) + 256) << 8]) & 0xFF;
+    green = (green - step[(green - ((source >> 8) & 0xFF) + 256) << 8]) & 0xFF;
+    red = (red - step[(red - ((source >> 16) & 0xFF) + 256) << 8]) & 0xFF;
+    uint32_t accumulated = ((target >> 24) + alpha) & 0xFF;   // wraps, never blended
+    return (accumulated << 24) | (red << 16) | (green << 8) | blue;
+}
+
+// ScaleTable against the arithmetic (e * |k| + 1 + (e * |k| >> 8)) >> 8, the
+// exact floor(e * |k| / 255), signed like k. The table rounds its factor to a
+// double first, so a few exactly integral products come out one lower. Every
+// entry that differs has its |k| among `magnitude`, its e among `weight`,
+// and e * |k| a multiple of 255; the vector paths hand any lane meeting all
+// three to the table.
+struct ScaleExceptions {
+    bool arithmetic_usable;   // false: they differ otherwise (vector paths walk the table)
+    int count;
+    int magnitude[8];         // the |k| (row offsets) with differing entries
+    int weight_count;
+    int weight[16];           // the e (columns) with differing entries
+};
+extern ScaleExceptions scale_exceptions;
+// Bit a of row o: the weight of alpha a at opacity o (ScaleTable row a + 256,
+// column o) is among scale_exceptions.weight, so its pixels may need the table.
+extern uint8_t listed_weight_alphas[256][32];
+// Compares every ScaleTable entry with the arithmetic and fills scale_exceptions.
+void find_scale_exceptions();
+
+// The exact floor(product / 255) for 0 <= product <= 65025.
+inline int divide_by_255(int product) { return (product + 1 + (product >> 8)) >> 8; }
+
+} // namespace raster_detail

@@ -1,0 +1,570 @@
+// blit_vector.cpp — the vector paths of the hot pixel operations: SSE2 on
+// every target, AVX2 where the processor has it (chosen at run time).
+//
+// Each gives exactly the bytes of the plain loop in blit.cpp. Where a table
+// lookup is replaced by arithmetic, the arithmetic is the exact quotient of a
+// division by 255, and the few table entries that differ from it (found when
+// the tables are built) are looked up in the table itself.
+#include "blit_internal.h"
+#include <immintrin.h>
+
+using namespace raster_detail;
+
+namespace {
+
+// The per-call constants of the linear blend's arithmetic.
+struct LinearBlend {
+    const uint8_t *weight_of_alpha;   // the opacity's ScaleTable column, for the table walk
+    int opacity;                      // 0..255
+    // Weights that the table gives other than the arithmetic: for these
+    // alphas add the difference (taken from the table).
+    int weight_fix_count;
+    int weight_fix_alpha[8];
+    int weight_fix[8];
+    ScaleExceptions exceptions;   // a copy the loops may keep in registers
+    int opaque_weight;            // the weight of alpha 255 (from the table)
+    bool opaque_weight_listed;    // whether that weight is among exceptions.weight
+    const uint8_t *listed_alphas; // the opacity's row of listed_weight_alphas
+};
+
+// Whether any of the four alphas (one per byte of `alphas`) has a listed weight.
+inline bool any_alpha_listed(uint32_t alphas, const uint8_t *listed_alphas)
+{
+    uint32_t hits = 0;
+    for (int i = 0; i < 4; ++i, alphas >>= 8)
+        hits |= listed_alphas[(alphas & 0xFF) >> 3] >> (alphas & 7);
+    return (hits & 1) != 0;
+}
+
+LinearBlend linear_blend_for(int opacity)
+{
+    LinearBlend blend;
+    blend.opacity = clamp_byte(opacity);   // outside 0..255 the weight row would be left
+    blend.weight_of_alpha = ScaleTable + 65536 + blend.opacity;
+    blend.weight_fix_count = 0;
+    blend.exceptions = scale_exceptions;
+    for (int i = 0; i < scale_exceptions.count; ++i) {
+        int alpha = scale_exceptions.magnitude[i];
+        int fix = blend.weight_of_alpha[alpha << 8] - divide_by_255(alpha * blend.opacity);
+        if (fix != 0) {
+            blend.weight_fix_alpha[blend.weight_fix_count] = alpha;
+            blend.weight_fix[blend.weight_fix_count++] = fix;
+        }
+    }
+    blend.listed_alphas = listed_weight_alphas[blend.opacity];
+    blend.opaque_weight = blend.weight_of_alpha[255 << 8];
+    blend.opaque_weight_listed = false;
+    for (int i = 0; i < scale_exceptions.weight_count; ++i)
+        blend.opaque_weight_listed |= scale_exceptions.weight[i] == blend.opaque_weight;
+    return blend;
+}
+
+// The rows of a clipped blit, walked by the pitch.
+struct BlitRows {
+    const uint32_t *src_row;
+    uint32_t *dst_row;
+    ptrdiff_t src_stride, dst_stride;
+    int width, height;
+};
+
+bool blit_rows_for(SDL_Surface *src, SDL_Surface *dst, int x, int y, BlitRows &rows)
+{
+    BlitSpan span;
+    if (!clip_blit(src, dst, x, y, span))
+        return false;
+    rows.src_stride = row_stride(src);
+    rows.dst_stride = row_stride(dst);
+    rows.src_row = pixel_words(src) + span.src_y * rows.src_stride + span.src_x;
+    rows.dst_row = pixel_words(dst) + span.dst_y * rows.dst_stride + span.dst_x;
+    rows.width = span.width;
+    rows.height = span.height;
+    return true;
+}
+
+void blend_columns_by_table(const uint32_t *src, uint32_t *dst, int count, const uint8_t *weight_of_alpha,
+                            const uint8_t *blend)
+{
+    for (int column = 0; column < count; ++column)
+        dst[column] = blend_pixel(src[column], dst[column], weight_of_alpha, blend);
+}
+
+// ---- SSE2 ----------------------------------------------------------------
+
+// floor(x / 255) in each 16-bit lane, for x up to 65025: the high half of
+// x * 0x8081, shifted by 7 more (the reciprocal rounded up, exact over 16 bits).
+inline __m128i divide_by_255_sse2(__m128i x)
+{
+    return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+
+// Lanes that the table may give other than the arithmetic: |k| and e both
+// listed and e * |k| an exact multiple of 255. `listed` marks the colour
+// bytes whose |k| is listed; the rest is asked only when one is.
+inline bool needs_table_sse2(const ScaleExceptions &exceptions, __m128i listed, __m128i weight_low, __m128i weight_high, __m128i product_low,
+                             __m128i product_high, __m128i quotient_low, __m128i quotient_high)
+{
+    const __m128i w255 = _mm_set1_epi16(255);
+    __m128i weight_low_listed = _mm_setzero_si128(), weight_high_listed = _mm_setzero_si128();
+    for (int i = 0; i < exceptions.weight_count; ++i) {
+        __m128i e = _mm_set1_epi16(static_cast<short>(exceptions.weight[i]));
+        weight_low_listed = _mm_or_si128(weight_low_listed, _mm_cmpeq_epi16(weight_low, e));
+        weight_high_listed = _mm_or_si128(weight_high_listed, _mm_cmpeq_epi16(weight_high, e));
+    }
+    __m128i low = _mm_and_si128(_mm_unpacklo_epi8(listed, listed), weight_low_listed);
+    __m128i high = _mm_and_si128(_mm_unpackhi_epi8(listed, listed), weight_high_listed);
+    low = _mm_and_si128(low, _mm_cmpeq_epi16(product_low, _mm_mullo_epi16(quotient_low, w255)));
+    high = _mm_and_si128(high, _mm_cmpeq_epi16(product_high, _mm_mullo_epi16(quotient_high, w255)));
+    return _mm_movemask_epi8(_mm_or_si128(low, high)) != 0;
+}
+
+// Four pixels of the linear blend: each colour byte d moves towards the
+// source byte s by trunc(e * |d - s| / 255), which never passes s. False
+// (nothing stored) when one of them must be blended through the table.
+// What the rows of one blit share, built once: the listed magnitudes as
+// byte vectors (the list padded by repeating its first entry) and the weight
+// of opaque pixels.
+struct LinearConstants {
+    __m128i magnitude[8];
+    __m128i opaque_weight;   // in every 16-bit lane
+};
+
+LinearConstants linear_constants_sse2(const LinearBlend &blend)
+{
+    LinearConstants constants;
+    for (int i = 0; i < 8; ++i)
+        constants.magnitude[i] = _mm_set1_epi8(static_cast<char>(blend.exceptions.magnitude[i < blend.exceptions.count ? i : 0]));
+    constants.opaque_weight = _mm_set1_epi16(static_cast<short>(blend.opaque_weight));
+    return constants;
+}
+
+inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend,
+                               const LinearConstants &constants)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    __m128i target = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
+    __m128i alpha = _mm_srli_epi32(source, 24);
+    __m128i transparent = _mm_cmpeq_epi32(alpha, zero);
+    int transparent_mask = _mm_movemask_epi8(transparent);
+    if (transparent_mask == 0xFFFF)
+        return true;
+    bool opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF;
+    __m128i weight_low = constants.opaque_weight, weight_high = constants.opaque_weight;
+    if (!opaque) {
+        // The weight trunc(opacity * alpha / 255) in the low half of each word.
+        __m128i weight = divide_by_255_sse2(_mm_mullo_epi16(alpha, _mm_set1_epi32(blend.opacity)));
+        for (int i = 0; i < blend.weight_fix_count; ++i) {
+            __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
+            weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
+        }
+        weight = _mm_or_si128(weight, _mm_slli_epi32(weight, 16));
+        weight_low = _mm_unpacklo_epi32(weight, weight);
+        weight_high = _mm_unpackhi_epi32(weight, weight);
+    }
+
+    __m128i above = _mm_subs_epu8(target, source), below = _mm_subs_epu8(source, target);
+    __m128i magnitude = _mm_or_si128(above, below);
+    __m128i product_low = _mm_mullo_epi16(_mm_unpacklo_epi8(magnitude, zero), weight_low);   // fits 16 bits
+    __m128i product_high = _mm_mullo_epi16(_mm_unpackhi_epi8(magnitude, zero), weight_high);
+    __m128i quotient_low = divide_by_255_sse2(product_low), quotient_high = divide_by_255_sse2(product_high);
+
+    bool weight_listed = opaque ? blend.opaque_weight_listed : any_alpha_listed(
+        static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(alpha, zero), zero))), blend.listed_alphas);
+    if (weight_listed) {
+        const __m128i *m = constants.magnitude;
+        __m128i listed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(magnitude, m[0]), _mm_cmpeq_epi8(magnitude, m[1])),
+                                      _mm_or_si128(_mm_cmpeq_epi8(magnitude, m[2]), _mm_cmpeq_epi8(magnitude, m[3])));
+        listed = _mm_or_si128(listed, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(magnitude, m[4]), _mm_cmpeq_epi8(magnitude, m[5])),
+                                                   _mm_or_si128(_mm_cmpeq_epi8(magnitude, m[6]), _mm_cmpeq_epi8(magnitude, m[7]))));
+        listed = _mm_andnot_si128(alpha_byte, listed);
+        if (_mm_movemask_epi8(listed) != 0 &&
+            needs_table_sse2(blend.exceptions, listed, weight_low, weight_high, product_low, product_high, quotient_low,
+                             quotient_high))
+            return false;
+    }
+
+    __m128i step = _mm_packus_epi16(quotient_low, quotient_high);
+    __m128i rising = _mm_cmpeq_epi8(above, zero);   // d <= s: d grows (by 0 when equal)
+    __m128i moved = _mm_or_si128(_mm_and_si128(rising, _mm_add_epi8(target, step)),
+                                 _mm_andnot_si128(rising, _mm_sub_epi8(target, step)));
+    __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
+    __m128i result = _mm_or_si128(_mm_andnot_si128(alpha_byte, moved), accumulated);
+    if (transparent_mask != 0)
+        result = _mm_or_si128(_mm_and_si128(transparent, target), _mm_andnot_si128(transparent, result));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), result);
+    return true;
+}
+
+void blend_row_linear_sse2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
+{
+    const LinearConstants constants = linear_constants_sse2(blend);
+    int column = 0;
+    for (; column + 4 <= width; column += 4)
+        if (!blend4_linear_sse2(src + column, dst + column, blend, constants))
+            blend_columns_by_table(src + column, dst + column, 4, blend.weight_of_alpha, ScaleTable);
+    blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, ScaleTable);
+}
+
+// ---- AVX2 ----------------------------------------------------------------
+
+#define AVX2 __attribute__((target("avx2")))
+
+AVX2 inline __m256i divide_by_255_avx2(__m256i x)
+{
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+
+AVX2 inline bool needs_table_avx2(const ScaleExceptions &exceptions, __m256i listed, __m256i weight_low, __m256i weight_high, __m256i product_low,
+                                  __m256i product_high, __m256i quotient_low, __m256i quotient_high)
+{
+    const __m256i w255 = _mm256_set1_epi16(255);
+    __m256i weight_low_listed = _mm256_setzero_si256(), weight_high_listed = _mm256_setzero_si256();
+    for (int i = 0; i < exceptions.weight_count; ++i) {
+        __m256i e = _mm256_set1_epi16(static_cast<short>(exceptions.weight[i]));
+        weight_low_listed = _mm256_or_si256(weight_low_listed, _mm256_cmpeq_epi16(weight_low, e));
+        weight_high_listed = _mm256_or_si256(weight_high_listed, _mm256_cmpeq_epi16(weight_high, e));
+    }
+    __m256i low = _mm256_and_si256(_mm256_unpacklo_epi8(listed, listed), weight_low_listed);
+    __m256i high = _mm256_and_si256(_mm256_unpackhi_epi8(listed, listed), weight_high_listed);
+    low = _mm256_and_si256(low, _mm256_cmpeq_epi16(product_low, _mm256_mullo_epi16(quotient_low, w255)));
+    high = _mm256_and_si256(high, _mm256_cmpeq_epi16(product_high, _mm256_mullo_epi16(quotient_high, w255)));
+    return _mm256_movemask_epi8(_mm256_or_si256(low, high)) != 0;
+}
+
+// The weights of eight pixels (low half of each word), as the SSE2 path.
+AVX2 inline __m256i weights_avx2(__m256i alpha, const LinearBlend &blend)
+{
+    __m256i weight = divide_by_255_avx2(_mm256_mullo_epi16(alpha, _mm256_set1_epi32(blend.opacity)));
+    for (int i = 0; i < blend.weight_fix_count; ++i) {
+        __m256i hit = _mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(blend.weight_fix_alpha[i]));
+        weight = _mm256_add_epi32(weight, _mm256_and_si256(hit, _mm256_set1_epi32(blend.weight_fix[i])));
+    }
+    return weight;
+}
+
+struct LinearConstantsAvx2 {
+    __m256i magnitude[8];
+    __m256i opaque_weight;
+};
+
+AVX2 LinearConstantsAvx2 linear_constants_avx2(const LinearBlend &blend)
+{
+    LinearConstantsAvx2 constants;
+    for (int i = 0; i < 8; ++i)
+        constants.magnitude[i] = _mm256_set1_epi8(static_cast<char>(blend.exceptions.magnitude[i < blend.exceptions.count ? i : 0]));
+    constants.opaque_weight = _mm256_set1_epi16(static_cast<short>(blend.opaque_weight));
+    return constants;
+}
+
+// As the SSE2 path, eight pixels at a time. The unpacks and the pack work
+// within each 128-bit half, so the pixels keep their order.
+AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend,
+                                    const LinearConstantsAvx2 &constants)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    __m256i source = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src));
+    __m256i target = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dst));
+    __m256i alpha = _mm256_srli_epi32(source, 24);
+    __m256i transparent = _mm256_cmpeq_epi32(alpha, zero);
+    int transparent_mask = _mm256_movemask_epi8(transparent);
+    if (transparent_mask == -1)
+        return true;
+    bool opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255))) == -1;
+    __m256i weight_low = constants.opaque_weight, weight_high = constants.opaque_weight;
+    if (!opaque) {
+        __m256i weight = weights_avx2(alpha, blend);
+        weight = _mm256_or_si256(weight, _mm256_slli_epi32(weight, 16));
+        weight_low = _mm256_unpacklo_epi32(weight, weight);
+        weight_high = _mm256_unpackhi_epi32(weight, weight);
+    }
+
+    __m256i above = _mm256_subs_epu8(target, source), below = _mm256_subs_epu8(source, target);
+    __m256i magnitude = _mm256_or_si256(above, below);
+    __m256i product_low = _mm256_mullo_epi16(_mm256_unpacklo_epi8(magnitude, zero), weight_low);
+    __m256i product_high = _mm256_mullo_epi16(_mm256_unpackhi_epi8(magnitude, zero), weight_high);
+    __m256i quotient_low = divide_by_255_avx2(product_low), quotient_high = divide_by_255_avx2(product_high);
+
+    bool weight_listed = opaque;
+    if (opaque) {
+        weight_listed = blend.opaque_weight_listed;
+    } else {
+        __m256i alpha_bytes = _mm256_packus_epi16(_mm256_packs_epi32(alpha, zero), zero);   // per 128-bit half
+        weight_listed = any_alpha_listed(static_cast<uint32_t>(_mm256_extract_epi32(alpha_bytes, 0)), blend.listed_alphas) ||
+                        any_alpha_listed(static_cast<uint32_t>(_mm256_extract_epi32(alpha_bytes, 4)), blend.listed_alphas);
+    }
+    if (weight_listed) {
+        const __m256i *m = constants.magnitude;
+        __m256i listed = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(magnitude, m[0]), _mm256_cmpeq_epi8(magnitude, m[1])),
+                                         _mm256_or_si256(_mm256_cmpeq_epi8(magnitude, m[2]), _mm256_cmpeq_epi8(magnitude, m[3])));
+        listed = _mm256_or_si256(listed, _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(magnitude, m[4]), _mm256_cmpeq_epi8(magnitude, m[5])),
+                                                         _mm256_or_si256(_mm256_cmpeq_epi8(magnitude, m[6]), _mm256_cmpeq_epi8(magnitude, m[7]))));
+        listed = _mm256_andnot_si256(alpha_byte, listed);
+        if (_mm256_movemask_epi8(listed) != 0 &&
+            needs_table_avx2(blend.exceptions, listed, weight_low, weight_high, product_low, product_high, quotient_low,
+                             quotient_high))
+            return false;
+    }
+
+    __m256i step = _mm256_packus_epi16(quotient_low, quotient_high);
+    __m256i rising = _mm256_cmpeq_epi8(above, zero);
+    __m256i moved = _mm256_blendv_epi8(_mm256_sub_epi8(target, step), _mm256_add_epi8(target, step), rising);
+    __m256i accumulated = _mm256_and_si256(alpha_byte, _mm256_add_epi8(target, source));
+    __m256i result = _mm256_or_si256(_mm256_andnot_si256(alpha_byte, moved), accumulated);
+    if (transparent_mask != 0)
+        result = _mm256_blendv_epi8(result, target, transparent);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), result);
+    return true;
+}
+
+AVX2 void blend_row_linear_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
+{
+    const LinearConstantsAvx2 constants = linear_constants_avx2(blend);
+    int column = 0;
+    for (; column + 8 <= width; column += 8)
+        if (!blend8_linear_avx2(src + column, dst + column, blend, constants))
+            blend_columns_by_table(src + column, dst + column, 8, blend.weight_of_alpha, ScaleTable);
+    blend_row_linear_sse2(src + column, dst + column, width - column, blend);
+}
+
+// One channel of the cubic blend through CubeTable: each lane loads the word
+// that ends at its entry (entries lie at 256 and beyond, so the word starts
+// inside the table) and keeps its top byte.
+AVX2 inline __m256i cubic_channel_avx2(__m256i target, __m256i source, int shift, __m256i weight)
+{
+    const __m256i byte = _mm256_set1_epi32(0xFF);
+    __m256i d = _mm256_and_si256(_mm256_srli_epi32(target, shift), byte);
+    __m256i s = _mm256_and_si256(_mm256_srli_epi32(source, shift), byte);
+    __m256i row = _mm256_add_epi32(_mm256_sub_epi32(d, s), _mm256_set1_epi32(256));
+    __m256i entry = _mm256_add_epi32(_mm256_slli_epi32(row, 8), weight);
+    __m256i word = _mm256_i32gather_epi32(reinterpret_cast<const int *>(CubeTable),
+                                          _mm256_sub_epi32(entry, _mm256_set1_epi32(3)), 1);
+    __m256i step = _mm256_srli_epi32(word, 24);
+    return _mm256_slli_epi32(_mm256_and_si256(_mm256_sub_epi32(d, step), byte), shift);
+}
+
+AVX2 void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
+{
+    int column = 0;
+    for (; column + 8 <= width; column += 8) {
+        __m256i source = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + column));
+        __m256i target = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dst + column));
+        __m256i alpha = _mm256_srli_epi32(source, 24);
+        __m256i transparent = _mm256_cmpeq_epi32(alpha, _mm256_setzero_si256());
+        if (_mm256_movemask_epi8(transparent) == -1)
+            continue;
+        __m256i weight = weights_avx2(alpha, blend);
+        __m256i blended = _mm256_or_si256(_mm256_or_si256(cubic_channel_avx2(target, source, 0, weight),
+                                                          cubic_channel_avx2(target, source, 8, weight)),
+                                          cubic_channel_avx2(target, source, 16, weight));
+        const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+        blended = _mm256_or_si256(blended, _mm256_and_si256(alpha_byte, _mm256_add_epi8(target, source)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + column),
+                            _mm256_blendv_epi8(blended, target, transparent));
+    }
+    blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, CubeTable);
+}
+
+} // namespace
+
+// ---- The entries -----------------------------------------------------------
+
+bool raster_has_avx2()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+
+void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
+{
+    if (raster_has_avx2())
+        blit_alpha_avx2(src, dst, x, y, opacity, mode);
+    else
+        blit_alpha_sse2(src, dst, x, y, opacity, mode);
+}
+
+void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
+{
+    // Cubic steps have no cheap exact arithmetic; without gathers the table walk is as fast.
+    if (mode == BLEND_CUBIC || !scale_exceptions.arithmetic_usable) {
+        blit_alpha_reference(src, dst, x, y, opacity, mode);
+        return;
+    }
+    BlitRows rows;
+    if (!blit_rows_for(src, dst, x, y, rows))
+        return;
+    LinearBlend blend = linear_blend_for(opacity);
+    for (int row = 0; row < rows.height; ++row, rows.src_row += rows.src_stride, rows.dst_row += rows.dst_stride)
+        blend_row_linear_sse2(rows.src_row, rows.dst_row, rows.width, blend);
+}
+
+void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
+{
+    if (!scale_exceptions.arithmetic_usable) {   // the weights need the arithmetic too
+        blit_alpha_reference(src, dst, x, y, opacity, mode);
+        return;
+    }
+    BlitRows rows;
+    if (!blit_rows_for(src, dst, x, y, rows))
+        return;
+    LinearBlend blend = linear_blend_for(opacity);
+    for (int row = 0; row < rows.height; ++row, rows.src_row += rows.src_stride, rows.dst_row += rows.dst_stride) {
+        if (mode == BLEND_CUBIC)
+            blend_row_cubic_avx2(rows.src_row, rows.dst_row, rows.width, blend);
+        else
+            blend_row_linear_avx2(rows.src_row, rows.dst_row, rows.width, blend);
+    }
+}
+
+void fade_rect(SDL_Surface *s, int x, int y, int w, int h, int level)
+{
+    fade_rect_sse2(s, x, y, w, h, level);
+}
+
+// A per-byte minimum with the three ceilings (alpha's is 255) leaves black
+// pixels black and alpha as it was, as the plain loop's skip does.
+void fade_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int level)
+{
+    if (level <= 0)
+        return;
+    if (level > 255)
+        level = 255;
+    ClippedRect rect;
+    if (!clip_rect(s, x, y, w, h, rect))
+        return;
+    int ceiling = 255 - level;
+    uint32_t red_cap = static_cast<uint32_t>(ceiling);
+    uint32_t blue_cap = static_cast<uint32_t>(static_cast<int>(0.9 * ceiling));
+    uint32_t green_cap = static_cast<uint32_t>(static_cast<int>(0.8 * ceiling));
+    uint32_t caps = 0xFF000000u | (red_cap << 16) | (green_cap << 8) | blue_cap;
+    const __m128i caps4 = _mm_set1_epi32(static_cast<int>(caps));
+    ptrdiff_t stride = row_stride(s);
+    uint32_t *row_pixels = pixel_words(s) + rect.y * stride + rect.x;
+    int columns = rect.w + 1;
+    for (int row = 0; row <= rect.h; ++row, row_pixels += stride) {
+        int column = 0;
+        for (; column + 4 <= columns; column += 4) {
+            __m128i *p = reinterpret_cast<__m128i *>(row_pixels + column);
+            _mm_storeu_si128(p, _mm_min_epu8(_mm_loadu_si128(p), caps4));
+        }
+        for (; column < columns; ++column) {
+            __m128i one = _mm_cvtsi32_si128(static_cast<int>(row_pixels[column]));
+            row_pixels[column] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_min_epu8(one, caps4)));
+        }
+    }
+}
+
+void dim_rect(SDL_Surface *s, int x, int y, int w, int h, int amount)
+{
+    dim_rect_sse2(s, x, y, w, h, amount);
+}
+
+// Each channel c becomes ScaleTable's trunc(c * (255 - amount) / 255): the
+// exact quotient, with the table's own entry added back for the listed c
+// where it differs. Black stays black and alpha is put back unchanged.
+void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount)
+{
+    if (!scale_exceptions.arithmetic_usable) {
+        dim_rect_reference(s, x, y, w, h, amount);
+        return;
+    }
+    if (amount <= 0)
+        return;
+    if (amount > 255)
+        amount = 255;
+    ClippedRect rect;
+    if (!clip_rect(s, x, y, w, h, rect))
+        return;
+    const int factor = 255 - amount;
+    const uint8_t *dim = ScaleTable + 65536 + factor;   // row c + 256 scales c
+    int fix_count = 0;
+    int fix_value[8], fix[8];
+    for (int i = 0; i < scale_exceptions.count; ++i) {
+        int value = scale_exceptions.magnitude[i];
+        int difference = dim[value << 8] - divide_by_255(value * factor);
+        if (difference != 0) {
+            fix_value[fix_count] = value;
+            fix[fix_count++] = difference;
+        }
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor8 = _mm_set1_epi16(static_cast<short>(factor));
+    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    ptrdiff_t stride = row_stride(s);
+    uint32_t *row_pixels = pixel_words(s) + rect.y * stride + rect.x;
+    int columns = rect.w + 1;
+    for (int row = 0; row <= rect.h; ++row, row_pixels += stride) {
+        int column = 0;
+        for (; column + 4 <= columns; column += 4) {
+            __m128i *p = reinterpret_cast<__m128i *>(row_pixels + column);
+            __m128i pixels = _mm_loadu_si128(p);
+            __m128i low = _mm_unpacklo_epi8(pixels, zero), high = _mm_unpackhi_epi8(pixels, zero);
+            __m128i dim_low = divide_by_255_sse2(_mm_mullo_epi16(low, factor8));
+            __m128i dim_high = divide_by_255_sse2(_mm_mullo_epi16(high, factor8));
+            for (int i = 0; i < fix_count; ++i) {
+                __m128i value = _mm_set1_epi16(static_cast<short>(fix_value[i]));
+                __m128i difference = _mm_set1_epi16(static_cast<short>(fix[i]));
+                dim_low = _mm_add_epi16(dim_low, _mm_and_si128(_mm_cmpeq_epi16(low, value), difference));
+                dim_high = _mm_add_epi16(dim_high, _mm_and_si128(_mm_cmpeq_epi16(high, value), difference));
+            }
+            __m128i colour = _mm_andnot_si128(alpha_byte, _mm_packus_epi16(dim_low, dim_high));
+            _mm_storeu_si128(p, _mm_or_si128(colour, _mm_and_si128(alpha_byte, pixels)));
+        }
+        for (; column < columns; ++column) {
+            uint32_t pixel = row_pixels[column];
+            uint32_t blue = dim[(pixel & 0xFF) << 8];
+            uint32_t green = dim[((pixel >> 8) & 0xFF) << 8];
+            uint32_t red = dim[((pixel >> 16) & 0xFF) << 8];
+            row_pixels[column] = (pixel & 0xFF000000u) | (red << 16) | (green << 8) | blue;
+        }
+    }
+}
+
+void darken_rect_halves(int x0, int y0, int x1, int y1)
+{
+    darken_rect_halves_sse2(x0, y0, x1, y1);
+}
+
+void darken_rect_halves_sse2(int x0, int y0, int x1, int y1)
+{
+    if (!drawable(screen))
+        return;
+    if (x0 < 0)
+        x0 = 0;
+    if (y0 < 0)
+        y0 = 0;
+    if (x1 > screen->w)
+        x1 = screen->w;
+    if (y1 > screen->h)
+        y1 = screen->h;
+    if (x1 <= x0 || y1 <= y0)
+        return;
+    bool must_lock = SDL_MUSTLOCK(screen);
+    if (must_lock && SDL_LockSurface(screen) < 0)
+        return;
+    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i red_green = _mm_set1_epi32(0x003F3F00);
+    const __m128i blue = _mm_set1_epi32(0x7F);
+    ptrdiff_t stride = row_stride(screen);
+    uint32_t *row_pixels = pixel_words(screen) + y0 * stride;
+    for (int row = y0; row < y1; ++row, row_pixels += stride) {
+        int column = x0;
+        for (; column + 4 <= x1; column += 4) {
+            __m128i *p = reinterpret_cast<__m128i *>(row_pixels + column);
+            __m128i pixel = _mm_loadu_si128(p);
+            __m128i darker = _mm_or_si128(_mm_and_si128(pixel, alpha_byte),
+                                          _mm_and_si128(_mm_srli_epi32(pixel, 2), red_green));
+            _mm_storeu_si128(p, _mm_or_si128(darker, _mm_and_si128(_mm_srli_epi32(pixel, 1), blue)));
+        }
+        for (; column < x1; ++column) {
+            uint32_t pixel = row_pixels[column];
+            row_pixels[column] = (pixel & 0xFF000000u) | ((pixel >> 2) & 0x003F3F00u) | ((pixel & 0xFFu) >> 1);
+        }
+    }
+    if (must_lock)
+        SDL_UnlockSurface(screen);
+}
