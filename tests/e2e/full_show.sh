@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole show, played to its end in a window: all eight scenes, 198 s of
-# them, then status 0. The recorded sound has the music playing through the
+# them, then status 0. With LANTERNFAY_STATS=1 the program reports when each
+# scene started: every one within 15 ms of its place on the music's timeline. The recorded sound has the music playing through the
 # show and fading out in the last scene, so that its last moments are silent.
 # (The music fades from 12 s into the 15 s scene, over 1.3 s: about 1.7 s of
 # silence in real time. SDL's disk writer falls a little behind real time on a
@@ -11,6 +12,7 @@ run_under_xvfb "$@"
 # buffer (46 ms, the buffer's own length) keeps it in step with the clock.
 audio="$work/audio.raw"
 export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" SDL_DISKAUDIODELAY=46
+export LANTERNFAY_STATS=1
 
 started=$(now_ms)
 start_show "$build_dir" window
@@ -20,6 +22,16 @@ took=$(( $(now_ms) - started ))
 [[ $show_status -eq 0 ]] || fail "exit status $show_status at the end of the show"
 (( took >= 198000 )) || fail "the show ended after $took ms, before its 198 s"
 echo "the show played to its end in $took ms (198 s of scenes and start-up), status 0"
+
+# The statistics table: one row per scene; its last column is how late the
+# scene started against its place on the timeline.
+cat "$work/show.log"
+rows=$(awk '$1 ~ /^[1-8]$/ && NF == 9' "$work/show.log" | wc -l)
+[[ $rows -eq 8 ]] || fail "the statistics name $rows scenes, not 8"
+awk '$1 ~ /^[1-8]$/ && NF == 9 && ($9 < -15 || $9 > 15) { print "scene " $1 " started " $9 " ms off its place"; bad = 1 }
+     END { exit bad }' "$work/show.log" || fail "a scene started more than 15 ms off the timeline"
+awk '$1 ~ /^[1-8]$/ && NF == 9 && $2 < 1 { bad = 1 } END { exit bad }' "$work/show.log" ||
+  fail "a scene drew no frame"
 
 # The recording: raw signed 16-bit little-endian stereo at 44100 Hz.
 [[ -s "$audio" ]] || fail "no sound was recorded"
