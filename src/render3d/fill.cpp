@@ -122,6 +122,14 @@ void line_by_columns(const Canvas &canvas, uint32_t colour, double x0, double y0
     }
 }
 
+// Whether adding step leaves value as it is (a NaN stays a NaN). A value
+// that moves, moves one way, so it stops changing after about 2^26 steps at most.
+inline bool stalls(float value, float step)
+{
+    float next = value + step;
+    return next == value || (next != next && value != value);
+}
+
 // y-major: one pixel per row from y0 towards y1; within the fill only a row
 // whose two end points coincide comes here, and plots that one point.
 void line_by_rows(const Canvas &canvas, uint32_t colour, double x0, double y0, double z0,
@@ -132,11 +140,9 @@ void line_by_rows(const Canvas &canvas, uint32_t colour, double x0, double y0, d
     int32_t stop = truncate_int32(y0 + dy + step);
     if (row == stop)
         return;
-    // A walk that starts this far off could take 2^32 rows to reach the
-    // target (a NaN start counts as the least integer): such a line is not
-    // drawn. Far in the direction of travel costs nothing: the walk ends
-    // where it leaves the target.
-    if (row < -16777216 || row > 16777216)
+    // Off the target and heading away from it (a NaN start counts as the
+    // least integer): no row of the target is ever reached.
+    if (step > 0 ? row >= canvas.height : row < 0)
         return;
     // With dy = 0 the walk stops after its first row, before any step is taken.
     float length = std::fabs(dy);
@@ -156,6 +162,16 @@ void line_by_rows(const Canvas &canvas, uint32_t colour, double x0, double y0, d
             return;   // every later row is off the target too
         x += x_step;
         z += z_step;
+        // A walk from far off the target may need up to 2^32 rows to reach
+        // it. Once neither x nor z changes any more, the rows before the
+        // target would only count: go straight to its first row, unless the
+        // line ends before it.
+        if ((row < 0 || row >= canvas.height) && stalls(x, x_step) && stalls(z, z_step)) {
+            int32_t first = step > 0 ? 0 : canvas.height - 1;
+            if (step > 0 ? row < stop && stop <= first : first <= stop && stop < row)
+                return;
+            row = first;
+        }
     }
 }
 
