@@ -127,7 +127,9 @@ void clear_depth(SDL_Surface *target, int32_t *depth)
     std::fill(depth, depth + count, DEPTH_CLEAR);
 }
 
-// Step 2 of a frame: copies of every triangle, posed and projected.
+// A frame clears the depth buffer, then poses and projects copies of the
+// triangles (here), then orders and fills them (order_and_draw).
+// Copies of every triangle, posed and projected.
 void transform_objects(const PtrList *objects, RenderScratch &scratch)
 {
     scratch.copies.clear();
@@ -149,8 +151,9 @@ void transform_objects(const PtrList *objects, RenderScratch &scratch)
     }
 }
 
-// Steps 3 and 4: far to near, then fill. The order is that of repeatedly
-// picking the largest key (ties: the later copy) among keys >= 0.
+// The copies ordered far to near, then filled in that order. The order is
+// that of repeatedly picking the largest key (ties: the later copy) among
+// keys >= 0.
 void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
 {
     scratch.order.clear();
