@@ -1,6 +1,7 @@
 // Sprite tinting, ARGB surfaces and raw image files.
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 #include "raster.h"
@@ -174,4 +175,67 @@ TEST(ImageLoad, ShortFilesGivePartialPicturesOrNothing)
     // A size SDL cannot hold is refused rather than written past.
     path = write_file("huge", raw_image(65535, 65535, 24, {1, 2, 3}));
     EXPECT_EQ(image_load(path.c_str()), nullptr);
+}
+
+TEST(SurfaceConvertedFor, CopyingItGivesTheBytesOfBlittingThePicture)
+{
+    // 24-bit pictures of noise, smaller, as large as and larger than the
+    // targets, onto an ARGB target and onto one without alpha whose rows are
+    // wider than its width (as a display's may be), both full of other noise:
+    // the copy's blit must leave exactly the bytes the picture's own would.
+    uint32_t state = 12345;
+    auto noise = [&](SDL_Surface *s) {
+        uint8_t *bytes = static_cast<uint8_t *>(s->pixels);
+        for (int i = 0; i < s->pitch * s->h; ++i) {
+            state = state * 1103515245u + 12345u;
+            bytes[i] = static_cast<uint8_t>(state >> 16);
+        }
+    };
+    const int sizes[][2] = {{800, 600}, {301, 7}, {900, 650}};
+    for (const auto &size : sizes) {
+        SDL_Surface *picture = SDL_CreateRGBSurface(SDL_SWSURFACE, size[0], size[1], 24, 0x00FF0000u, 0x0000FF00u,
+                                                    0x000000FFu, 0);
+        ASSERT_NE(picture, nullptr);
+        noise(picture);
+        std::vector<uint32_t> wide[2];
+        for (bool alpha : {true, false}) {
+            SDL_Surface *targets[2];
+            for (int k = 0; k < 2; ++k) {
+                wide[k].assign(850 * 600, 0);
+                targets[k] = alpha ? argb_surface_new(800, 600)
+                                   : SDL_CreateRGBSurfaceFrom(wide[k].data(), 800, 600, 32, 850 * 4, 0x00FF0000u,
+                                                              0x0000FF00u, 0x000000FFu, 0);
+                ASSERT_NE(targets[k], nullptr);
+            }
+            noise(targets[0]);
+            std::memcpy(targets[1]->pixels, targets[0]->pixels, static_cast<size_t>(targets[0]->pitch) * 600);
+            SDL_Surface *copy = surface_converted_for(picture, targets[0]);
+            ASSERT_NE(copy, nullptr);
+            SDL_Rect at[2] = {{-3, 5, 0, 0}, {-3, 5, 0, 0}};
+            SDL_UpperBlit(picture, nullptr, targets[0], &at[0]);
+            SDL_UpperBlit(copy, nullptr, targets[1], &at[1]);
+            EXPECT_EQ(std::memcmp(targets[0]->pixels, targets[1]->pixels, static_cast<size_t>(targets[0]->pitch) * 600),
+                      0)
+                << size[0] << " x " << size[1] << (alpha ? " onto ARGB" : " onto RGB");
+            SDL_FreeSurface(copy);
+            SDL_FreeSurface(targets[0]);
+            SDL_FreeSurface(targets[1]);
+        }
+        SDL_FreeSurface(picture);
+    }
+}
+
+TEST(SurfaceConvertedFor, RefusesPicturesWhoseBlitDependsOnTheTarget)
+{
+    SDL_Surface *target = argb_surface_new(8, 8);
+    SDL_Surface *keyed = opaque_picture(4, 4, 0x00102030u);
+    SDL_SetColorKey(keyed, SDL_SRCCOLORKEY, 0x00102030u);
+    SDL_Surface *blended = test_surface(4, 4, 0x80102030u);   // ARGB: SDL blends it
+    EXPECT_EQ(surface_converted_for(keyed, target), nullptr);
+    EXPECT_EQ(surface_converted_for(blended, target), nullptr);
+    EXPECT_EQ(surface_converted_for(nullptr, target), nullptr);
+    EXPECT_EQ(surface_converted_for(keyed, nullptr), nullptr);
+    SDL_FreeSurface(keyed);
+    SDL_FreeSurface(blended);
+    SDL_FreeSurface(target);
 }

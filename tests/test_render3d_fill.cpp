@@ -307,7 +307,10 @@ TEST(DrawLine3d, LinesFarOffTheTargetEndAndDrawNothingOutside)
     c.line(COLOUR, -1e300, 7, 1000, 1e300, 7, 1000);    // the whole row
     c.line(COLOUR, 790, 5, 1000, 1e9, 5, 1000);
     c.line(COLOUR, 400, 590, 1000, 401, 1e9, 1000);    // runs off the bottom: ends there
-    c.line(COLOUR, 300, 1e9, 1000, 301, 590, 1000);    // starts beyond 2^24 rows: not drawn
+    c.line(COLOUR, 300, 1e9, 1000, 301, 1e9 + 5, 1000);    // starts and stays below
+    c.line(COLOUR, 200, -1e9, 1000, 201, -1e9 - 5, 1000);  // starts and stays above
+    c.line(COLOUR, 100, -1e9, 1000, 101, -5e8, 1000);      // heads for the target, ends before it
+    c.line(COLOUR, 150, 1e9, 1000, 151, 5e8, 1000);        // likewise from below
     EXPECT_LT(seconds_since(start), 1.0);
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x)
@@ -319,6 +322,38 @@ TEST(DrawLine3d, LinesFarOffTheTargetEndAndDrawNothingOutside)
     for (int y = 590; y < 600; ++y)
         EXPECT_EQ(c.span(y), std::make_pair(400, 400)) << y;
     EXPECT_EQ(c.drawn_count(), 800 + 10 + 10);
+}
+
+TEST(DrawLine3d, AWalkFromFarOffDrawsTheRowsOnTheTarget)
+{
+    // An integer row walk always ends, however far off it starts: the rows
+    // it reaches on the target are drawn, with x and z as stepped from the
+    // start. Here x creeps from 0 towards 0.5 over 2^24 rows.
+    Canvas one_row;
+    SDL_Surface *strip = SDL_CreateRGBSurfaceFrom(one_row.pixels.data(), 800, 1, 32, 800 * 4, 0x00FF0000u,
+                                                  0x0000FF00u, 0x000000FFu, 0xFF000000u);
+    auto start = std::chrono::steady_clock::now();
+    draw_line_3d(strip, one_row.depth.data(), COLOUR, 0, -16777217, 0, 0.5, 1, 0);
+    SDL_FreeSurface(strip);
+    EXPECT_TRUE(one_row.drawn(0, 0));
+    EXPECT_EQ(one_row.depth_at(0, 0), 0);
+    EXPECT_EQ(one_row.drawn_count(), 1);
+
+    // From below, upwards, a billion rows off: x and z no longer change long
+    // before the target, which is reached at once.
+    Canvas up;
+    up.line(COLOUR, 300, 1e9, 1000, 301, 590, 2000);
+    // dy is float(590 - 1e9) = -999999424, so the walk stops before row 575.
+    for (int y = 576; y < 600; ++y)
+        EXPECT_EQ(up.span(y), std::make_pair(300, 300)) << y;
+    EXPECT_EQ(up.drawn_count(), 24);
+
+    // From above, beyond 32 bits (the least integer), down into the target.
+    Canvas down;
+    down.line(COLOUR, 700.25, -1e10, 3000, 700.5, 3.5, 3000);
+    EXPECT_EQ(down.span(0), std::make_pair(700, 700));
+    EXPECT_EQ(down.drawn_count(), 1);   // the stop row, trunc(-1e10 + float(1e10) + 1), is 1
+    EXPECT_LT(seconds_since(start), 5.0);
 }
 
 TEST(FillTriangle, RandomTrianglesStayInsideTheTarget)
@@ -477,6 +512,14 @@ void line_by_columns(const Canvas &canvas, uint32_t colour, double x0, double y0
     }
 }
 
+// Whether adding step leaves value as it is (a NaN stays a NaN). A value
+// that moves, moves one way, so it stops changing after about 2^26 steps at most.
+inline bool stalls(float value, float step)
+{
+    float next = value + step;
+    return next == value || (next != next && value != value);
+}
+
 // y-major: one pixel per row from y0 towards y1; within the fill only a row
 // whose two end points coincide comes here, and plots that one point.
 void line_by_rows(const Canvas &canvas, uint32_t colour, double x0, double y0, double z0,
@@ -487,11 +530,9 @@ void line_by_rows(const Canvas &canvas, uint32_t colour, double x0, double y0, d
     int32_t stop = truncate_int32(y0 + dy + step);
     if (row == stop)
         return;
-    // A walk that starts this far off could take 2^32 rows to reach the
-    // target (a NaN start counts as the least integer): such a line is not
-    // drawn. Far in the direction of travel costs nothing: the walk ends
-    // where it leaves the target.
-    if (row < -16777216 || row > 16777216)
+    // Off the target and heading away from it (a NaN start counts as the
+    // least integer): no row of the target is ever reached.
+    if (step > 0 ? row >= canvas.height : row < 0)
         return;
     // With dy = 0 the walk stops after its first row, before any step is taken.
     float length = std::fabs(dy);
@@ -511,6 +552,16 @@ void line_by_rows(const Canvas &canvas, uint32_t colour, double x0, double y0, d
             return;   // every later row is off the target too
         x += x_step;
         z += z_step;
+        // A walk from far off the target may need up to 2^32 rows to reach
+        // it. Once neither x nor z changes any more, the rows before the
+        // target would only count: go straight to its first row, unless the
+        // line ends before it.
+        if ((row < 0 || row >= canvas.height) && stalls(x, x_step) && stalls(z, z_step)) {
+            int32_t first = step > 0 ? 0 : canvas.height - 1;
+            if (step > 0 ? row < stop && stop <= first : first <= stop && stop < row)
+                return;
+            row = first;
+        }
     }
 }
 

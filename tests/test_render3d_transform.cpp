@@ -1,5 +1,6 @@
 // Rotation, projection, the far-to-near order and whole frames of a world.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -308,4 +309,91 @@ TEST(WorldRender, StaysInsideASmallerTargetAndSurvivesWildPoses)
     EXPECT_NE(pixel_at(small, 99, 79), BACKGROUND);
     world_free(world);
     SDL_FreeSurface(small);
+}
+
+TEST(WorldRender, DrawsInTheOrderOfTheFarToNearComparison)
+{
+    // Hundreds of triangles in many objects, many of them with equal keys
+    // (copies of one face in one pose) and overlapping at equal depth, so
+    // the order shows in the pixels; keys near 0 and beyond the target too.
+    // The frame must equal the copies drawn in the order that a comparison
+    // sort by (key descending, later copy first) gives.
+    ensure_tables();
+    std::srand(77);
+    auto random = [](double low, double high) { return low + (high - low) * (std::rand() / (double)RAND_MAX); };
+    PtrList *objects = list_new();
+    struct Copy {
+        Triangle t;
+        float key;
+        uint32_t index;
+    };
+    std::vector<Copy> copies;
+    for (int o = 0; o < 60; ++o) {
+        SceneObject *object = object_new();
+        object->x = std::rand() % 4 ? random(-3000, 3000) : 0.0;
+        object->y = random(-2000, 2000);
+        object->z = o % 5 == 0 ? 0.0 : std::rand() % 3 ? 10000.0 : random(-100, 30000);
+        float angles[3];
+        for (float &a : angles)
+            a = std::rand() % 3 ? 0.0f : static_cast<float>(random(-4, 4));
+        object->rx = angles[0];
+        object->ry = angles[1];
+        object->rz = angles[2];
+        int faces = 1 + std::rand() % 8;
+        Triangle face{random(-800, 0), random(-800, 0), random(-500, 500), random(0, 800), random(-800, 0),
+                      random(-500, 500), random(-400, 400), random(0, 800), random(-500, 500), 0};
+        for (int k = 0; k < faces; ++k) {
+            Triangle *t = static_cast<Triangle *>(std::malloc(sizeof(Triangle)));
+            *t = face;
+            t->colour = 0xff000000u | (static_cast<uint32_t>(std::rand()) & 0xffffffu);
+            if (std::rand() % 3 == 0)   // otherwise an exact copy: an equal key
+                t->z2 += random(-300, 300);
+            object_add_triangle(t, object);
+            Copy copy{*t, 0.0f, static_cast<uint32_t>(copies.size())};
+            double *v[3][3] = {{&copy.t.x0, &copy.t.y0, &copy.t.z0},
+                               {&copy.t.x1, &copy.t.y1, &copy.t.z1},
+                               {&copy.t.x2, &copy.t.y2, &copy.t.z2}};
+            for (auto &p : v) {
+                rotate_point(*p[0], *p[1], *p[2], angles[0], angles[1], angles[2]);
+                *p[0] += object->x.load();
+                *p[1] += object->y.load();
+                *p[2] += object->z.load();
+                project_point(*p[0], *p[1], *p[2]);
+            }
+            copy.key = static_cast<float>(copy.t.z0 + copy.t.z1 + copy.t.z2 / 3);
+            copies.push_back(copy);
+        }
+        list_append(objects, object);
+    }
+    std::vector<Copy> order;
+    for (const Copy &c : copies)
+        if (c.key >= 0.0f)
+            order.push_back(c);
+    std::sort(order.begin(), order.end(), [](const Copy &a, const Copy &b) {
+        if (a.key != b.key)
+            return a.key > b.key;
+        return a.index > b.index;
+    });
+    SDL_Surface *expected = test_surface(800, 600, BACKGROUND);
+    SDL_Surface *drawn = test_surface(800, 600, BACKGROUND);
+    std::vector<int32_t> expected_depth(800 * 600, DEPTH_CLEAR), depth(800 * 600, 7);
+    for (const Copy &c : order)
+        fill_triangle_3d(expected, expected_depth.data(), c.t.colour, c.t.x0, c.t.y0, c.t.z0, c.t.x1, c.t.y1, c.t.z1,
+                         c.t.x2, c.t.y2, c.t.z2);
+    RenderScratch *scratch = render_scratch_new();
+    render_objects(drawn, depth.data(), objects, scratch);
+    render_scratch_free(scratch);
+
+    EXPECT_GT(order.size(), 100u);
+    EXPECT_EQ(depth, expected_depth);
+    bool same = true;
+    for (int y = 0; y < 600 && same; ++y)
+        for (int x = 0; x < 800 && same; ++x)
+            same = pixel_at(drawn, x, y) == pixel_at(expected, x, y);
+    EXPECT_TRUE(same);
+    for (PtrList *node = objects; node; node = node->next)
+        object_free(static_cast<SceneObject *>(node->item));
+    list_free_nodes(objects);
+    SDL_FreeSurface(expected);
+    SDL_FreeSurface(drawn);
 }

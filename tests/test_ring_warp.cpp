@@ -2,6 +2,7 @@
 // the gap fills of skipped columns and rows, and the counters it carries.
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstring>
 #include <vector>
 #include "ring_warp.h"
 #include "support.h"
@@ -122,4 +123,51 @@ TEST(RingWarp, LeavesTooSmallTargetsAlone)
     EXPECT_EQ(pixel_at(small, 0, 0), 0xFF123456u);
     EXPECT_EQ(pixel_at(small, 399, 299), 0xFF123456u);
     SDL_FreeSurface(small);
+}
+
+TEST(RingWarp, EqualsThePixelByPixelWarpFrameAfterFrame)
+{
+    // Scene 2's and scene 7's kinds of steps (the ring centre anywhere, so
+    // steps 0..2), counters carried over frames and sometimes reset, and
+    // steps no scene makes: negative, wider than the map, NaN. Targets with
+    // rows wider than the map, random maps and random pixels; after every
+    // frame the pixels and both counters must match the reference's.
+    uint32_t state = 2024;
+    auto next = [&]() {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    auto unit = [&]() { return (next() & 0xFFFF) / 65535.0f; };
+    std::vector<uint8_t> map(W * H);
+    for (uint8_t &v : map)
+        v = static_cast<uint8_t>(next());
+    SDL_Surface *fast = test_surface(830, 610, 0);
+    SDL_Surface *reference = test_surface(830, 610, 0);
+    const size_t bytes = static_cast<size_t>(fast->pitch) * fast->h;
+    for (size_t i = 0; i < bytes; ++i)
+        static_cast<uint8_t *>(fast->pixels)[i] = static_cast<uint8_t>(next());
+    std::memcpy(reference->pixels, fast->pixels, bytes);
+    int fast_row = 0, fast_column = 0, reference_row = 0, reference_column = 0;
+    const float odd[] = {-0.75f, 0.0f, 3.25f, 900.0f, -2e9f, std::nanf("")};
+    for (int frame = 0; frame < 40; ++frame) {
+        float cx = unit() * 799.0f, cy = unit() * 599.0f;
+        float steps[4] = {cx / 400.0f, (799.0f - cx) / 400.0f, cy / 300.0f, (599.0f - cy) / 300.0f};
+        if (frame % 7 == 6)
+            steps[next() % 4] = odd[next() % 6];
+        if (frame % 11 == 10)
+            fast_row = fast_column = reference_row = reference_column = static_cast<int>(next() % 900) - 50;
+        WarpChannel channels[3];
+        for (WarpChannel &c : channels)
+            c = WarpChannel{static_cast<uint8_t>(next()), static_cast<uint8_t>(next() % 2 ? 0xFE : 0xFF)};
+        ring_warp(fast, map.data(), steps[0], steps[1], steps[2], steps[3], channels[0], channels[1], channels[2],
+                  fast_row, fast_column);
+        ring_warp_reference(reference, map.data(), steps[0], steps[1], steps[2], steps[3], channels[0], channels[1],
+                            channels[2], reference_row, reference_column);
+        ASSERT_EQ(std::memcmp(fast->pixels, reference->pixels, bytes), 0)
+            << "frame " << frame << " steps " << steps[0] << " " << steps[1] << " " << steps[2] << " " << steps[3];
+        ASSERT_EQ(fast_row, reference_row) << frame;
+        ASSERT_EQ(fast_column, reference_column) << frame;
+    }
+    SDL_FreeSurface(fast);
+    SDL_FreeSurface(reference);
 }

@@ -11,6 +11,27 @@ SDL_Surface *argb_surface_new(int width, int height)
                                 0xFF000000u);
 }
 
+SDL_Surface *surface_converted_for(SDL_Surface *picture, const SDL_Surface *target)
+{
+    // With a colour key or alpha the blit's result depends on what the
+    // target holds: no copy can stand in for it.
+    if (!picture || !target || (picture->flags & (SDL_SRCCOLORKEY | SDL_SRCALPHA)))
+        return nullptr;
+    const SDL_PixelFormat *format = target->format;
+    SDL_Surface *copy = SDL_CreateRGBSurface(SDL_SWSURFACE, picture->w, picture->h, format->BitsPerPixel,
+                                             format->Rmask, format->Gmask, format->Bmask, format->Amask);
+    if (!copy)
+        return nullptr;
+    // The blit chosen here depends on the two formats and on picture's own
+    // flags only, never on what the destination holds: it is the one that
+    // drawing picture onto target uses.
+    SDL_UpperBlit(picture, nullptr, copy, nullptr);
+    // SDL marks a surface with an alpha mask for blending; the copy must be
+    // copied as it is.
+    SDL_SetAlpha(copy, 0, SDL_ALPHA_OPAQUE);
+    return copy;
+}
+
 void surface_tint(SDL_Surface **slot, uint8_t red, uint8_t green, uint8_t blue)
 {
     if (!slot || !*slot)

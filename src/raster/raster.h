@@ -172,3 +172,10 @@ void unlock_surface(SDL_Surface *s);
 // Creates an ARGB surface (flags 0, depth 32, masks 00FF0000/0000FF00/000000FF/FF000000),
 // zero-filled; NULL for a negative size.
 SDL_Surface *argb_surface_new(int width, int height);
+// A copy of picture in target's pixel format, made by the same SDL blit that
+// draws picture onto target; SDL_UpperBlit of the copy onto target is then a
+// plain row copy giving target the very bytes (alpha included) that blitting
+// picture would, without converting every pixel each time. The caller frees
+// it; NULL when either is NULL, when picture has a colour key or alpha (its
+// blit then depends on what target holds), or when out of memory.
+SDL_Surface *surface_converted_for(SDL_Surface *picture, const SDL_Surface *target);

@@ -122,6 +122,14 @@ void line_by_columns(const Canvas &canvas, uint32_t colour, double x0, double y0
     }
 }
 
+// Whether adding step leaves value as it is (a NaN stays a NaN). A value
+// that moves, moves one way, so it stops changing after about 2^26 steps at most.
+inline bool stalls(float value, float step)
+{
+    float next = value + step;
+    return next == value || (next != next && value != value);
+}
+
 // y-major: one pixel per row from y0 towards y1; within the fill only a row
 // whose two end points coincide comes here, and plots that one point.
 void line_by_rows(const Canvas &canvas, uint32_t colour, double x0, double y0, double z0,
@@ -132,11 +140,9 @@ void line_by_rows(const Canvas &canvas, uint32_t colour, double x0, double y0, d
     int32_t stop = truncate_int32(y0 + dy + step);
     if (row == stop)
         return;
-    // A walk that starts this far off could take 2^32 rows to reach the
-    // target (a NaN start counts as the least integer): such a line is not
-    // drawn. Far in the direction of travel costs nothing: the walk ends
-    // where it leaves the target.
-    if (row < -16777216 || row > 16777216)
+    // Off the target and heading away from it (a NaN start counts as the
+    // least integer): no row of the target is ever reached.
+    if (step > 0 ? row >= canvas.height : row < 0)
         return;
     // With dy = 0 the walk stops after its first row, before any step is taken.
     float length = std::fabs(dy);
@@ -156,6 +162,16 @@ void line_by_rows(const Canvas &canvas, uint32_t colour, double x0, double y0, d
             return;   // every later row is off the target too
         x += x_step;
         z += z_step;
+        // A walk from far off the target may need up to 2^32 rows to reach
+        // it. Once neither x nor z changes any more, the rows before the
+        // target would only count: go straight to its first row, unless the
+        // line ends before it.
+        if ((row < 0 || row >= canvas.height) && stalls(x, x_step) && stalls(z, z_step)) {
+            int32_t first = step > 0 ? 0 : canvas.height - 1;
+            if (step > 0 ? row < stop && stop <= first : first <= stop && stop < row)
+                return;
+            row = first;
+        }
     }
 }
 
@@ -300,13 +316,16 @@ bool same_point(const Vertex &a, const Vertex &b)
     return a.x == b.x && a.y == b.y;
 }
 
-void fill_triangle(SDL_Surface *target, int32_t *depth, const Shading &shading, double x0, double y0, double z0,
-                   double x1, double y1, double z1, double x2, double y2, double z2)
-{
-    if ((x0 == x1 && y0 == y1) || (x0 == x2 && y0 == y2) || (x1 == x2 && y1 == y2))
-        return;   // degenerate, whatever the depths
-    const Vertex v[3] = {integral_vertex(x0, y0, z0), integral_vertex(x1, y1, z1), integral_vertex(x2, y2, z2)};
+// The triangle's vertices by row, as the walk takes them.
+struct RowOrder {
+    Vertex top, middle, bottom;
+};
 
+// Finds the top, bottom and middle vertices; false when no row of the
+// triangle can be drawn: behind the viewer, wholly off the target, too far
+// above it to walk, or flat.
+bool order_rows(const Canvas &canvas, const Vertex (&v)[3], RowOrder &order)
+{
     float min_x = 100000000.0f, max_x = -100000000.0f, min_z = 100000000.0f;
     float top_y = 100000000.0f, bottom_y = -100000000.0f;
     int top = -1, bottom = -1;
@@ -323,23 +342,21 @@ void fill_triangle(SDL_Surface *target, int32_t *depth, const Shading &shading, 
             bottom = i;
         }
     }
-    Canvas canvas = canvas_for(target, depth);
     // With no top (or bottom) vertex every row lies below (above) the target.
     if (top < 0 || bottom < 0)
-        return;
+        return false;
     const Vertex &t = v[top];
     const Vertex &b = v[bottom];
     if (min_z < 0.0f || max_x < 0.0f || b.y < 0.0f || min_x >= canvas.width || t.y >= canvas.height)
-        return;
+        return false;
     // A vertex close to depth 0 projects this far off. From a top row beyond
     // -2^24 the float row would stop advancing before it reached the target:
     // skip the triangle. A bottom row far below is harmless, since the walk
     // ends at the target's last row.
     if (t.y < -ROW_LIMIT)
-        return;
-
+        return false;
     if (t.y == b.y)
-        return;   // all three on one row, which is the bottom row: never filled
+        return false;   // all three on one row, which is the bottom row: never filled
 
     int middle = -1;
     for (int i = 0; i < 3 && middle < 0; ++i)
@@ -351,56 +368,90 @@ void fill_triangle(SDL_Surface *target, int32_t *depth, const Shading &shading, 
         // vertex as the middle draws that segment, one pixel per row.
         middle = 3 - top - bottom;
     }
-    const Vertex &m = v[middle];
+    order = RowOrder{t, v[middle], b};
+    return true;
+}
 
-    // Rows at or below the target's last draw nothing, and rows only grow:
-    // the walk ends there. Rows above it are walked (the edges advance) but
-    // not drawn.
+// The long edge, top to bottom, as the walk carries it from the upper half
+// into the lower one.
+struct LongEdge {
+    double x;
+    float z;
+    float x_step, z_step;
+};
+
+// Rows at or below the target's last draw nothing, and rows only grow: the
+// walk ends there. Rows above it are walked (the edges advance) but not
+// drawn. The two halves step their edges in slightly different orders,
+// which the picture depends on.
+
+// Rows from the top vertex down to the middle one (excluded); false when the
+// walk has left the target.
+bool fill_upper_half(const Canvas &canvas, const Shading &shading, const RowOrder &o, LongEdge &edge)
+{
+    const Vertex &t = o.top, &m = o.middle;
     float rows = static_cast<float>(canvas.height);
-    float long_x_step = (b.x - t.x) / (b.y - t.y);
-    float long_z_step = (b.z - t.z) / (b.y - t.y);
-    double xl = t.x;
-    float zl = t.z;
-    if (t.y < m.y) {
-        float x_step = (m.x - t.x) / (m.y - t.y);
-        float z_step = (m.z - t.z) / (m.y - t.y);
-        double xs = t.x;
-        float zs = t.z;
-        float y = t.y;
-        for (;;) {
-            if (y >= rows)
-                return;
-            if (y >= 0.0f)
-                fill_row(canvas, shading, y, xs, zs, xl, zl);
-            y += 1.0f;
-            zs += z_step;
-            xl += long_x_step;
-            zl += long_z_step;
-            if (y >= m.y)
-                break;
-            xs += x_step;
-        }
+    float x_step = (m.x - t.x) / (m.y - t.y);
+    float z_step = (m.z - t.z) / (m.y - t.y);
+    double xs = t.x;
+    float zs = t.z;
+    float y = t.y;
+    for (;;) {
+        if (y >= rows)
+            return false;
+        if (y >= 0.0f)
+            fill_row(canvas, shading, y, xs, zs, edge.x, edge.z);
+        y += 1.0f;
+        zs += z_step;
+        edge.x += edge.x_step;
+        edge.z += edge.z_step;
+        if (y >= m.y)
+            return true;
+        xs += x_step;
     }
-    if (m.y < b.y) {
-        float x_step = (b.x - m.x) / (b.y - m.y);
-        float z_step = (b.z - m.z) / (b.y - m.y);
-        double xs = m.x;
-        float zs = m.z;
-        float y = m.y;
-        for (;;) {
-            if (y >= rows)
-                return;
-            if (y >= 0.0f)
-                fill_row(canvas, shading, y, xs, zs, xl, zl);
-            y += 1.0f;
-            if (y >= b.y)
-                break;
-            zs += z_step;
-            xs += x_step;
-            xl += long_x_step;
-            zl += long_z_step;
-        }
+}
+
+// Rows from the middle vertex down to the bottom one (excluded).
+void fill_lower_half(const Canvas &canvas, const Shading &shading, const RowOrder &o, LongEdge &edge)
+{
+    const Vertex &m = o.middle, &b = o.bottom;
+    float rows = static_cast<float>(canvas.height);
+    float x_step = (b.x - m.x) / (b.y - m.y);
+    float z_step = (b.z - m.z) / (b.y - m.y);
+    double xs = m.x;
+    float zs = m.z;
+    float y = m.y;
+    for (;;) {
+        if (y >= rows)
+            return;
+        if (y >= 0.0f)
+            fill_row(canvas, shading, y, xs, zs, edge.x, edge.z);
+        y += 1.0f;
+        if (y >= b.y)
+            return;
+        zs += z_step;
+        xs += x_step;
+        edge.x += edge.x_step;
+        edge.z += edge.z_step;
     }
+}
+
+void fill_triangle(SDL_Surface *target, int32_t *depth, const Shading &shading, double x0, double y0, double z0,
+                   double x1, double y1, double z1, double x2, double y2, double z2)
+{
+    if ((x0 == x1 && y0 == y1) || (x0 == x2 && y0 == y2) || (x1 == x2 && y1 == y2))
+        return;   // degenerate, whatever the depths
+    const Vertex v[3] = {integral_vertex(x0, y0, z0), integral_vertex(x1, y1, z1), integral_vertex(x2, y2, z2)};
+    Canvas canvas = canvas_for(target, depth);
+    RowOrder o;
+    if (!order_rows(canvas, v, o))
+        return;
+    const Vertex &t = o.top, &b = o.bottom;
+    LongEdge edge{t.x, t.z, (b.x - t.x) / (b.y - t.y), (b.z - t.z) / (b.y - t.y)};
+    if (t.y < o.middle.y && !fill_upper_half(canvas, shading, o, edge))
+        return;
+    if (o.middle.y < b.y)
+        fill_lower_half(canvas, shading, o, edge);
 }
 
 // How many colours a ShadeCache keeps: a world draws in a handful.

@@ -86,6 +86,7 @@ bool drawable(const SceneObject *object)
 struct RenderScratch {
     std::vector<Triangle> copies;     // the transformed list, in object and mesh order
     std::vector<DrawEntry> order;     // the draw list
+    std::vector<DrawEntry> sorting;   // the other buffer of its sort
     ShadeCache *shades = nullptr;     // the world's colours by depth; NULL: none
 };
 
@@ -127,7 +128,9 @@ void clear_depth(SDL_Surface *target, int32_t *depth)
     std::fill(depth, depth + count, DEPTH_CLEAR);
 }
 
-// Step 2 of a frame: copies of every triangle, posed and projected.
+// A frame clears the depth buffer, then poses and projects copies of the
+// triangles (here), then orders and fills them (order_and_draw).
+// Copies of every triangle, posed and projected.
 void transform_objects(const PtrList *objects, RenderScratch &scratch)
 {
     scratch.copies.clear();
@@ -149,8 +152,49 @@ void transform_objects(const PtrList *objects, RenderScratch &scratch)
     }
 }
 
-// Steps 3 and 4: far to near, then fill. The order is that of repeatedly
-// picking the largest key (ties: the later copy) among keys >= 0.
+// One byte of the sort key of an entry: the key's bits inverted, so that
+// ascending bytes mean descending keys. The keys are >= 0 (or +infinity),
+// whose bits order as the numbers do once -0 is made +0 (the two are equal).
+inline uint32_t descending_byte(const DrawEntry &entry, int shift)
+{
+    float key = entry.key + 0.0f;   // -0 + 0 is +0
+    uint32_t bits;
+    std::memcpy(&bits, &key, sizeof bits);
+    return (~bits >> shift) & 0xFFu;
+}
+
+// Larger keys first, equal keys the later copy first: a radix sort, stable
+// byte by byte from the lowest, of the entries taken latest first. A total
+// order, so the result is the one any correct sort gives. other is the
+// second buffer; neither allocates once it has grown to a frame's size.
+void sort_far_to_near(std::vector<DrawEntry> &order, std::vector<DrawEntry> &other)
+{
+    const size_t count = order.size();
+    if (count < 2)
+        return;
+    std::reverse(order.begin(), order.end());
+    other.resize(count);
+    for (int shift = 0; shift < 32; shift += 8) {
+        size_t starts[256] = {};
+        for (const DrawEntry &entry : order)
+            ++starts[descending_byte(entry, shift)];
+        if (starts[descending_byte(order[0], shift)] == count)
+            continue;   // one byte value for all: this pass would move nothing
+        size_t start = 0;
+        for (size_t &slot : starts) {
+            size_t entries = slot;
+            slot = start;
+            start += entries;
+        }
+        for (const DrawEntry &entry : order)
+            other[starts[descending_byte(entry, shift)]++] = entry;
+        order.swap(other);
+    }
+}
+
+// The copies ordered far to near, then filled in that order. The order is
+// that of repeatedly picking the largest key (ties: the later copy) among
+// keys >= 0.
 void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
 {
     scratch.order.clear();
@@ -161,11 +205,7 @@ void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
         if (key >= 0.0f)   // behind the viewer, or NaN: never drawn
             scratch.order.push_back(DrawEntry{key, i});
     }
-    std::sort(scratch.order.begin(), scratch.order.end(), [](const DrawEntry &a, const DrawEntry &b) {
-        if (a.key != b.key)
-            return a.key > b.key;
-        return a.index > b.index;
-    });
+    sort_far_to_near(scratch.order, scratch.sorting);
 
     bool locked = SDL_MUSTLOCK(target) && SDL_LockSurface(target) == 0;
     if (SDL_MUSTLOCK(target) && !locked)

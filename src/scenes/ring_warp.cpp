@@ -33,9 +33,170 @@ int wrap(int value, int period)
     return value < 0 ? value + period : value;
 }
 
+// The offsets and masks as tables, so a pixel costs lookups only: green's
+// byte, and red's and blue's bytes together in their places in a word.
+struct WarpTables {
+    uint8_t green_of[256], red_of[256], blue_of[256];
+    uint32_t red_blue_of[256];
+};
+
+void warp_tables(WarpChannel green, WarpChannel red, WarpChannel blue, WarpTables &t)
+{
+    for (int v = 0; v < 256; ++v) {
+        t.green_of[v] = (uint8_t)((green.offset + v) & green.mask);
+        t.red_of[v] = (uint8_t)((red.offset + v) & red.mask);
+        t.blue_of[v] = (uint8_t)((blue.offset + v) & blue.mask);
+        t.red_blue_of[v] = ((uint32_t)t.red_of[v] << 16) | t.blue_of[v];
+    }
+}
+
+// Every pass of a frame walks the same columns: the single-precision column
+// accumulator is run once and its truncated (unwrapped) and wrapped values kept.
+struct ColumnWalk {
+    int unwrapped[MAP_WIDTH], wrapped[MAP_WIDTH];
+};
+
+void column_walk(float left, float right, ColumnWalk &walk)
+{
+    float sx = 0.0f;
+    for (int x = 0; x < MAP_WIDTH; ++x) {
+        walk.unwrapped[x] = truncate_accumulator(sx);
+        walk.wrapped[x] = wrap(walk.unwrapped[x], MAP_WIDTH);
+        sx += x < 400 ? left : right;
+    }
+}
+
+// One pass of a screen row over one map row, pixel by pixel as the warp is
+// defined; last_column carries the previous step's unwrapped column.
+void pass_by_pixels(uint8_t *screen_row, const uint8_t *under_screen, uint8_t *source_pixels,
+                    const uint8_t *map_row, const ColumnWalk &walk, const WarpTables &t, int &last_column)
+{
+    for (int x = 0; x < MAP_WIDTH; ++x) {
+        int column = walk.wrapped[x];
+        uint8_t red_value = t.red_of[under_screen[x]];
+        uint8_t blue_value = t.blue_of[under_screen[x]];
+        screen_row[x * 4 + GREEN_BYTE] = t.green_of[map_row[column]];
+        source_pixels[column * 4 + RED_BYTE] = red_value;
+        source_pixels[column * 4 + BLUE_BYTE] = blue_value;
+        // Columns skipped by a step wider than one get the inverse write too;
+        // the screen pixel's green ends with the lowest of them. Never left of 0.
+        int lowest = last_column + 1 < 0 ? 0 : last_column + 1;
+        for (int k = column - 1; k >= lowest; --k) {
+            screen_row[x * 4 + GREEN_BYTE] = t.green_of[map_row[k]];
+            source_pixels[k * 4 + RED_BYTE] = red_value;
+            source_pixels[k * 4 + BLUE_BYTE] = blue_value;
+        }
+        last_column = walk.unwrapped[x];
+    }
+}
+
+// What a pass leaves behind, worked out once a frame for every pass that
+// starts after a whole pass (the step into column 0 then comes from the last
+// column's). A pass writes no byte it reads, and each byte it writes is
+// written by one channel only: the green of screen pixel x ends with the map
+// value at green_column[x]; the red and blue of map column c with the value
+// under the last screen pixel to write it, writer[c] (-1: none).
+struct PassPlan {
+    int green_column[MAP_WIDTH];
+    int writer[MAP_WIDTH];
+};
+
+void plan_pass(const ColumnWalk &walk, PassPlan &plan)
+{
+    for (int &w : plan.writer)
+        w = -1;
+    int last_column = walk.unwrapped[MAP_WIDTH - 1];
+    for (int x = 0; x < MAP_WIDTH; ++x) {
+        int column = walk.wrapped[x];
+        plan.green_column[x] = column;
+        plan.writer[column] = x;
+        int lowest = last_column + 1 < 0 ? 0 : last_column + 1;
+        for (int k = column - 1; k >= lowest; --k) {
+            plan.green_column[x] = k;
+            plan.writer[k] = x;
+        }
+        last_column = walk.unwrapped[x];
+    }
+}
+
+// The same pass from its plan: one word written per pixel, green first
+// (the screen row and the map row may be the same row: the channels differ).
+void pass_by_plan(uint32_t *screen_row, const uint8_t *under_screen, uint32_t *source_pixels, const uint8_t *map_row,
+                  const PassPlan &plan, const WarpTables &t)
+{
+    for (int x = 0; x < MAP_WIDTH; ++x)
+        screen_row[x] = (screen_row[x] & 0xFFFF00FFu) | ((uint32_t)t.green_of[map_row[plan.green_column[x]]] << 8);
+    for (int c = 0; c < MAP_WIDTH; ++c) {
+        int x = plan.writer[c];
+        if (x >= 0)
+            source_pixels[c] = (source_pixels[c] & 0xFF00FF00u) | t.red_blue_of[under_screen[x]];
+    }
+}
+
 } // namespace
 
 void ring_warp(SDL_Surface *target, const uint8_t *radial_map,
+               float left, float right, float up, float down,
+               WarpChannel green, WarpChannel red, WarpChannel blue,
+               int &previous_row, int &previous_column)
+{
+    if (!target || !radial_map || target->w < MAP_WIDTH || target->h < MAP_HEIGHT ||
+        target->format->BytesPerPixel != 4)
+        return;
+    WarpTables tables;
+    warp_tables(green, red, blue, tables);
+    ColumnWalk walk;
+    column_walk(left, right, walk);
+    PassPlan plan;
+    plan_pass(walk, plan);
+
+    bool locked = SDL_MUSTLOCK(target);
+    if (locked)
+        SDL_LockSurface(target);
+    uint8_t *pixels = static_cast<uint8_t *>(target->pixels);
+    const int pitch = target->pitch;   // bytes: a full-screen surface may be wider than 800
+
+    // The plan holds for passes whose step into column 0 comes from the last
+    // column; the first of the frame carries its own from the frame before.
+    int last_column = previous_column;
+    bool planned = last_column == walk.unwrapped[MAP_WIDTH - 1];
+    float sy = 0.0f;
+    for (int y = 0; y < MAP_HEIGHT; ++y) {
+        int r = truncate_accumulator(sy);
+        int source_row = wrap(r, MAP_HEIGHT);
+        uint8_t *screen_row = pixels + y * pitch;
+        const uint8_t *under_screen = radial_map + y * MAP_WIDTH;
+        for (;;) {
+            const uint8_t *map_row = radial_map + source_row * MAP_WIDTH;
+            uint8_t *source_pixels = pixels + source_row * pitch;
+            if (planned) {
+                pass_by_plan(reinterpret_cast<uint32_t *>(screen_row), under_screen,
+                             reinterpret_cast<uint32_t *>(source_pixels), map_row, plan, tables);
+                last_column = walk.unwrapped[MAP_WIDTH - 1];
+            } else {
+                pass_by_pixels(screen_row, under_screen, source_pixels, map_row, walk, tables, last_column);
+                planned = true;   // last_column is now the last column's
+            }
+            // Map rows skipped since the previous screen row are passed too, the
+            // highest first, down to the one just after it.
+            if (source_row > previous_row + 1 && source_row > 0)
+                --source_row;
+            else
+                break;
+        }
+        previous_row = r;
+        sy += y < 300 ? up : down;
+    }
+
+    if (locked)
+        SDL_UnlockSurface(target);
+    previous_column = last_column;
+}
+
+// ---- Reference ---------------------------------------------------------------
+// The warp as first written, pixel by pixel; tests hold ring_warp equal to it.
+
+void ring_warp_reference(SDL_Surface *target, const uint8_t *radial_map,
                float left, float right, float up, float down,
                WarpChannel green, WarpChannel red, WarpChannel blue,
                int &previous_row, int &previous_column)

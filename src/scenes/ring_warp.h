@@ -48,3 +48,9 @@ void ring_warp(SDL_Surface *target, const uint8_t *radial_map,
                float left, float right, float up, float down,
                WarpChannel green, WarpChannel red, WarpChannel blue,
                int &previous_row, int &previous_column);
+// The same warp, pixel by pixel as it is defined: the reference that the
+// tests hold ring_warp equal to.
+void ring_warp_reference(SDL_Surface *target, const uint8_t *radial_map,
+                         float left, float right, float up, float down,
+                         WarpChannel green, WarpChannel red, WarpChannel blue,
+                         int &previous_row, int &previous_column);

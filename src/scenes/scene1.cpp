@@ -8,6 +8,7 @@
 // frame shows through as trails. The colour map turns from snow to mud to
 // grass, and the height map from mud bumps to grassy ones, by blending them in
 // place: the two maps stay changed, which is fine since the scene runs once.
+#include "landscape.h"
 #include "scenes.h"
 #include "shell.h"
 
@@ -27,16 +28,6 @@ constexpr int BACKBUFFER_OPACITY = 200;
 float current_position()
 {
     return scene1->position.load(relaxed);
-}
-
-// Pointers to the first pixel of each row, stepped by the pitch.
-template <int Rows>
-void row_starts(SDL_Surface *surface, Uint32 *(&rows)[Rows])
-{
-    Uint32 *row = static_cast<Uint32 *>(surface->pixels);
-    const int step = surface->pitch / 4;
-    for (int y = 0; y < Rows; y++, row += step)
-        rows[y] = row;
 }
 
 }  // namespace
@@ -89,23 +80,8 @@ void draw_sky()
     // negative level, outside what the scale table holds.
     if (level <= 0)
         return;
-    // Each channel moves toward (180, 220, 242) by level / 255 of its
-    // distance: one table per channel for this frame, one lookup per byte.
-    Uint8 haze_blue[256], haze_green[256], haze_red[256];
-    for (int v = 0; v < 256; v++) {
-        haze_blue[v] = (Uint8)(v + scale8(242 - v, level));
-        haze_green[v] = (Uint8)(v + scale8(220 - v, level));
-        haze_red[v] = (Uint8)(v + scale8(180 - v, level));
-    }
-    Uint32 *row = static_cast<Uint32 *>(backbuffer->pixels);
-    const int step = backbuffer->pitch / 4;
-    for (int y = 0; y < backbuffer->h; y++, row += step) {
-        for (int x = 0; x < backbuffer->w; x++) {
-            const Uint32 pixel = row[x];
-            row[x] = (pixel & 0xFF000000u) | ((Uint32)haze_red[(pixel >> 16) & 0xFF] << 16) |
-                     ((Uint32)haze_green[(pixel >> 8) & 0xFF] << 8) | haze_blue[pixel & 0xFF];
-        }
-    }
+    // Each channel moves toward (180, 220, 242) by level / 255 of its distance.
+    haze_pass(backbuffer, level);
 }
 
 // The ground, one screen column at a time, from the nearest map row to the
@@ -115,42 +91,8 @@ void draw_sky()
 // writes only its own pixel.
 void draw_ground()
 {
-    Uint32 *colour_rows[MAP_ROWS];
-    Uint32 *height_rows[MAP_ROWS];
-    Uint32 *target_rows[SCREEN_HEIGHT];
-    row_starts(BitmapTable[BITMAP_SNOW_MAP], colour_rows);
-    row_starts(BitmapTable[BITMAP_MUDDY_BUMPS], height_rows);
-    row_starts(backbuffer, target_rows);
-
-    int horizon[MAP_ROWS];   // screen row of flat ground at each depth
-    int flatten[MAP_ROWS];   // far ground is lifted by half as much as near ground
-    for (int d = 0; d < MAP_ROWS; d++) {
-        horizon[d] = scene1->horizon_rows[d] + 640;
-        flatten[d] = 128 - (d >> 2);
-    }
-
-    for (int x = 0; x < SCREEN_WIDTH; x++) {
-        const int k = (int)current_position() % MAP_ROWS;
-        int previous_row = 0;
-        for (int d = 0; d < MAP_ROWS; d++) {
-            int m = k + d;
-            if (m > MAP_ROWS - 1)
-                m -= MAP_ROWS;
-            const int height = ((height_rows[m][x] >> 16) & 0xFF) >> 2;
-            const int y = horizon[d] - scale8(height, flatten[d]);
-            const Uint32 colour = colour_rows[m][x];
-            if (previous_row > y && previous_row != 0) {
-                // rows previous_row down to y + 1; row y itself is left for the next sample
-                const int bottom = previous_row < SCREEN_HEIGHT - 1 ? previous_row : SCREEN_HEIGHT - 1;
-                const int top = y + 1 > 0 ? y + 1 : 0;
-                for (int row = bottom; row >= top; row--)
-                    target_rows[row][x] = colour;
-            } else if (y <= SCREEN_HEIGHT - 1 && y >= 0) {
-                target_rows[y][x] = colour;
-            }
-            previous_row = y;
-        }
-    }
+    const GroundMaps maps{BitmapTable[BITMAP_SNOW_MAP], BitmapTable[BITMAP_MUDDY_BUMPS], scene1->horizon_rows};
+    ground_pass(backbuffer, maps, scene1->position);
 }
 
 // Snow before position 600, rain until 1200, then dry. A flake that falls

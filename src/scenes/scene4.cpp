@@ -44,6 +44,11 @@ void scene4_prepare()
     world_add_object(scene4->cube_right, world);
 
     plant_grass(world, scene4->grass, BLADE_COUNT, 16000);
+
+    // The picture is 24-bit: converted to the backbuffer's 32 bits once here
+    // rather than by every frame's blit (the same bytes, for a row copy).
+    SDL_FreeSurface(scene4->picture);
+    scene4->picture = surface_converted_for(BitmapTable[BITMAP_GNOME], backbuffer);
 }
 
 // ---- Clock --------------------------------------------------------------------
@@ -83,7 +88,8 @@ void scene4_render_begin(Scene4Render &r)
 
 void scene4_draw_frame(Scene4Render &)
 {
-    SDL_UpperBlit(BitmapTable[BITMAP_GNOME], nullptr, backbuffer, nullptr);
+    SDL_Surface *picture = scene4->picture ? scene4->picture : BitmapTable[BITMAP_GNOME];
+    SDL_UpperBlit(picture, nullptr, backbuffer, nullptr);
     world_render(scene4->world, backbuffer);
 
     float pos = scene4->position.load(relaxed);
@@ -109,6 +115,8 @@ void scene4_finish()
 {
     world_free(scene4->world);   // all 132 objects with their meshes
     scene4->world = nullptr;
+    SDL_FreeSurface(scene4->picture);
+    scene4->picture = nullptr;
     scene4->cube_left = scene4->cube_right = nullptr;
     for (SceneObject *&blade : scene4->grass)
         blade = nullptr;

@@ -51,6 +51,11 @@ void scene5_prepare()
     world_add_object(scene5->blokes, world);
     scene5->active.store(1, relaxed);
     scene5->path.store(0.0f, relaxed);
+
+    // The picture is 24-bit: converted to the backbuffer's 32 bits once here
+    // rather than by every frame's blit (the same bytes, for a row copy).
+    SDL_FreeSurface(scene5->road);
+    scene5->road = surface_converted_for(BitmapTable[BITMAP_SUMMER_ROAD], backbuffer);
 }
 
 // ---- Clock --------------------------------------------------------------------
@@ -111,7 +116,7 @@ void scene5_render_begin(Scene5Render &r) { r = Scene5Render{}; }
 
 void scene5_draw_frame(Scene5Render &)
 {
-    SDL_UpperBlit(BitmapTable[BITMAP_SUMMER_ROAD], nullptr, backbuffer, nullptr);
+    SDL_UpperBlit(scene5->road ? scene5->road : BitmapTable[BITMAP_SUMMER_ROAD], nullptr, backbuffer, nullptr);
     world_render(scene5->world, backbuffer);
 
     lock_surface(screen);
@@ -136,6 +141,8 @@ void scene5_finish()
 {
     world_free(scene5->world);   // the four parts with their meshes
     scene5->world = nullptr;
+    SDL_FreeSurface(scene5->road);
+    scene5->road = nullptr;
     scene5->body = scene5->wheels = scene5->lights = scene5->blokes = nullptr;
 }
 

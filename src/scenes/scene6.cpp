@@ -56,6 +56,10 @@ void scene6_prepare()
 {
     scene6->position.store(0.0f, relaxed);
     scene6->active.store(1, relaxed);
+    // The picture is 24-bit: converted to the screen's 32 bits once here
+    // rather than by every frame's blit (the same bytes, for a row copy).
+    SDL_FreeSurface(scene6->cityscape);
+    scene6->cityscape = surface_converted_for(BitmapTable[BITMAP_CITYSCAPE], screen);
 }
 
 // ---- Clock -------------------------------------------------------------------
@@ -79,7 +83,7 @@ void scene6_render_begin(Scene6Render &r) { r = Scene6Render{}; }
 void scene6_draw_frame(Scene6Render &)
 {
     SDL_Rect origin = {0, 0, 0, 0};
-    SDL_UpperBlit(BitmapTable[BITMAP_CITYSCAPE], nullptr, screen, &origin);
+    SDL_UpperBlit(scene6->cityscape ? scene6->cityscape : BitmapTable[BITMAP_CITYSCAPE], nullptr, screen, &origin);
 
     lock_surface(screen);
     // "hope" rises from 200 and falls from 400; "visions" rises from 500 and falls from 700.
@@ -100,7 +104,11 @@ void scene6_draw_frame(Scene6Render &)
 // ---- Clean-up ----------------------------------------------------------------
 
 // The seeds belong to the record, which lives until shutdown.
-void scene6_finish() {}
+void scene6_finish()
+{
+    SDL_FreeSurface(scene6->cityscape);
+    scene6->cityscape = nullptr;
+}
 
 // ---- Threads -----------------------------------------------------------------
 

@@ -1,0 +1,43 @@
+// landscape.h — scene 1's two passes over the whole backbuffer: the pale haze
+// over the sky and the ground drawn column by column from a height map and a
+// colour map.
+//
+// Each pass has a fast path and the plain reference it was written from; the
+// tests hold the two equal byte for byte. Rows are stepped by each surface's
+// pitch; nothing is locked (scene 1 draws on its own backbuffer) and nothing
+// is allocated.
+#pragma once
+#include <SDL.h>
+#include <atomic>
+#include <cstdint>
+
+// One byte table per channel: entry v moves v toward (red 180, green 220,
+// blue 242) by level / 255 of the distance, through the scale table.
+struct HazeTables {
+    uint8_t blue[256], green[256], red[256];
+};
+// Fills the tables for level 0..255 (the scale tables must exist).
+void haze_tables(int level, HazeTables &tables);
+// Veils every pixel of s with the haze of level 0..255; alpha is kept.
+// Computes the channels where that is proven equal to the tables this frame,
+// else looks them up.
+void haze_pass(SDL_Surface *s, int level);
+// The plain lookup of every channel in the level's tables.
+void haze_pass_reference(SDL_Surface *s, int level);
+// Whether the arithmetic of haze_pass gives every entry of these tables.
+bool haze_arithmetic_matches(int level, const HazeTables &tables);
+
+// What the ground is drawn from: the two 256-row maps (their rows stepped by
+// their pitches, at least 800 columns, the height in the red byte) and the
+// screen row of flat ground at each depth.
+struct GroundMaps {
+    SDL_Surface *colours;
+    SDL_Surface *heights;
+    const int32_t *horizon_rows;   // 256 entries
+};
+// Draws the ground into the target's first 800 columns of 600 rows, the nearest map row first in
+// each column. The map row under the viewer follows position, read (it is
+// written by the clock) once at the start of each column.
+void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position);
+// The plain column walk.
+void ground_pass_reference(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position);

@@ -1,0 +1,120 @@
+// Scene 1's haze and ground passes: the fast paths against their references.
+#include <gtest/gtest.h>
+#include <cmath>
+#include <cstring>
+#include <vector>
+#include "landscape.h"
+#include "raster.h"
+#include "support.h"
+
+namespace {
+
+uint32_t next_random(uint32_t &state)
+{
+    state = state * 1664525u + 1013904223u;
+    return state;
+}
+
+// A surface over caller-owned words, rows pitch_words apart.
+SDL_Surface *surface_over(std::vector<uint32_t> &words, int width, int height, int pitch_words)
+{
+    words.resize(static_cast<size_t>(pitch_words) * height);
+    return SDL_CreateRGBSurfaceFrom(words.data(), width, height, 32, pitch_words * 4, 0x00FF0000u, 0x0000FF00u,
+                                    0x000000FFu, 0xFF000000u);
+}
+
+} // namespace
+
+TEST(HazePass, TheMultiplyHighIsTheQuotientBy255ForEveryProduct)
+{
+    // The vector path divides level x distance (at most 255 x 255) by 255
+    // with a multiply-high by 0x8081 and a shift of 7.
+    for (uint32_t product = 0; product <= 255u * 255u; ++product)
+        ASSERT_EQ(((product * 0x8081u) >> 16) >> 7, product / 255u) << product;
+}
+
+TEST(HazePass, EqualsTheTablesAtEveryLevelOnEveryByte)
+{
+    // Every byte value in every channel (and in alpha), in a surface whose
+    // width is not a multiple of four and whose rows are wider than it. Where
+    // the scale table differs from the quotient the pass must use the table.
+    ensure_tables();
+    std::vector<uint32_t> fast_words, reference_words;
+    SDL_Surface *fast = surface_over(fast_words, 259, 5, 263);
+    SDL_Surface *reference = surface_over(reference_words, 259, 5, 263);
+    uint32_t state = 99;
+    std::vector<uint32_t> start(fast_words.size());
+    for (size_t i = 0; i < start.size(); ++i) {
+        uint32_t v = static_cast<uint32_t>(i & 0xFF);
+        start[i] = i < 1024 ? (v * 0x01010101u) ^ (static_cast<uint32_t>(i >> 8) * 0x00550055u) : next_random(state);
+    }
+    int by_arithmetic = 0;
+    for (int level = 0; level <= 255; ++level) {
+        fast_words = start;
+        reference_words = start;
+        haze_pass(fast, level);
+        haze_pass_reference(reference, level);
+        ASSERT_EQ(fast_words, reference_words) << "level " << level;
+        HazeTables tables;
+        haze_tables(level, tables);
+        by_arithmetic += haze_arithmetic_matches(level, tables);
+    }
+    // Most levels take the vector path (the table's exceptions are rare), so
+    // the comparison above is mostly of it.
+    EXPECT_GT(by_arithmetic, 200);
+    EXPECT_LT(by_arithmetic, 257);
+    SDL_FreeSurface(fast);
+    SDL_FreeSurface(reference);
+}
+
+TEST(HazePass, ALevelWhoseTableDiffersFromTheQuotientIsRefused)
+{
+    ensure_tables();
+    HazeTables tables;
+    haze_tables(128, tables);
+    ASSERT_TRUE(haze_arithmetic_matches(128, tables));
+    tables.green[200] ^= 1;
+    EXPECT_FALSE(haze_arithmetic_matches(128, tables));
+    EXPECT_FALSE(haze_arithmetic_matches(256, tables));
+    EXPECT_FALSE(haze_arithmetic_matches(-1, tables));
+}
+
+TEST(GroundPass, EqualsTheColumnWalkForManyMapsAndPositions)
+{
+    // Random maps over the whole height range, horizons that lie on, above
+    // and below the screen, positions across the map's wrap, and a target
+    // wider than 800 whose pitch is wider still: every pixel must match the
+    // plain walk, including those the pass leaves alone.
+    ensure_tables();
+    uint32_t state = 7;
+    std::vector<uint32_t> colour_words, height_words, fast_words, reference_words;
+    SDL_Surface *colours = surface_over(colour_words, 800, 256, 808);
+    SDL_Surface *heights = surface_over(height_words, 800, 256, 800);
+    SDL_Surface *fast = surface_over(fast_words, 810, 600, 830);
+    SDL_Surface *reference = surface_over(reference_words, 810, 600, 830);
+    int32_t horizon[256];
+    for (int round = 0; round < 6; ++round) {
+        for (uint32_t &word : colour_words)
+            word = next_random(state);
+        for (uint32_t &word : height_words)
+            word = round % 2 ? next_random(state) : (next_random(state) & 0x00FF0000u) >> (round % 3);
+        for (int d = 0; d < 256; ++d) {
+            // The show's own rows (255 sin of 180..270 degrees), then others.
+            horizon[d] = round == 0 ? static_cast<int32_t>(255.0 * std::sin((d / 255.0 * 90.0 + 180.0) * M_PI / 180.0))
+                                    : static_cast<int32_t>(next_random(state) % 1400) - 900;
+        }
+        for (uint32_t &word : fast_words)
+            word = next_random(state);
+        reference_words = fast_words;
+        const float positions[] = {0.0f, 255.9f, 256.0f, 1799.5f, 1000.25f, 77.0f};
+        std::atomic<float> position(positions[round]);
+        const GroundMaps maps{colours, heights, horizon};
+        ground_pass(fast, maps, position);
+        ground_pass_reference(reference, maps, position);
+        ASSERT_EQ(fast_words, reference_words) << "round " << round;
+    }
+    SDL_FreeSurface(colours);
+    SDL_FreeSurface(heights);
+    SDL_FreeSurface(fast);
+    SDL_FreeSurface(reference);
+}
