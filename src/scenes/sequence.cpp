@@ -92,6 +92,19 @@ void scene_finish(int scene)
 
 // ---- The threads and the driver ----------------------------------------------------
 
+namespace {
+
+// The clock's sleep: its period, except that the pass which ends the scene
+// comes right at the end of its time rather than up to a period later, so
+// the next scene can start on its place. Only that last pass moves.
+int clock_sleep_ms(const SceneFacts &facts, Uint32 origin)
+{
+    Sint32 left_ms = facts.duration_ms + 1 - static_cast<Sint32>(SDL_GetTicks() - origin);
+    return left_ms > 0 && left_ms < facts.clock_period_ms ? left_ms : facts.clock_period_ms;
+}
+
+} // namespace
+
 void run_scene_clock(int scene)
 {
     const SceneFacts &facts = scene_facts(scene);
@@ -106,7 +119,7 @@ void run_scene_clock(int scene)
         return;
     if (facts.clock_sleeps_first) {
         do {
-            SDL_Delay(facts.clock_period_ms);
+            SDL_Delay(clock_sleep_ms(facts, origin));
             pass();
         } while (active.load(relaxed) == 1);
         return;
@@ -115,7 +128,7 @@ void run_scene_clock(int scene)
         pass();
         if (active.load(relaxed) != 1)
             return;   // nothing follows the last pass: no sleep before the join
-        SDL_Delay(facts.clock_period_ms);
+        SDL_Delay(clock_sleep_ms(facts, origin));
     }
 }
 
