@@ -1,7 +1,7 @@
 // player.cpp — start-up and the thread-free playing of scenes on virtual time.
+#include "player.h"
 #include <chrono>
 #include <cstdio>
-#include "frames.h"
 #include "scenes.h"
 #include "shell.h"
 
@@ -78,8 +78,6 @@ void frames_shut_down()
 
 // ---- The scene steps, by scene number --------------------------------------------
 
-namespace {
-
 // The step records of every scene; the steps of one scene use only its own.
 struct SceneRecords {
     Scene1Clock clock1; Scene1Render render1;
@@ -91,6 +89,8 @@ struct SceneRecords {
     Scene7Clock clock7; Scene7Render render7;
     Scene8Clock clock8; Scene8Render render8;
 };
+
+namespace {
 
 const std::atomic<uint8_t> &scene_active(int scene)
 {
@@ -190,79 +190,62 @@ void finish(int scene)
     }
 }
 
-// ---- Playing one scene ---------------------------------------------------------
-
-// Plays one scene on virtual time and writes its moments (next, onward, of
-// the same scene) as the clock reaches them. With stop_after_moments, the
-// scene ends after its last moment instead of at its clock's end.
-bool play_scene(int scene, int cadence_ms, const std::vector<Moment> &moments, size_t &next,
-                bool stop_after_moments, SceneCosts &costs)
-{
-    SceneRecords records{};
-    const SceneTiming &timing = scene_timings[scene];
-    const int period = timing.period_ms;
-    const int cadence = cadence_ms > 0 ? cadence_ms : period;
-    const std::atomic<uint8_t> &active = scene_active(scene);
-    bool written = true;
-
-    auto moments_left = [&] { return next < moments.size() && moments[next].scene == scene; };
-    // Writes every moment of this scene that lies before `until` ms.
-    auto write_moments_before = [&](long long until) {
-        while (moments_left() && moments[next].scene_ms < until) {
-            if (write_screen_png(moments[next].path))
-                std::printf("wrote %s\n", moments[next].path.c_str());
-            else
-                written = false;
-            next++;
-        }
-    };
-
-    prepare(scene);
-    clock_begin(scene, records);
-    // The render thread draws nothing when it finds its scene already over.
-    if (active.load(relaxed) == 1)
-        render_begin(scene, records);
-
-    long long next_frame_ms = 0;
-    for (long long tick = 0;; tick++) {
-        const long long now = tick * period;
-        // The picture at a moment is the one presented by the tick before it.
-        write_moments_before(now);
-        if (stop_after_moments && !moments_left())
-            break;
-        if (tick > 0 || !timing.clock_sleeps_first)
-            clock_pass(scene, records, (Sint32)now);
-        // As in the show: a render thread that wakes to find `active` cleared draws no more.
-        if (active.load(relaxed) != 1)
-            break;
-        for (; next_frame_ms <= now; next_frame_ms += cadence) {
-            const auto begin = std::chrono::steady_clock::now();
-            draw_frame(scene, records);
-            const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - begin;
-            costs.frame_ms.push_back(spent.count());
-        }
-    }
-    // Moments past the scene's last frame show that frame.
-    write_moments_before(1LL << 40);
-    finish(scene);
-    return written;
-}
-
 }  // namespace
 
-bool play_scenes(int first, int last, int cadence_ms, const std::vector<Moment> &moments,
-                 std::vector<SceneCosts> &costs)
+// ---- Playing one scene, a tick at a time ------------------------------------------
+
+void player_open(Player &player, int scene, int cadence_ms)
 {
-    size_t next = 0;
-    bool written = true;
-    for (int scene = first; scene <= last; scene++) {
-        while (next < moments.size() && moments[next].scene < scene)
-            next++;   // before the first scene played: not reachable
-        costs.push_back(SceneCosts{scene, {}});
-        if (!play_scene(scene, cadence_ms, moments, next, scene == last && next < moments.size(), costs.back()))
-            written = false;
-        if (show->running.load(relaxed) != 1)
-            break;
+    player = Player{};
+    player.scene = scene;
+    player.period_ms = scene_timings[scene].period_ms;
+    player.cadence_ms = cadence_ms > 0 ? cadence_ms : player.period_ms;
+    // Big (every scene's records): on the heap, and made once per scene, not per step.
+    player.records = new SceneRecords{};
+    prepare(scene);
+    clock_begin(scene, *player.records);
+    // The render thread draws nothing when it finds its scene already over.
+    if (scene_active(scene).load(relaxed) == 1)
+        render_begin(scene, *player.records);
+}
+
+long long player_now_ms(const Player &player)
+{
+    return player.tick * player.period_ms;
+}
+
+bool player_step(Player &player, std::vector<double> *frame_costs_ms)
+{
+    player.tick_frames = 0;
+    if (player.over)
+        return false;
+    const long long now = player_now_ms(player);
+    if (player.tick > 0 || !scene_timings[player.scene].clock_sleeps_first)
+        clock_pass(player.scene, *player.records, (Sint32)now);
+    // As in the show: a render thread that wakes to find `active` cleared draws no more.
+    if (scene_active(player.scene).load(relaxed) != 1) {
+        player.over = true;
+        return false;
     }
-    return written;
+    for (; player.next_frame_ms <= now; player.next_frame_ms += player.cadence_ms) {
+        const auto begin = std::chrono::steady_clock::now();
+        draw_frame(player.scene, *player.records);
+        const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - begin;
+        if (frame_costs_ms)
+            frame_costs_ms->push_back(spent.count());
+        player.tick_frames++;
+        // transition_id is the id this frame was presented with.
+        if (player.music_fade_ms < 0 && asks_music_fade(transition_id))
+            player.music_fade_ms = now;
+    }
+    player.tick++;
+    return true;
+}
+
+void player_close(Player &player)
+{
+    if (player.records)
+        finish(player.scene);
+    delete player.records;
+    player.records = nullptr;
 }
