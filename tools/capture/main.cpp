@@ -1,0 +1,335 @@
+// main.cpp — lanternfay-capture: the show, or a span of it, as a video file
+// with its music, frame-exact whatever the machine's speed.
+//
+//   lanternfay-capture show.mp4                     the whole show
+//   lanternfay-capture --scene 4 scene4.mkv         one scene
+//   lanternfay-capture --from 30 --to 45 span.webm  a span of show time
+//
+// Run it where the show runs: in the folder that holds data/.
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include "capture.h"
+#include "platform.h"
+#include "player.h"
+
+namespace {
+
+const char MUSIC_FILE[] = "data/lanternfay.ogg";
+
+const char usage[] =
+    "lanternfay-capture " LANTERNFAY_VERSION "\n"
+    "usage: lanternfay-capture [--scene N | --from SECONDS --to SECONDS] [--fps N]\n"
+    "                          [--height PIXELS] [--lossless] [--from-show-start] FILE\n"
+    "Plays the show from ./data on virtual time and writes it with its music into\n"
+    "FILE: H.264 and AAC for .mp4 and .mkv, VP9 and Opus for .webm.\n"
+    "  --scene N          capture scene N (1..8) only\n"
+    "  --from SECONDS     start at this show time (default: the show's start)\n"
+    "  --to SECONDS       end at this show time (default: the show's end)\n"
+    "  --fps N            video frames per second, 1..240 (default 60)\n"
+    "  --height PIXELS    picture height, even, 120..4320 (default 600); the width\n"
+    "                     keeps 4:3, e.g. 1080 gives 1440 x 1080\n"
+    "  --lossless         every pixel exact (RGB H.264; .mp4 or .mkv; large files,\n"
+    "                     and not every player plays them)\n"
+    "  --from-show-start  play from the show's start, so every state that carries\n"
+    "                     over between scenes is the show's own; by default play\n"
+    "                     starts at the start of the span's first scene\n"
+    "  -h, --help         this text\n"
+    "Ctrl-C stops the capture and keeps what was captured as a playable file\n"
+    "(exit status 3). Status 1: the capture failed and left no file; 2: a wrong\n"
+    "command line.\n";
+
+struct Options {
+    std::string path;
+    int scene = 0;
+    double from_seconds = -1.0, to_seconds = -1.0;   // -1: not given
+    int fps = 60;
+    int height = 600;
+    bool lossless = false;
+    bool from_show_start = false;
+};
+
+// Set by SIGINT and SIGTERM; the capture then finishes the file and stops.
+std::atomic<int> stop_signal{0};
+
+void on_stop_signal(int signal_number)
+{
+    stop_signal.store(signal_number, std::memory_order_relaxed);
+}
+
+bool parse_number(const char *text, double &value)
+{
+    char *end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0' && std::isfinite(value);
+}
+
+bool parse_whole(const char *text, int low, int high, int &value)
+{
+    double number = 0.0;
+    if (!parse_number(text, number) || number != std::floor(number) || number < low || number > high)
+        return false;
+    value = (int)number;
+    return true;
+}
+
+// Reads the command line. Returns 0 to go on, -1 after --help (status 0),
+// or 2 for a command line that is wrong (said why on standard error).
+int parse_options(int argc, char **argv, Options &options)
+{
+    for (int i = 1; i < argc; i++) {
+        const char *name = argv[i];
+        if (!std::strcmp(name, "--help") || !std::strcmp(name, "-h")) {
+            std::fputs(usage, stdout);
+            return -1;
+        }
+        if (!std::strcmp(name, "--lossless")) {
+            options.lossless = true;
+            continue;
+        }
+        if (!std::strcmp(name, "--from-show-start")) {
+            options.from_show_start = true;
+            continue;
+        }
+        if (name[0] != '-' || !std::strcmp(name, "-")) {
+            if (!options.path.empty()) {
+                std::fprintf(stderr, "one output file only, not also %s\n", name);
+                return 2;
+            }
+            options.path = name;
+            continue;
+        }
+        const bool takes_value = !std::strcmp(name, "--scene") || !std::strcmp(name, "--from") ||
+                                 !std::strcmp(name, "--to") || !std::strcmp(name, "--fps") ||
+                                 !std::strcmp(name, "--height");
+        if (!takes_value) {
+            std::fprintf(stderr, "unknown option %s\n", name);
+            return 2;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "%s needs a value\n", name);
+            return 2;
+        }
+        const char *text = argv[++i];
+        bool good = true;
+        if (!std::strcmp(name, "--scene"))
+            good = parse_whole(text, 1, scene_count, options.scene);
+        else if (!std::strcmp(name, "--fps"))
+            good = parse_whole(text, 1, 240, options.fps);
+        else if (!std::strcmp(name, "--height"))
+            good = parse_whole(text, 120, 4320, options.height) && options.height % 2 == 0;
+        else if (!std::strcmp(name, "--from"))
+            good = parse_number(text, options.from_seconds) && options.from_seconds >= 0.0;
+        else
+            good = parse_number(text, options.to_seconds) && options.to_seconds >= 0.0;
+        if (!good) {
+            std::fprintf(stderr, "%s: not a value it takes: %s\n", name, text);
+            return 2;
+        }
+    }
+    if (options.path.empty()) {
+        std::fprintf(stderr, "no output file given\n");
+        return 2;
+    }
+    if (options.scene && (options.from_seconds >= 0.0 || options.to_seconds >= 0.0)) {
+        std::fprintf(stderr, "--scene or --from/--to, not both\n");
+        return 2;
+    }
+    return 0;
+}
+
+// The span [from_ms, to_ms) of show time that the options ask for.
+bool span_of(const Options &options, long long &from_ms, long long &to_ms)
+{
+    const long long show_ms = scene_start_ms(scene_count + 1);
+    if (options.scene) {
+        from_ms = scene_start_ms(options.scene);
+        to_ms = scene_start_ms(options.scene + 1);
+        return true;
+    }
+    // To the millisecond, as the frame tool takes its moments.
+    from_ms = options.from_seconds < 0.0 ? 0 : (long long)std::floor(options.from_seconds * 1000.0 + 0.5);
+    to_ms = options.to_seconds < 0.0 ? show_ms : (long long)std::floor(options.to_seconds * 1000.0 + 0.5);
+    if (to_ms > show_ms) {
+        std::fprintf(stderr, "--to %g: the show lasts only %g s\n", options.to_seconds, show_ms / 1000.0);
+        return false;
+    }
+    if (from_ms >= to_ms) {
+        std::fprintf(stderr, "an empty span: from %g s to %g s\n", from_ms / 1000.0, to_ms / 1000.0);
+        return false;
+    }
+    return true;
+}
+
+// The scene that plays at show time ms.
+int scene_at(long long ms)
+{
+    for (int scene = 1; scene < scene_count; scene++)
+        if (ms < scene_start_ms(scene + 1))
+            return scene;
+    return scene_count;
+}
+
+// Progress on standard error: redrawn in place on a terminal, a line every
+// few seconds otherwise.
+struct Progress {
+    bool terminal = false;
+    std::chrono::steady_clock::time_point start, last;
+    bool shown = false;
+};
+
+void progress_show(Progress &progress, long long done, long long total, int fps, bool last)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const double since_last = std::chrono::duration<double>(now - progress.last).count();
+    if (!last && progress.shown && since_last < (progress.terminal ? 0.25 : 5.0))
+        return;
+    progress.last = now;
+    progress.shown = true;
+    const double wall = std::chrono::duration<double>(now - progress.start).count();
+    const double speed = wall > 0.0 ? (double)done / fps / wall : 0.0;
+    const double left = speed > 0.0 ? (double)(total - done) / fps / speed : 0.0;
+    const int left_seconds = (int)std::min(left, 359999.0);
+    std::fprintf(stderr, "%s%lld of %lld frames (%3.0f%%), %.2fx real time, %d:%02d left%s", progress.terminal ? "\r" : "",
+                 done, total, total ? 100.0 * done / total : 100.0, speed, left_seconds / 60, left_seconds % 60,
+                 progress.terminal && !last ? "   " : "\n");
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    const int parsed = parse_options(argc, argv, options);
+    if (parsed != 0) {
+        if (parsed > 0)
+            std::fputs(usage, stderr);
+        return parsed > 0 ? parsed : 0;
+    }
+    long long from_ms = 0, to_ms = 0;
+    std::string codecs;
+    if (!span_of(options, from_ms, to_ms))
+        return 2;
+    const char *container = container_of(options.path, codecs, options.lossless);
+    if (!container) {
+        std::fprintf(stderr, "%s: give a name ending in .mp4 or .mkv%s\n", options.path.c_str(),
+                     options.lossless ? " (--lossless)" : ", or .webm");
+        return 2;
+    }
+
+    // Everything the show loads comes before the file is made: a missing data
+    // folder leaves no file behind.
+    if (!frames_start_up())
+        return 1;
+    ShowMusic music;
+    music_open(music, MUSIC_FILE, from_ms);
+
+    OutputSettings settings;
+    settings.path = options.path;
+    settings.height = options.height;
+    settings.width = (options.height * 4 / 3 + 1) & ~1;   // 4:3, even for 4:2:0
+    settings.fps = options.fps;
+    settings.lossless = options.lossless;
+    settings.music_rate = music.rate;
+    settings.music_channels = music.channels;
+    VideoOutput output;
+    if (!output_open(output, settings)) {
+        music_close(music);
+        frames_shut_down();
+        return 1;
+    }
+    install_interrupt_handler(on_stop_signal);
+    install_termination_handler(on_stop_signal);
+
+    const long long span_ms = to_ms - from_ms;
+    const long long total = (span_ms * options.fps + 999) / 1000;   // frames at n / fps within the span
+    const int fps = options.fps;
+    const int first = options.from_show_start ? 1 : scene_at(from_ms);
+    const int last = scene_at(to_ms - 1);
+    std::fprintf(stderr, "capturing %.3f s to %.3f s of show time (scenes %d to %d) into %s (%s, %s): %lld frames"
+                         " at %d fps, %dx%d\n",
+                 from_ms / 1000.0, to_ms / 1000.0, first, last, options.path.c_str(), container, codecs.c_str(),
+                 total, fps, settings.width, settings.height);
+
+    // Frame n shows the show at from_ms + n * 1000 / fps, in whole numbers:
+    // frame n lies before show time t when n * 1000 < (t - from_ms) * fps.
+    auto frame_before = [&](long long n, long long show_ms) { return n * 1000 < (show_ms - from_ms) * fps; };
+    int16_t block[MUSIC_BLOCK_SAMPLES * 2];
+    long long music_read_samples = 0;
+    // The music up to the sound's sample `until` (from the span's start).
+    auto feed_music = [&](long long until) {
+        while (music_read_samples < until) {
+            const int count = (int)std::min<long long>(until - music_read_samples, MUSIC_BLOCK_SAMPLES);
+            music_read(music, block, count);
+            music_read_samples += count;
+            if (!output_audio(output, block, count))
+                return false;
+        }
+        return true;
+    };
+
+    Progress progress;
+    progress.terminal = is_terminal(stderr);
+    progress.start = progress.last = std::chrono::steady_clock::now();
+    long long n = 0;
+    bool changed = true, good = true;
+    // Emits every frame before show time `until` (and before scene_end_ms),
+    // each followed by the music up to its own time: a fade asked for at a
+    // later tick can only start later.
+    auto emit_frames_before = [&](long long until, long long scene_end_ms) {
+        while (good && n < total && frame_before(n, until) && frame_before(n, scene_end_ms)) {
+            good = output_video_frame(output, changed) && feed_music(n * music.rate / fps);
+            changed = false;
+            n++;
+            progress_show(progress, n, total, fps, false);
+        }
+    };
+
+    for (int scene = first; scene <= last && good && n < total; scene++) {
+        const long long start_ms = scene_start_ms(scene), end_ms = scene_start_ms(scene + 1);
+        Player player;
+        player_open(player, scene, 0);
+        while (good && n < total && !stop_signal.load(std::memory_order_relaxed)) {
+            emit_frames_before(start_ms + player_now_ms(player), end_ms);
+            if (n == total || !player_step(player, nullptr))
+                break;
+            changed = changed || player.tick_frames > 0;
+            if (player.music_fade_ms >= 0)
+                music_fade_from(music, start_ms + player.music_fade_ms);
+        }
+        // A scene whose clock ended early shows its last picture to its end.
+        if (!stop_signal.load(std::memory_order_relaxed))
+            emit_frames_before(end_ms, end_ms);
+        player_close(player);
+    }
+
+    const bool interrupted = stop_signal.load(std::memory_order_relaxed) != 0 && n < total;
+    if (good && n > 0)
+        progress_show(progress, n, total, fps, true);
+    // The sound lasts as long as the span, or as the frames made before a stop.
+    if (good && interrupted)
+        good = feed_music(n * music.rate / fps) && output_finish(output, n, fps);
+    else if (good && n > 0)
+        good = feed_music(span_ms * music.rate / 1000) && output_finish(output, span_ms, 1000);
+    else
+        good = false;
+    if (!good) {
+        output_abandon(output);
+        std::fprintf(stderr, "capture failed: %s not written\n", options.path.c_str());
+    } else if (interrupted) {
+        std::fprintf(stderr, "interrupted: %s holds the first %lld frames (%.3f s)\n", options.path.c_str(), n,
+                     (double)n / fps);
+    } else {
+        std::fprintf(stderr, "wrote %s\n", options.path.c_str());
+    }
+    music_close(music);
+    frames_shut_down();
+    if (!good)
+        return 1;
+    return interrupted ? 3 : 0;
+}
