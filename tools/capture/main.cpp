@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include "capture.h"
 #include "platform.h"
@@ -224,6 +225,10 @@ int main(int argc, char **argv)
 
     // Everything the show loads comes before the file is made: a missing data
     // folder leaves no file behind.
+    if (!std::filesystem::is_directory("data")) {
+        std::fprintf(stderr, "no data folder here: run lanternfay-capture in the folder that holds data/\n");
+        return 1;
+    }
     if (!frames_start_up())
         return 1;
     ShowMusic music;
@@ -299,8 +304,11 @@ int main(int argc, char **argv)
             if (n == total || !player_step(player, nullptr))
                 break;
             changed = changed || player.tick_frames > 0;
-            if (player.music_fade_ms >= 0)
+            if (player.music_fade_ms >= 0 && music.fade_chunk < 0) {
                 music_fade_from(music, start_ms + player.music_fade_ms);
+                std::fprintf(stderr, "%sthe music fades out from show time %.3f s\n", progress.terminal ? "\n" : "",
+                             (start_ms + player.music_fade_ms) / 1000.0);
+            }
         }
         // A scene whose clock ended early shows its last picture to its end.
         if (!stop_signal.load(std::memory_order_relaxed))

@@ -34,7 +34,7 @@ void music_open(ShowMusic &music, const char *path, long long first_ms)
     const int status = ov_fopen(path, &music.file);
     if (status != 0) {
         std::fprintf(stderr, "No music (%s: %s); the video's sound is silent.\n", path,
-                     status == OV_EREAD ? "cannot be read" : "not an Ogg Vorbis file");
+                     status == -1 ? "cannot be opened" : status == OV_EREAD ? "cannot be read" : "not an Ogg Vorbis file");
         return;
     }
     const vorbis_info *info = ov_info(&music.file, -1);
