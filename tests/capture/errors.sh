@@ -30,6 +30,8 @@ expect 2 --scene 2 --from 31 out.mp4
 expect 2 --from 33 --to 31 out.mp4
 expect 2 --to 199 out.mp4
 expect 2 --from nan out.mp4
+expect 2 --from 1e300 out.mp4
+expect 2 --to -1 out.mp4
 expect 2 out.txt
 expect 2 --lossless out.webm
 expect 2 a.mp4 b.mp4

@@ -78,6 +78,13 @@ bool parse_whole(const char *text, int low, int high, int &value)
     return true;
 }
 
+// A time in seconds from 0 to a day: kept within what converts to whole
+// milliseconds without overflow (the span check then names the show's length).
+bool parse_seconds(const char *text, double &seconds)
+{
+    return parse_number(text, seconds) && seconds >= 0.0 && seconds <= 86400.0;
+}
+
 // Reads the command line. Returns 0 to go on, -1 after --help (status 0),
 // or 2 for a command line that is wrong (said why on standard error).
 int parse_options(int argc, char **argv, Options &options)
@@ -124,9 +131,9 @@ int parse_options(int argc, char **argv, Options &options)
         else if (!std::strcmp(name, "--height"))
             good = parse_whole(text, 120, 4320, options.height) && options.height % 2 == 0;
         else if (!std::strcmp(name, "--from"))
-            good = parse_number(text, options.from_seconds) && options.from_seconds >= 0.0;
+            good = parse_seconds(text, options.from_seconds);
         else
-            good = parse_number(text, options.to_seconds) && options.to_seconds >= 0.0;
+            good = parse_seconds(text, options.to_seconds);
         if (!good) {
             std::fprintf(stderr, "%s: not a value it takes: %s\n", name, text);
             return 2;
@@ -295,7 +302,8 @@ int main(int argc, char **argv)
         }
     };
 
-    for (int scene = first; scene <= last && good && n < total; scene++) {
+    for (int scene = first; scene <= last && good && n < total && !stop_signal.load(std::memory_order_relaxed);
+         scene++) {
         const long long start_ms = scene_start_ms(scene), end_ms = scene_start_ms(scene + 1);
         Player player;
         player_open(player, scene, 0);
