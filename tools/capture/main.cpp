@@ -236,6 +236,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no data folder here: run lanternfay-capture in the folder that holds data/\n");
         return 1;
     }
+    // From here on a signal only asks to stop: the file, once made, is always finished or removed.
+    install_interrupt_handler(on_stop_signal);
+    install_termination_handler(on_stop_signal);
     if (!frames_start_up())
         return 1;
     ShowMusic music;
@@ -250,13 +253,13 @@ int main(int argc, char **argv)
     settings.music_rate = music.rate;
     settings.music_channels = music.channels;
     VideoOutput output;
-    if (!output_open(output, settings)) {
+    if (stop_signal.load(std::memory_order_relaxed) || !output_open(output, settings)) {
+        if (stop_signal.load(std::memory_order_relaxed))
+            std::fprintf(stderr, "interrupted before the capture began: nothing written\n");
         music_close(music);
         frames_shut_down();
         return 1;
     }
-    install_interrupt_handler(on_stop_signal);
-    install_termination_handler(on_stop_signal);
 
     const long long span_ms = to_ms - from_ms;
     const long long total = (span_ms * options.fps + 999) / 1000;   // frames at n / fps within the span
@@ -336,7 +339,9 @@ int main(int argc, char **argv)
         good = false;
     if (!good) {
         output_abandon(output);
-        std::fprintf(stderr, "capture failed: %s not written\n", options.path.c_str());
+        std::fprintf(stderr, "%s: %s not written\n", n == 0 && stop_signal.load(std::memory_order_relaxed)
+                                                         ? "interrupted before the first frame" : "capture failed",
+                     options.path.c_str());
     } else if (interrupted) {
         std::fprintf(stderr, "interrupted: %s holds the first %lld frames (%.3f s)\n", options.path.c_str(), n,
                      (double)n / fps);
