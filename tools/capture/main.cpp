@@ -208,6 +208,115 @@ void progress_show(Progress &progress, long long done, long long total, int fps,
     std::fflush(stderr);
 }
 
+// One capture under way: the span, the file, the music and how far it got.
+struct Capture {
+    long long from_ms = 0, span_ms = 0;
+    int fps = 60;
+    long long total = 0;              // frames in the span
+    long long frames = 0;             // frames written so far
+    bool changed = true;              // the screen has changed since the last frame written
+    bool good = true;                 // nothing has failed
+    VideoOutput output;
+    ShowMusic music;
+    long long music_samples = 0;      // music samples written so far
+    int16_t block[MUSIC_BLOCK_SAMPLES * 2];
+    Progress progress;
+};
+
+bool stop_asked()
+{
+    return stop_signal.load(std::memory_order_relaxed) != 0;
+}
+
+// Frame n shows the show at from_ms + n * 1000 / fps; in whole numbers,
+// it lies before show time t when n * 1000 < (t - from_ms) * fps.
+bool frame_before(const Capture &capture, long long n, long long show_ms)
+{
+    return n * 1000 < (show_ms - capture.from_ms) * capture.fps;
+}
+
+// Writes the music up to sample `until` of the span.
+bool feed_music(Capture &capture, long long until)
+{
+    while (capture.music_samples < until) {
+        const int count = (int)std::min<long long>(until - capture.music_samples, MUSIC_BLOCK_SAMPLES);
+        music_read(capture.music, capture.block, count);
+        capture.music_samples += count;
+        if (!output_audio(capture.output, capture.block, count))
+            return false;
+    }
+    return true;
+}
+
+// Writes every frame before show time `until` and before scene_end_ms, each
+// followed by the music up to its own time: a fade that a later tick asks
+// for can only start later than that.
+void write_frames_before(Capture &capture, long long until, long long scene_end_ms)
+{
+    while (capture.good && capture.frames < capture.total && frame_before(capture, capture.frames, until) &&
+           frame_before(capture, capture.frames, scene_end_ms)) {
+        const long long n = capture.frames;
+        capture.good = output_video_frame(capture.output, capture.changed) &&
+                       feed_music(capture, n * capture.music.rate / capture.fps);
+        capture.changed = false;
+        capture.frames++;
+        progress_show(capture.progress, capture.frames, capture.total, capture.fps, false);
+    }
+}
+
+// Plays one scene tick by tick and writes the frames of the span that fall in it.
+void capture_scene(Capture &capture, int scene)
+{
+    const long long start_ms = scene_start_ms(scene), end_ms = scene_start_ms(scene + 1);
+    Player player;
+    player_open(player, scene, 0);
+    while (capture.good && capture.frames < capture.total && !stop_asked()) {
+        write_frames_before(capture, start_ms + player_now_ms(player), end_ms);
+        if (capture.frames == capture.total || !player_step(player, nullptr))
+            break;
+        capture.changed = capture.changed || player.tick_frames > 0;
+        if (player.music_fade_ms >= 0 && capture.music.fade_chunk < 0) {
+            music_fade_from(capture.music, start_ms + player.music_fade_ms);
+            std::fprintf(stderr, "%sthe music fades out from show time %.3f s\n",
+                         capture.progress.terminal ? "\n" : "", (start_ms + player.music_fade_ms) / 1000.0);
+        }
+    }
+    // A scene whose clock ended early shows its last picture to its end.
+    if (!stop_asked())
+        write_frames_before(capture, end_ms, end_ms);
+    player_close(player);
+}
+
+// Finishes the file, or removes it; says which. Returns the exit status.
+int finish_capture(Capture &capture, const std::string &path)
+{
+    const bool interrupted = stop_asked() && capture.frames < capture.total;
+    bool good = capture.good && capture.frames > 0;
+    if (good)
+        progress_show(capture.progress, capture.frames, capture.total, capture.fps, true);
+    // The sound lasts as long as the span, or as the frames made before a stop.
+    if (good && interrupted)
+        good = feed_music(capture, capture.frames * capture.music.rate / capture.fps) &&
+               output_finish(capture.output, capture.frames, capture.fps);
+    else if (good)
+        good = feed_music(capture, capture.span_ms * capture.music.rate / 1000) &&
+               output_finish(capture.output, capture.span_ms, 1000);
+    if (!good) {
+        output_abandon(capture.output);
+        std::fprintf(stderr, "%s: %s not written\n",
+                     capture.frames == 0 && stop_asked() ? "interrupted before the first frame" : "capture failed",
+                     path.c_str());
+        return 1;
+    }
+    if (interrupted) {
+        std::fprintf(stderr, "interrupted: %s holds the first %lld frames (%.3f s)\n", path.c_str(), capture.frames,
+                     (double)capture.frames / capture.fps);
+        return 3;
+    }
+    std::fprintf(stderr, "wrote %s\n", path.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -241,8 +350,13 @@ int main(int argc, char **argv)
     install_termination_handler(on_stop_signal);
     if (!frames_start_up())
         return 1;
-    ShowMusic music;
-    music_open(music, MUSIC_FILE, from_ms);
+    // Big (a block of music): made once, not on the stack.
+    Capture *capture = new Capture{};
+    capture->from_ms = from_ms;
+    capture->span_ms = to_ms - from_ms;
+    capture->fps = options.fps;
+    capture->total = (capture->span_ms * options.fps + 999) / 1000;   // frames at n / fps within the span
+    music_open(capture->music, MUSIC_FILE, from_ms);
 
     OutputSettings settings;
     settings.path = options.path;
@@ -250,107 +364,27 @@ int main(int argc, char **argv)
     settings.width = (options.height * 4 / 3 + 1) & ~1;   // 4:3, even for 4:2:0
     settings.fps = options.fps;
     settings.lossless = options.lossless;
-    settings.music_rate = music.rate;
-    settings.music_channels = music.channels;
-    VideoOutput output;
-    if (stop_signal.load(std::memory_order_relaxed) || !output_open(output, settings)) {
-        if (stop_signal.load(std::memory_order_relaxed))
-            std::fprintf(stderr, "interrupted before the capture began: nothing written\n");
-        music_close(music);
-        frames_shut_down();
-        return 1;
+    settings.music_rate = capture->music.rate;
+    settings.music_channels = capture->music.channels;
+    int status = 1;
+    if (stop_asked()) {
+        std::fprintf(stderr, "interrupted before the capture began: nothing written\n");
+    } else if (output_open(capture->output, settings)) {
+        const int first = options.from_show_start ? 1 : scene_at(from_ms);
+        const int last = scene_at(to_ms - 1);
+        std::fprintf(stderr, "capturing %.3f s to %.3f s of show time (scenes %d to %d) into %s (%s, %s):"
+                             " %lld frames at %d fps, %dx%d\n",
+                     from_ms / 1000.0, to_ms / 1000.0, first, last, options.path.c_str(), container, codecs.c_str(),
+                     capture->total, options.fps, settings.width, settings.height);
+        capture->progress.terminal = is_terminal(stderr);
+        capture->progress.start = capture->progress.last = std::chrono::steady_clock::now();
+        for (int scene = first; scene <= last && capture->good && capture->frames < capture->total && !stop_asked();
+             scene++)
+            capture_scene(*capture, scene);
+        status = finish_capture(*capture, options.path);
     }
-
-    const long long span_ms = to_ms - from_ms;
-    const long long total = (span_ms * options.fps + 999) / 1000;   // frames at n / fps within the span
-    const int fps = options.fps;
-    const int first = options.from_show_start ? 1 : scene_at(from_ms);
-    const int last = scene_at(to_ms - 1);
-    std::fprintf(stderr, "capturing %.3f s to %.3f s of show time (scenes %d to %d) into %s (%s, %s): %lld frames"
-                         " at %d fps, %dx%d\n",
-                 from_ms / 1000.0, to_ms / 1000.0, first, last, options.path.c_str(), container, codecs.c_str(),
-                 total, fps, settings.width, settings.height);
-
-    // Frame n shows the show at from_ms + n * 1000 / fps, in whole numbers:
-    // frame n lies before show time t when n * 1000 < (t - from_ms) * fps.
-    auto frame_before = [&](long long n, long long show_ms) { return n * 1000 < (show_ms - from_ms) * fps; };
-    int16_t block[MUSIC_BLOCK_SAMPLES * 2];
-    long long music_read_samples = 0;
-    // The music up to the sound's sample `until` (from the span's start).
-    auto feed_music = [&](long long until) {
-        while (music_read_samples < until) {
-            const int count = (int)std::min<long long>(until - music_read_samples, MUSIC_BLOCK_SAMPLES);
-            music_read(music, block, count);
-            music_read_samples += count;
-            if (!output_audio(output, block, count))
-                return false;
-        }
-        return true;
-    };
-
-    Progress progress;
-    progress.terminal = is_terminal(stderr);
-    progress.start = progress.last = std::chrono::steady_clock::now();
-    long long n = 0;
-    bool changed = true, good = true;
-    // Emits every frame before show time `until` (and before scene_end_ms),
-    // each followed by the music up to its own time: a fade asked for at a
-    // later tick can only start later.
-    auto emit_frames_before = [&](long long until, long long scene_end_ms) {
-        while (good && n < total && frame_before(n, until) && frame_before(n, scene_end_ms)) {
-            good = output_video_frame(output, changed) && feed_music(n * music.rate / fps);
-            changed = false;
-            n++;
-            progress_show(progress, n, total, fps, false);
-        }
-    };
-
-    for (int scene = first; scene <= last && good && n < total && !stop_signal.load(std::memory_order_relaxed);
-         scene++) {
-        const long long start_ms = scene_start_ms(scene), end_ms = scene_start_ms(scene + 1);
-        Player player;
-        player_open(player, scene, 0);
-        while (good && n < total && !stop_signal.load(std::memory_order_relaxed)) {
-            emit_frames_before(start_ms + player_now_ms(player), end_ms);
-            if (n == total || !player_step(player, nullptr))
-                break;
-            changed = changed || player.tick_frames > 0;
-            if (player.music_fade_ms >= 0 && music.fade_chunk < 0) {
-                music_fade_from(music, start_ms + player.music_fade_ms);
-                std::fprintf(stderr, "%sthe music fades out from show time %.3f s\n", progress.terminal ? "\n" : "",
-                             (start_ms + player.music_fade_ms) / 1000.0);
-            }
-        }
-        // A scene whose clock ended early shows its last picture to its end.
-        if (!stop_signal.load(std::memory_order_relaxed))
-            emit_frames_before(end_ms, end_ms);
-        player_close(player);
-    }
-
-    const bool interrupted = stop_signal.load(std::memory_order_relaxed) != 0 && n < total;
-    if (good && n > 0)
-        progress_show(progress, n, total, fps, true);
-    // The sound lasts as long as the span, or as the frames made before a stop.
-    if (good && interrupted)
-        good = feed_music(n * music.rate / fps) && output_finish(output, n, fps);
-    else if (good && n > 0)
-        good = feed_music(span_ms * music.rate / 1000) && output_finish(output, span_ms, 1000);
-    else
-        good = false;
-    if (!good) {
-        output_abandon(output);
-        std::fprintf(stderr, "%s: %s not written\n", n == 0 && stop_signal.load(std::memory_order_relaxed)
-                                                         ? "interrupted before the first frame" : "capture failed",
-                     options.path.c_str());
-    } else if (interrupted) {
-        std::fprintf(stderr, "interrupted: %s holds the first %lld frames (%.3f s)\n", options.path.c_str(), n,
-                     (double)n / fps);
-    } else {
-        std::fprintf(stderr, "wrote %s\n", options.path.c_str());
-    }
-    music_close(music);
+    music_close(capture->music);
+    delete capture;
     frames_shut_down();
-    if (!good)
-        return 1;
-    return interrupted ? 3 : 0;
+    return status;
 }
