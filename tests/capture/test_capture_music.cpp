@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>

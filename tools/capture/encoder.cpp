@@ -9,6 +9,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include "capture.h"

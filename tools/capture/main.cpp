@@ -6,6 +6,7 @@
 //   lanternfay-capture --from 30 --to 45 span.webm  a span of show time
 //
 // Run it where the show runs: in the folder that holds data/.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
