@@ -24,5 +24,5 @@ fi
 
 echo "i386: the show"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DLANTERNFAY_DATA_DIR="$native/data" -DGTest_DIR="$gtest/prefix/lib/cmake/GTest" >/dev/null
+  -DLANTERNFAY_DATA_DIR="$native/data" -DLANTERNFAY_CAPTURE=OFF -DGTest_DIR="$gtest/prefix/lib/cmake/GTest" >/dev/null
 cmake --build "$build" -j "$jobs"

@@ -34,6 +34,6 @@ win32_start_services
 
 echo "win32: the show"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DLANTERNFAY_WIN32_PREFIX="$deps/prefix" -DLANTERNFAY_DATA_DIR="$native/data" \
+  -DLANTERNFAY_WIN32_PREFIX="$deps/prefix" -DLANTERNFAY_DATA_DIR="$native/data" -DLANTERNFAY_CAPTURE=OFF \
   -DGTest_DIR="$gtest/prefix/lib/cmake/GTest" -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null
 cmake --build "$build" -j "$jobs"

@@ -15,6 +15,8 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core libvorbis-dev libogg-dev libpng-dev
   # tests: unit tests, a display and keystrokes for end-to-end runs, audio analysis
   libgtest-dev xvfb xauth xdotool sox
+  # the capture tool: encoding, scaling and resampling; ffprobe and ffmpeg for its tests
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
 )
 
 # The cross builds. Debian's i386 -dev packages of SDL cannot sit beside the

@@ -8,6 +8,7 @@
 
 #ifdef _WIN32
 #include <direct.h>
+#include <io.h>
 #include <windows.h>
 
 struct ThreadHandle {
@@ -48,6 +49,11 @@ void thread_join(ThreadHandle *thread)
 bool working_directory(char *buffer, size_t size)
 {
     return _getcwd(buffer, (int)size) != nullptr;
+}
+
+bool is_terminal(FILE *stream)
+{
+    return _isatty(_fileno(stream)) != 0;
 }
 
 uint32_t video_mode_flags(int, char **)
@@ -106,6 +112,11 @@ bool working_directory(char *buffer, size_t size)
     return getcwd(buffer, size) != nullptr;   // fails with ERANGE rather than overflow
 }
 
+bool is_terminal(FILE *stream)
+{
+    return isatty(fileno(stream)) != 0;
+}
+
 uint32_t video_mode_flags(int argc, char **argv)
 {
     if (argc > 1 && strcmp(argv[1], "window") == 0)
@@ -117,4 +128,9 @@ uint32_t video_mode_flags(int argc, char **argv)
 void install_interrupt_handler(void (*handler)(int))
 {
     signal(SIGINT, handler);
+}
+
+void install_termination_handler(void (*handler)(int))
+{
+    signal(SIGTERM, handler);
 }

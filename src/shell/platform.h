@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // A started thread; made by thread_start, freed by thread_join.
 struct ThreadHandle;
@@ -17,6 +18,10 @@ ThreadHandle *thread_start(void (*entry)());
 void thread_join(ThreadHandle *handle);
 // Installs handler for the interrupt signal (SIGINT).
 void install_interrupt_handler(void (*handler)(int));
+// Installs handler for the termination signal (SIGTERM).
+void install_termination_handler(void (*handler)(int));
+// Whether stream writes to a terminal (progress can then be redrawn in place).
+bool is_terminal(FILE *stream);
 // Writes the working directory into buffer; false when it cannot be read or does not fit.
 bool working_directory(char *buffer, size_t size);
 #ifdef _WIN32

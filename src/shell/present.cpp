@@ -66,6 +66,16 @@ int fade_out_level(int id, float p)
     return level_from(static_cast<double>(static_cast<int>(beyond)) / 200.0 * 255.0);
 }
 
+bool asks_music_fade(int id, float p)
+{
+    return scene_of_presenter(id) == SCENE_COUNT && p >= 800.0f;
+}
+
+bool asks_music_fade(int id)
+{
+    return asks_music_fade(id, scene_position(scene_of_presenter(id)));
+}
+
 void present_frame(int id)
 {
     int8_t id_byte = static_cast<int8_t>(id);
@@ -91,7 +101,7 @@ void present_frame(int id)
     int level = fade_out_level(id, p);
     if (level > 0 && drawable)
         fade_rect(screen, 0, 0, screen->w, screen->h, level);
-    if (scene_of_presenter(id) == SCENE_COUNT && p >= 800.0f)
+    if (asks_music_fade(id, p))
         fade_out_music();
 
     if (must_lock && drawable)

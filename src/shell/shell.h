@@ -132,6 +132,11 @@ int fade_in_level(float flash);
 // The fade-out level that present_frame applies for id at position p
 // (0: none; at most 255, however far p overshoots its range).
 int fade_out_level(int id, float p);
+// Whether a frame presented with id at position p asks the music to fade
+// out (the first such request starts the fade; later ones change nothing).
+bool asks_music_fade(int id, float p);
+// The same, at the position of id's scene now.
+bool asks_music_fade(int id);
 // The music to fade out from scene 8 (may be NULL: the show then runs silent).
 void set_show_music(struct _Mix_Music *music);
 

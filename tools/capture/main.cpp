@@ -1,0 +1,392 @@
+// main.cpp — lanternfay-capture: the show, or a span of it, as a video file
+// with its music, frame-exact whatever the machine's speed.
+//
+//   lanternfay-capture show.mp4                     the whole show
+//   lanternfay-capture --scene 4 scene4.mkv         one scene
+//   lanternfay-capture --from 30 --to 45 span.webm  a span of show time
+//
+// Run it where the show runs: in the folder that holds data/.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include "capture.h"
+#include "shell.h"
+#include "platform.h"
+#include "player.h"
+
+namespace {
+
+const char MUSIC_FILE[] = "data/lanternfay.ogg";
+
+const char usage[] =
+    "lanternfay-capture " LANTERNFAY_VERSION "\n"
+    "usage: lanternfay-capture [--scene N | --from SECONDS --to SECONDS] [--fps N]\n"
+    "                          [--height PIXELS] [--lossless] [--from-show-start] FILE\n"
+    "Plays the show from ./data on virtual time and writes it with its music into\n"
+    "FILE: H.264 and AAC for .mp4 and .mkv, VP9 and Opus for .webm.\n"
+    "  --scene N          capture scene N (1..8) only\n"
+    "  --from SECONDS     start at this show time (default: the show's start)\n"
+    "  --to SECONDS       end at this show time (default: the show's end)\n"
+    "  --fps N            video frames per second, 1..240 (default 60)\n"
+    "  --height PIXELS    picture height, even, 120..4320 (default 600); the width\n"
+    "                     keeps 4:3, e.g. 1080 gives 1440 x 1080\n"
+    "  --lossless         every pixel exact (RGB H.264; .mp4 or .mkv; large files,\n"
+    "                     and not every player plays them)\n"
+    "  --from-show-start  play from the show's start, so every state that carries\n"
+    "                     over between scenes is the show's own; by default play\n"
+    "                     starts at the start of the span's first scene\n"
+    "  -h, --help         this text\n"
+    "Ctrl-C stops the capture and keeps what was captured as a playable file\n"
+    "(exit status 3). Status 1: the capture failed and left no file; 2: a wrong\n"
+    "command line.\n";
+
+struct Options {
+    std::string path;
+    int scene = 0;
+    double from_seconds = -1.0, to_seconds = -1.0;   // -1: not given
+    int fps = 60;
+    int height = 600;
+    bool lossless = false;
+    bool from_show_start = false;
+};
+
+// Set by SIGINT and SIGTERM; the capture then finishes the file and stops.
+std::atomic<int> stop_signal{0};
+
+void on_stop_signal(int signal_number)
+{
+    stop_signal.store(signal_number, std::memory_order_relaxed);
+}
+
+bool parse_number(const char *text, double &value)
+{
+    char *end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0' && std::isfinite(value);
+}
+
+bool parse_whole(const char *text, int low, int high, int &value)
+{
+    double number = 0.0;
+    if (!parse_number(text, number) || number != std::floor(number) || number < low || number > high)
+        return false;
+    value = (int)number;
+    return true;
+}
+
+// A time in seconds from 0 to a day: kept within what converts to whole
+// milliseconds without overflow (the span check then names the show's length).
+bool parse_seconds(const char *text, double &seconds)
+{
+    return parse_number(text, seconds) && seconds >= 0.0 && seconds <= 86400.0;
+}
+
+// Reads the command line. Returns 0 to go on, -1 after --help (status 0),
+// or 2 for a command line that is wrong (said why on standard error).
+int parse_options(int argc, char **argv, Options &options)
+{
+    for (int i = 1; i < argc; i++) {
+        const char *name = argv[i];
+        if (!std::strcmp(name, "--help") || !std::strcmp(name, "-h")) {
+            std::fputs(usage, stdout);
+            return -1;
+        }
+        if (!std::strcmp(name, "--lossless")) {
+            options.lossless = true;
+            continue;
+        }
+        if (!std::strcmp(name, "--from-show-start")) {
+            options.from_show_start = true;
+            continue;
+        }
+        if (name[0] != '-' || !std::strcmp(name, "-")) {
+            if (!options.path.empty()) {
+                std::fprintf(stderr, "one output file only, not also %s\n", name);
+                return 2;
+            }
+            options.path = name;
+            continue;
+        }
+        const bool takes_value = !std::strcmp(name, "--scene") || !std::strcmp(name, "--from") ||
+                                 !std::strcmp(name, "--to") || !std::strcmp(name, "--fps") ||
+                                 !std::strcmp(name, "--height");
+        if (!takes_value) {
+            std::fprintf(stderr, "unknown option %s\n", name);
+            return 2;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "%s needs a value\n", name);
+            return 2;
+        }
+        const char *text = argv[++i];
+        bool good = true;
+        if (!std::strcmp(name, "--scene"))
+            good = parse_whole(text, 1, SCENE_COUNT, options.scene);
+        else if (!std::strcmp(name, "--fps"))
+            good = parse_whole(text, 1, 240, options.fps);
+        else if (!std::strcmp(name, "--height"))
+            good = parse_whole(text, 120, 4320, options.height) && options.height % 2 == 0;
+        else if (!std::strcmp(name, "--from"))
+            good = parse_seconds(text, options.from_seconds);
+        else
+            good = parse_seconds(text, options.to_seconds);
+        if (!good) {
+            std::fprintf(stderr, "%s: not a value it takes: %s\n", name, text);
+            return 2;
+        }
+    }
+    if (options.path.empty()) {
+        std::fprintf(stderr, "no output file given\n");
+        return 2;
+    }
+    if (options.scene && (options.from_seconds >= 0.0 || options.to_seconds >= 0.0)) {
+        std::fprintf(stderr, "--scene or --from/--to, not both\n");
+        return 2;
+    }
+    return 0;
+}
+
+// The span [from_ms, to_ms) of show time that the options ask for.
+bool span_of(const Options &options, long long &from_ms, long long &to_ms)
+{
+    const long long show_ms = scene_start_ms(SCENE_COUNT + 1);
+    if (options.scene) {
+        from_ms = scene_start_ms(options.scene);
+        to_ms = scene_start_ms(options.scene + 1);
+        return true;
+    }
+    // To the millisecond, as the frame tool takes its moments.
+    from_ms = options.from_seconds < 0.0 ? 0 : (long long)std::floor(options.from_seconds * 1000.0 + 0.5);
+    to_ms = options.to_seconds < 0.0 ? show_ms : (long long)std::floor(options.to_seconds * 1000.0 + 0.5);
+    if (to_ms > show_ms) {
+        std::fprintf(stderr, "--to %g: the show lasts only %g s\n", options.to_seconds, show_ms / 1000.0);
+        return false;
+    }
+    if (from_ms >= to_ms) {
+        std::fprintf(stderr, "an empty span: from %g s to %g s\n", from_ms / 1000.0, to_ms / 1000.0);
+        return false;
+    }
+    return true;
+}
+
+// The scene that plays at show time ms.
+int scene_at(long long ms)
+{
+    for (int scene = 1; scene < SCENE_COUNT; scene++)
+        if (ms < scene_start_ms(scene + 1))
+            return scene;
+    return SCENE_COUNT;
+}
+
+// Progress on standard error: redrawn in place on a terminal, a line every
+// few seconds otherwise.
+struct Progress {
+    bool terminal = false;
+    std::chrono::steady_clock::time_point start, last;
+    bool shown = false;
+};
+
+void progress_show(Progress &progress, long long done, long long total, int fps, bool last)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const double since_last = std::chrono::duration<double>(now - progress.last).count();
+    if (!last && progress.shown && since_last < (progress.terminal ? 0.25 : 5.0))
+        return;
+    progress.last = now;
+    progress.shown = true;
+    const double wall = std::chrono::duration<double>(now - progress.start).count();
+    const double speed = wall > 0.0 ? (double)done / fps / wall : 0.0;
+    const double left = speed > 0.0 ? (double)(total - done) / fps / speed : 0.0;
+    const int left_seconds = (int)std::min(left, 359999.0);
+    std::fprintf(stderr, "%s%lld of %lld frames (%3.0f%%), %.2fx real time, %d:%02d left%s", progress.terminal ? "\r" : "",
+                 done, total, total ? 100.0 * done / total : 100.0, speed, left_seconds / 60, left_seconds % 60,
+                 progress.terminal && !last ? "   " : "\n");
+    std::fflush(stderr);
+}
+
+// One capture under way: the span, the file, the music and how far it got.
+struct Capture {
+    long long from_ms = 0, span_ms = 0;
+    int fps = 60;
+    long long total = 0;              // frames in the span
+    long long frames = 0;             // frames written so far
+    bool changed = true;              // the screen has changed since the last frame written
+    bool good = true;                 // nothing has failed
+    VideoOutput output;
+    ShowMusic music;
+    long long music_samples = 0;      // music samples written so far
+    int16_t block[MUSIC_BLOCK_SAMPLES * 2];
+    Progress progress;
+};
+
+bool stop_asked()
+{
+    return stop_signal.load(std::memory_order_relaxed) != 0;
+}
+
+// Frame n shows the show at from_ms + n * 1000 / fps; in whole numbers,
+// it lies before show time t when n * 1000 < (t - from_ms) * fps.
+bool frame_before(const Capture &capture, long long n, long long show_ms)
+{
+    return n * 1000 < (show_ms - capture.from_ms) * capture.fps;
+}
+
+// Writes the music up to sample `until` of the span.
+bool feed_music(Capture &capture, long long until)
+{
+    while (capture.music_samples < until) {
+        const int count = (int)std::min<long long>(until - capture.music_samples, MUSIC_BLOCK_SAMPLES);
+        music_read(capture.music, capture.block, count);
+        capture.music_samples += count;
+        if (!output_audio(capture.output, capture.block, count))
+            return false;
+    }
+    return true;
+}
+
+// Writes every frame before show time `until` and before scene_end_ms, each
+// followed by the music up to its own time: a fade that a later tick asks
+// for can only start later than that.
+void write_frames_before(Capture &capture, long long until, long long scene_end_ms)
+{
+    while (capture.good && capture.frames < capture.total && frame_before(capture, capture.frames, until) &&
+           frame_before(capture, capture.frames, scene_end_ms)) {
+        const long long n = capture.frames;
+        capture.good = output_video_frame(capture.output, capture.changed) &&
+                       feed_music(capture, n * capture.music.rate / capture.fps);
+        capture.changed = false;
+        capture.frames++;
+        progress_show(capture.progress, capture.frames, capture.total, capture.fps, false);
+    }
+}
+
+// Plays one scene tick by tick and writes the frames of the span that fall in it.
+void capture_scene(Capture &capture, int scene)
+{
+    const long long start_ms = scene_start_ms(scene), end_ms = scene_start_ms(scene + 1);
+    Player player;
+    player_open(player, scene, 0);
+    while (capture.good && capture.frames < capture.total && !stop_asked()) {
+        write_frames_before(capture, start_ms + player_now_ms(player), end_ms);
+        if (capture.frames == capture.total || !player_step(player, nullptr))
+            break;
+        capture.changed = capture.changed || player.tick_frames > 0;
+        if (player.music_fade_ms >= 0 && capture.music.fade_chunk < 0) {
+            music_fade_from(capture.music, start_ms + player.music_fade_ms);
+            std::fprintf(stderr, "%sthe music fades out from show time %.3f s\n",
+                         capture.progress.terminal ? "\n" : "", (start_ms + player.music_fade_ms) / 1000.0);
+        }
+    }
+    // A scene whose clock ended early shows its last picture to its end.
+    if (!stop_asked())
+        write_frames_before(capture, end_ms, end_ms);
+    player_close(player);
+}
+
+// Finishes the file, or removes it; says which. Returns the exit status.
+int finish_capture(Capture &capture, const std::string &path)
+{
+    const bool interrupted = stop_asked() && capture.frames < capture.total;
+    bool good = capture.good && capture.frames > 0;
+    if (good)
+        progress_show(capture.progress, capture.frames, capture.total, capture.fps, true);
+    // The sound lasts as long as the span, or as the frames made before a stop.
+    if (good && interrupted)
+        good = feed_music(capture, capture.frames * capture.music.rate / capture.fps) &&
+               output_finish(capture.output, capture.frames, capture.fps);
+    else if (good)
+        good = feed_music(capture, capture.span_ms * capture.music.rate / 1000) &&
+               output_finish(capture.output, capture.span_ms, 1000);
+    if (!good) {
+        output_abandon(capture.output);
+        std::fprintf(stderr, "%s: %s not written\n",
+                     capture.frames == 0 && stop_asked() ? "interrupted before the first frame" : "capture failed",
+                     path.c_str());
+        return 1;
+    }
+    if (interrupted) {
+        std::fprintf(stderr, "interrupted: %s holds the first %lld frames (%.3f s)\n", path.c_str(), capture.frames,
+                     (double)capture.frames / capture.fps);
+        return 3;
+    }
+    std::fprintf(stderr, "wrote %s\n", path.c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    const int parsed = parse_options(argc, argv, options);
+    if (parsed != 0) {
+        if (parsed > 0)
+            std::fputs(usage, stderr);
+        return parsed > 0 ? parsed : 0;
+    }
+    long long from_ms = 0, to_ms = 0;
+    std::string codecs;
+    if (!span_of(options, from_ms, to_ms))
+        return 2;
+    const char *container = container_of(options.path, codecs, options.lossless);
+    if (!container) {
+        std::fprintf(stderr, "%s: give a name ending in .mp4 or .mkv%s\n", options.path.c_str(),
+                     options.lossless ? " (--lossless)" : ", or .webm");
+        return 2;
+    }
+
+    // Everything the show loads comes before the file is made: a missing data
+    // folder leaves no file behind.
+    if (!std::filesystem::is_directory("data")) {
+        std::fprintf(stderr, "no data folder here: run lanternfay-capture in the folder that holds data/\n");
+        return 1;
+    }
+    // From here on a signal only asks to stop: the file, once made, is always finished or removed.
+    install_interrupt_handler(on_stop_signal);
+    install_termination_handler(on_stop_signal);
+    if (!frames_start_up())
+        return 1;
+    // Big (a block of music): made once, not on the stack.
+    Capture *capture = new Capture{};
+    capture->from_ms = from_ms;
+    capture->span_ms = to_ms - from_ms;
+    capture->fps = options.fps;
+    capture->total = (capture->span_ms * options.fps + 999) / 1000;   // frames at n / fps within the span
+    music_open(capture->music, MUSIC_FILE, from_ms);
+
+    OutputSettings settings;
+    settings.path = options.path;
+    settings.height = options.height;
+    settings.width = (options.height * 4 / 3 + 1) & ~1;   // 4:3, even for 4:2:0
+    settings.fps = options.fps;
+    settings.lossless = options.lossless;
+    settings.music_rate = capture->music.rate;
+    settings.music_channels = capture->music.channels;
+    int status = 1;
+    if (stop_asked()) {
+        std::fprintf(stderr, "interrupted before the capture began: nothing written\n");
+    } else if (output_open(capture->output, settings)) {
+        const int first = options.from_show_start ? 1 : scene_at(from_ms);
+        const int last = scene_at(to_ms - 1);
+        std::fprintf(stderr, "capturing %.3f s to %.3f s of show time (scenes %d to %d) into %s (%s, %s):"
+                             " %lld frames at %d fps, %dx%d\n",
+                     from_ms / 1000.0, to_ms / 1000.0, first, last, options.path.c_str(), container, codecs.c_str(),
+                     capture->total, options.fps, settings.width, settings.height);
+        capture->progress.terminal = is_terminal(stderr);
+        capture->progress.start = capture->progress.last = std::chrono::steady_clock::now();
+        for (int scene = first; scene <= last && capture->good && capture->frames < capture->total && !stop_asked();
+             scene++)
+            capture_scene(*capture, scene);
+        status = finish_capture(*capture, options.path);
+    }
+    music_close(capture->music);
+    delete capture;
+    frames_shut_down();
+    return status;
+}
