@@ -94,7 +94,9 @@ int main(int argc, char *argv[])
         return abandon_start_up(music);
     }
 
-    Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048);
+    // Without a sound device the show still plays, silent, and says so once.
+    if (Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048) == -1 && music)
+        std::fprintf(stderr, "No sound device (%s); the show plays silent.\n", Mix_GetError());
     Mix_VolumeMusic(MIX_MAX_VOLUME);
     Mix_PlayMusic(music, 1);   // once through; a missing file just stays silent
     set_show_music(music);

@@ -5,6 +5,26 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
+
+namespace {
+
+// Every thread passes through here: an allocation failure (or any other
+// exception) in a scene must not take the program down with it. The shell
+// ends the show in order and reports it instead.
+void run_entry(void (*entry)())
+{
+    try {
+        entry();
+    } catch (const std::bad_alloc &) {
+        thread_ended_by_exception(nullptr);
+    } catch (const std::exception &error) {
+        thread_ended_by_exception(error.what());
+    }
+}
+
+} // namespace
 
 #ifdef _WIN32
 #include <direct.h>
@@ -18,7 +38,7 @@ struct ThreadHandle {
 
 static DWORD WINAPI thread_trampoline(LPVOID argument)
 {
-    static_cast<ThreadHandle *>(argument)->entry();
+    run_entry(static_cast<ThreadHandle *>(argument)->entry);
     return 0;
 }
 
@@ -76,7 +96,7 @@ struct ThreadHandle {
 
 static void *thread_trampoline(void *argument)
 {
-    static_cast<ThreadHandle *>(argument)->entry();
+    run_entry(static_cast<ThreadHandle *>(argument)->entry);
     return nullptr;
 }
 
@@ -117,4 +137,9 @@ uint32_t video_mode_flags(int argc, char **argv)
 void install_interrupt_handler(void (*handler)(int))
 {
     signal(SIGINT, handler);
+}
+
+void install_termination_handler(void (*handler)(int))
+{
+    signal(SIGTERM, handler);
 }

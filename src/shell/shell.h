@@ -19,7 +19,8 @@ void poll_input();
 // Only the clock writes active, except when a thread cannot be started: then
 // the driver reports it, ends the show and, without a clock, clears active itself.
 void drive_scene(void (*clock)(), void (*render)(), std::atomic<uint8_t> &active, bool render_first = false);
-// True once a scene thread could not be started (the program then exits with 255).
+// True once a scene thread could not be started, or ended by an exception
+// (an allocation failure, say): the program then exits with 255.
 bool scene_thread_failed();
 
 // The SIGINT handler: clears running of the ShowState that begin_running
@@ -45,8 +46,10 @@ int fade_out_level(int id, float p);
 void set_show_music(struct _Mix_Music *music);
 
 // Loads the 33 pictures from "<working_directory>/data/..." into BitmapTable
-// (entry 33 NULL). On failure prints which file could not be loaded, with
-// SDL's error text, frees what was loaded and returns false.
+// (entry 33 NULL). On failure prints which file could not be loaded and why
+// (no data folder, not a folder, not readable; a missing file with SDL's
+// error text; a file damaged or not a BMP), frees what was loaded and
+// returns false.
 bool load_bitmaps(const char *working_directory);
 // Frees every BitmapTable entry up to the first NULL and clears them.
 void free_bitmaps();

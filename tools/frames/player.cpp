@@ -242,8 +242,10 @@ bool play_scene(int scene, int cadence_ms, const std::vector<Moment> &moments, s
             costs.frame_ms.push_back(spent.count());
         }
     }
-    // Moments past the scene's last frame show that frame.
-    write_moments_before(1LL << 40);
+    // Moments past the scene's last frame show that frame; after an
+    // interrupt they were never reached and are not written.
+    if (show->running.load(relaxed) == 1)
+        write_moments_before(1LL << 40);
     finish(scene);
     return written;
 }
