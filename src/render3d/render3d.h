@@ -68,9 +68,10 @@ void list_append(PtrList *list, void *item);
 // Frees every node; the items are untouched. NULL is allowed.
 void list_free_nodes(PtrList *list);
 // The largest mesh mesh_load accepts: the show's own have at most 240
-// triangles in 13 KB; a replacement may be far more detailed, but not so large
-// that its copies exhaust memory or the frame time.
-constexpr size_t MESH_MAX_TRIANGLES = 65536;
+// triangles in 13 KB. A replacement may be far more detailed, but the grass
+// loads its mesh once per blade (140 copies in scene 7), so every triangle
+// costs 140 in memory and in each frame: at this limit about 300 MB.
+constexpr size_t MESH_MAX_TRIANGLES = 16384;
 constexpr size_t MESH_MAX_BYTES = 4u << 20;   // 4 MiB
 // Reads a .raw file; every triangle gets colour. NULL for a missing, empty
 // or unreadable file, and for one above MESH_MAX_BYTES or MESH_MAX_TRIANGLES
