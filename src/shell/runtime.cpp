@@ -101,5 +101,6 @@ void thread_ended_by_exception(const char *what)
         std::printf("Not enough memory to go on with the show; it ends here.\n");
     std::fflush(stdout);
     thread_failed.store(1, relaxed);
-    show->running.store(0, relaxed);   // the other thread ends on its next pass
+    if (show)
+        show->running.store(0, relaxed);   // the other thread ends on its next pass
 }
