@@ -11,7 +11,9 @@
 #   a test program            runs as written: at least one test passes
 #   the frame tool            runs as written, one frame a second (--cadence
 #                             1000), its --out folder put in a scratch place
-#   any other program         runs as written (e.g. --help), status 0
+#   a benchmark               exists and is executable (it runs for minutes)
+#   any other program         its --help, status 0 (every tool has it): a
+#                             tool's own run may take as long as the show
 #   cmake --install, cpack    run as written, with HOME in a scratch place
 # A command of another form fails the test, so that it gets a rule here.
 set -euo pipefail
@@ -28,7 +30,7 @@ ln -s "$build_dir" "$work/root/build"
 
 # The code blocks: lines indented by four or more spaces after a blank line
 # or another such line; blocks are separated by an empty line in the output.
-awk '
+awk 'BEGIN { blank = 1 }
   /^[[:space:]]*$/ { if (in_block) print ""; in_block = 0; blank = 1; next }
   /^    / && (blank || in_block) { sub(/^ +/, ""); print; in_block = 1; next }
   { in_block = 0; blank = 0 }
@@ -67,9 +69,11 @@ try() {   # try COMMAND-TEXT : one command, in the current folder
     */tests/test_*)
       env "${environment[@]}" "${words[@]}" >"$work/log" 2>&1 || fail "$text: status $?"
       grep -qE "^\[  PASSED  \] [1-9][0-9]* test" "$work/log" || fail "$text: no test ran" ;;
+    */bench/*|*/bench_*)
+      [[ -x "$program" ]] || fail "$text: no program $program (in $(pwd))" ;;
     */*)
       [[ -x "$program" ]] || fail "$text: no program $program (in $(pwd))"
-      env "${environment[@]}" "${words[@]}" >"$work/log" 2>&1 || fail "$text: status $?" ;;
+      env "${environment[@]}" "$program" --help >"$work/log" 2>&1 || fail "$text: $program --help: status $?" ;;
     *)
       fail "no rule for \"$text\": add one to tests/tools/readme_commands.sh" ;;
   esac
