@@ -14,16 +14,18 @@ if [[ -z "${LANTERNFAY_DEB_DISPLAY:-}" ]]; then
 fi
 deb=$(realpath "$1")
 name=$(basename "$deb")
+# With its architecture: an i386 package on an amd64 system is "lanternfay:i386".
+package=lanternfay:$(dpkg-deb -f "$deb" Architecture)
 SUDO=""
 [[ $(id -u) -ne 0 ]] && SUDO="sudo"
 apt() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get -y -qq -o DPkg::Lock::Timeout=300 "$@" >"$work/apt.log" 2>&1; }
-installed() { [[ "$(dpkg-query -W -f='${Status}' lanternfay 2>/dev/null || true)" == "install ok installed" ]]; }
+installed() { [[ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)" == "install ok installed" ]]; }
 
 work=$(mktemp -d)
 show_pid=""
-cleanup() {
-  [[ -n "$show_pid" ]] && kill -KILL "$show_pid" 2>/dev/null
-  installed && apt purge lanternfay
+cleanup() {   # (each step whatever the one before gave: errexit stays out of the way)
+  if [[ -n "$show_pid" ]]; then kill -KILL "$show_pid" 2>/dev/null || true; fi
+  if installed; then apt purge "$package" || echo "$name: could not remove $package" >&2; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -35,8 +37,8 @@ fail() {
 now_ms() { date +%s%3N; }
 
 if installed; then
-  echo "$name: lanternfay was installed before the test; removing it first"
-  apt purge lanternfay || fail "cannot remove the lanternfay installed before"
+  echo "$name: $package was installed before the test; removing it first"
+  apt purge "$package" || fail "cannot remove the lanternfay installed before"
 fi
 # What the package holds, to look for after its removal.
 dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }' | grep -v '/$' >"$work/files"
@@ -44,7 +46,7 @@ version=$(dpkg-deb -f "$deb" Version)
 
 apt install "$deb" || fail "apt-get install failed"
 installed || fail "not installed after apt-get install"
-[[ "$(dpkg-query -W -f='${Version}' lanternfay)" == "$version" ]] || fail "installed version is not $version"
+[[ "$(dpkg-query -W -f='${Version}' "$package")" == "$version" ]] || fail "installed version is not $version"
 [[ "$(command -v lanternfay)" == /usr/bin/lanternfay ]] || fail "lanternfay is not /usr/bin/lanternfay on the PATH"
 
 # Started from elsewhere: the launcher finds the data, the show plays.
@@ -77,7 +79,7 @@ took=$(( $(now_ms) - sent ))
 [[ -z "$(ls -A "$work/elsewhere")" ]] || fail "the show left files in the folder it was started from"
 echo "$name: installed $version; 'lanternfay window' from another folder: 800x600 window, Escape ended it in $took ms, status 0"
 
-apt purge lanternfay || fail "apt-get purge failed"
+apt purge "$package" || fail "apt-get purge failed"
 installed && fail "still installed after apt-get purge"
 left=()
 while read -r file; do

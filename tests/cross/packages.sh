@@ -16,7 +16,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$(dirname "$data")/CMake
 work=$(mktemp -d)
 show_pid=""
 cleanup() {
-  [[ -n "$show_pid" ]] && kill -KILL "$show_pid" 2>/dev/null
+  if [[ -n "$show_pid" ]]; then kill -KILL "$show_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -13,7 +13,7 @@ export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 work=$(mktemp -d)
 tool_pid=""
 cleanup() {
-  [[ -n "$tool_pid" ]] && kill -KILL "$tool_pid" 2>/dev/null
+  if [[ -n "$tool_pid" ]]; then kill -KILL "$tool_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
