@@ -105,7 +105,13 @@ int main(int argc, char *argv[])
 
     transition_id = 0;
     begin_running(show);
-    play_scenes();
+    bool out_of_memory = false;
+    try {
+        play_scenes();   // a scene's preparation runs here, before its threads
+    } catch (const std::bad_alloc &) {
+        std::printf("Not enough memory to go on with the show; it ends here.\n");
+        out_of_memory = true;
+    }
     end_running();
 
     teardown_scenes();
@@ -116,5 +122,5 @@ int main(int argc, char *argv[])
     Mix_PauseMusic();
     Mix_FreeMusic(music);
     SDL_Quit();   // also closes the audio device
-    return scene_thread_failed() ? -1 : 0;
+    return scene_thread_failed() || out_of_memory ? -1 : 0;
 }
