@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, and only those missing.
 # Does nothing when everything is present; uses sudo only when not root.
+# Without apt (or dpkg) it installs nothing: it names what is missing and
+# fails only when something is.
 #   scripts/setup.sh            what the native build and its tests need
 #   scripts/setup.sh --cross    also the Linux 32-bit and Windows 32-bit builds
 #                               (i386 architecture, source entries, mingw-w64, wine)
@@ -30,7 +32,31 @@ CROSS_PACKAGES=(
   g++-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev
   # running the Windows build and looking at its screen; packing it
   wine wine32:i386 x11-apps imagemagick zip unzip
+  # installing the i386 Debian package (its Depends)
+  libc6:i386 libgcc-s1:i386 libstdc++6:i386
 )
+
+# Without dpkg the packages cannot be asked about: look for what they provide.
+check_without_dpkg() {
+  local absent=() command module
+  for command in g++ cmake make pkg-config xvfb-run xauth xdotool sox; do
+    command -v "$command" >/dev/null 2>&1 || absent+=("the command $command")
+  done
+  if command -v pkg-config >/dev/null 2>&1; then
+    for module in sdl SDL_mixer freetype2 vorbisenc vorbisfile ogg libpng; do
+      pkg-config --exists "$module" || absent+=("the library $module (pkg-config)")
+    done
+  fi
+  [[ -f /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf ]] || absent+=("the DejaVu fonts in /usr/share/fonts/truetype/dejavu")
+  [[ -d /usr/src/googletest || -f /usr/include/gtest/gtest.h ]] || absent+=("GoogleTest")
+  if [[ ${#absent[@]} -gt 0 ]]; then
+    echo "setup: no dpkg here to install with; missing:" >&2
+    printf '  %s\n' "${absent[@]}" >&2
+    exit 1
+  fi
+  echo "setup: no dpkg here; everything the build needs was found"
+  exit 0
+}
 
 cross=0
 extra=()
@@ -38,11 +64,14 @@ for argument in "$@"; do
   if [[ "$argument" == "--cross" ]]; then cross=1; else extra+=("$argument"); fi
 done
 
+command -v dpkg-query >/dev/null 2>&1 || check_without_dpkg
+
 SUDO=""
 [[ $(id -u) -ne 0 ]] && SUDO="sudo"
 refresh=0
+can_install() { command -v apt-get >/dev/null 2>&1 && { [[ -z "$SUDO" ]] || command -v sudo >/dev/null 2>&1; }; }
 
-if [[ $cross -eq 1 ]]; then
+if [[ $cross -eq 1 ]] && can_install; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "setup: adding the i386 architecture"
     $SUDO dpkg --add-architecture i386
@@ -67,8 +96,8 @@ if [[ $cross -eq 1 ]]; then
     rm -f "$sources"
     refresh=1
   fi
-  extra+=("${CROSS_PACKAGES[@]}")
 fi
+[[ $cross -eq 1 ]] && extra+=("${CROSS_PACKAGES[@]}")
 
 missing=()
 for package in "${PACKAGES[@]}" "${extra[@]}"; do
@@ -77,6 +106,11 @@ for package in "${PACKAGES[@]}" "${extra[@]}"; do
 done
 [[ ${#missing[@]} -eq 0 && $refresh -eq 0 ]] && exit 0
 
+if ! can_install; then
+  echo "setup: cannot install here (no apt-get, or not root and no sudo); missing Debian packages:" >&2
+  echo "  ${missing[*]}" >&2
+  exit 1
+fi
 $SUDO apt-get update -qq
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 echo "setup: installing ${missing[*]}"

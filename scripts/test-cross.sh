@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and tests the three deliverables: Linux x86-64 (native), Linux
 # 32-bit x86 and Windows 32-bit (under wine), compares their frames and
-# tables, and makes and checks the three packages. Exits non-zero when any
+# tables, and makes and checks the packages (the archives unpacked, the
+# Debian packages installed, played and removed). Exits non-zero when any
 # step fails; prints the time of every step.
 #   scripts/test-cross.sh [native-build-dir]     (default: build/)
 # Folders: the native build, build-i386/, build-win32/, build-win32-deps/
@@ -37,7 +38,7 @@ trap 'summary' EXIT
 
 native_build() {
   cmake -S "$root" -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$native" -j "$jobs" --target show_data lanternfay lanternfay-frames lanternfay-tables lanternfay-compare
+  cmake --build "$native" -j "$jobs" --target show_data show_icon lanternfay lanternfay-frames lanternfay-tables lanternfay-compare
 }
 i386_tests() {
   # Unit tests and the program's own end-to-end runs under Xvfb, but not the

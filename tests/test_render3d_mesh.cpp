@@ -394,3 +394,54 @@ TEST(MeshCopy, EmptyAndMissingMeshesCopyAsTheyAre)
     EXPECT_EQ(copy->next, nullptr);
     list_free_nodes(copy);
 }
+
+TEST(MeshLoad, AMeshAboveTheTriangleLimitIsLeftOutWithOneNotice)
+{
+    // The show's own meshes have at most 240 triangles: the limit lies far above.
+    std::string triangle;
+    for (int i = 0; i < 9; ++i)
+        triangle += "0 ";
+    std::string at_limit;
+    at_limit.reserve(triangle.size() * (MESH_MAX_TRIANGLES + 1));
+    for (size_t i = 0; i < MESH_MAX_TRIANGLES; ++i)
+        at_limit += triangle;
+    {
+        Loaded loaded(at_limit);
+        ASSERT_NE(loaded.mesh, nullptr);
+        size_t count = 0;
+        for (PtrList *node = loaded.mesh; node; node = node->next)
+            count += node->item != nullptr;
+        EXPECT_EQ(count, MESH_MAX_TRIANGLES);
+    }
+    std::string path = write_file(at_limit + triangle);
+    testing::internal::CaptureStderr();
+    Mesh *refused = mesh_load(path.c_str(), 0);
+    Mesh *again = mesh_load(path.c_str(), 0);   // as the grass loads it, once per blade
+    std::string said = testing::internal::GetCapturedStderr();
+    std::remove(path.c_str());
+    EXPECT_EQ(refused, nullptr);
+    EXPECT_EQ(again, nullptr);
+    EXPECT_NE(said.find(path), std::string::npos) << said;
+    EXPECT_NE(said.find("more than 16384 triangles"), std::string::npos) << said;
+    EXPECT_EQ(said.find(path), said.rfind(path)) << "named once, not per load: " << said;
+}
+
+TEST(MeshLoad, AFileAboveTheSizeLimitIsLeftOutUnread)
+{
+    // One long token and no separator: no triangle at all, but too large to read.
+    std::string path = write_file(std::string(MESH_MAX_BYTES + 1, '7'));
+    testing::internal::CaptureStderr();
+    Mesh *refused = mesh_load(path.c_str(), 0);
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(refused, nullptr);
+    EXPECT_NE(said.find(path), std::string::npos) << said;
+    EXPECT_NE(said.find("larger than"), std::string::npos) << said;
+    // A byte less is read, and gives an empty mesh: its one number has no
+    // separator after it.
+    write_file(std::string(MESH_MAX_BYTES, '7'));
+    Mesh *read = mesh_load(path.c_str(), 0);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->item, nullptr);
+    list_free_nodes(read);
+    std::remove(path.c_str());
+}

@@ -235,25 +235,79 @@ TEST_F(Scene3Test, NothingIsDrawnRightOfTheDimmedBand)
     EXPECT_GE(widest, 300) << "the column was drawn";
 }
 
+// Row y of the strip coded in its colour (blue y % 256, green y / 256), with
+// the given fourth byte, which the strip never takes as alpha.
+void code_strip_rows(SDL_Surface *strip, uint32_t fourth_byte)
+{
+    for (int y = 0; y < strip->h; ++y) {
+        uint32_t *row = (uint32_t *)((uint8_t *)strip->pixels + y * strip->pitch);
+        for (int x = 0; x < strip->w; ++x)
+            row[x] = fourth_byte << 24 | (uint32_t)(y / 256) << 8 | (uint32_t)(y % 256);
+    }
+}
+
+int strip_row_at(int x, int y) { return (int)(pixel_at(screen, x, y) & 0xFF) + 256 * (int)((pixel_at(screen, x, y) >> 8) & 0xFF); }
+
 TEST_F(Scene3Test, StripCopiesScrollDownAndMeetAtZero)
 {
+    code_strip_rows(BitmapTable[25], 0x80);   // half a byte of "alpha": drawn opaque all the same
     scene3_prepare();
     Scene3Render r;
     scene3_render_begin(r);
-    auto blue = [](int x, int y) { return pixel_at(screen, x, y) & 0xFF; };
-    // Position 0: s = 0 and (0 - 600) % 600 = 0: both half-opaque copies land on
-    // the same rows, 0 -> 128 -> 191.
+    // Position 0: s = 0 and (0 - 600) % 600 = 0: both copies land on the same
+    // rows, the strip exactly in place.
     frame_at(r, 0.0f);
     for (int y = 0; y < 600; y += 23) {
-        EXPECT_EQ(blue(361, y), 191u) << y;
-        EXPECT_EQ(blue(361 + STRIP_W - 1, y), 191u) << y;
+        EXPECT_EQ(strip_row_at(361, y), y) << y;
+        EXPECT_EQ(strip_row_at(361 + STRIP_W - 1, y), y) << y;
+        EXPECT_EQ(pixel_at(screen, 361, y) & 0x00FF0000, 0u) << y;   // not blended with anything
     }
-    EXPECT_EQ(blue(361 + STRIP_W, 0), 0u);
-    // Position 100: s = 300; the copies at 300 and -300 each cover half the rows once.
+    EXPECT_EQ(pixel_at(screen, 361 + STRIP_W, 0) & 0x00FFFFFF, 0u);
+    // Position 100: s = 300; the copy at 300 covers the lower half, the one at
+    // -300 the upper: the strip moved down by 300 rows, wrapping.
     SDL_FillRect(screen, nullptr, 0);
     frame_at(r, 100.0f);
     for (int y = 0; y < 600; y += 23)
-        EXPECT_EQ(blue(400, y), 128u) << y;
+        EXPECT_EQ(strip_row_at(400, y), (y + 300) % 600) << y;
+}
+
+TEST_F(Scene3Test, AThirtyTwoBitStripWithZeroFourthBytesIsDrawnOpaque)
+{
+    // As an image editor saves it: 32 bits per pixel, no alpha declared, and
+    // every fourth byte 0. Loaded the way the show loads its pictures.
+    const int height = 600;
+    std::vector<uint8_t> file(54 + STRIP_W * height * 4, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            file[at + i] = (uint8_t)(v >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(2, (uint32_t)file.size());
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, STRIP_W);
+    put32(22, height);
+    file[26] = 1;    // planes
+    file[28] = 32;   // bits per pixel; compression 0: plain
+    for (size_t i = 54; i < file.size(); i += 4) {
+        file[i] = 0x30;       // blue
+        file[i + 1] = 0x90;   // green
+        file[i + 2] = 0xE0;   // red
+    }
+    SDL_Surface *loaded = SDL_LoadBMP_RW(SDL_RWFromMem(file.data(), (int)file.size()), 1);
+    ASSERT_NE(loaded, nullptr) << SDL_GetError();
+    ASSERT_EQ(loaded->format->BitsPerPixel, 32);
+    SDL_FreeSurface(BitmapTable[25]);
+    BitmapTable[25] = loaded;
+
+    scene3_prepare();
+    Scene3Render r;
+    scene3_render_begin(r);
+    frame_at(r, 10.0f);
+    for (int y = 0; y < 600; y += 23)
+        for (int x : {361, 400, 361 + STRIP_W - 1})
+            EXPECT_EQ(pixel_at(screen, x, y) & 0x00FFFFFF, 0x00E09030u) << x << "," << y;
 }
 
 TEST_F(Scene3Test, AStripOfAnotherDepthIsDrawnOpaque)

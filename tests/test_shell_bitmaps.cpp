@@ -107,3 +107,82 @@ TEST_F(BitmapsTest, PathsLongerThanTheBufferAreRefusedNotOverflowed)
     for (int i = 0; i < 34; ++i)
         EXPECT_EQ(BitmapTable[i], nullptr) << i;   // the seven loaded before it were freed
 }
+
+// What load_bitmaps says (standard output) when it fails.
+// Paths as the loader spells them: the working directory, then "/data/...".
+static std::string spelled(const fs::path &folder, const std::string &rest) { return folder.string() + "/" + rest; }
+
+static std::string failure_of(const fs::path &folder)
+{
+    testing::internal::CaptureStdout();
+    bool loaded = load_bitmaps(folder.string().c_str());
+    std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(loaded);
+    for (int i = 0; i < 34; ++i)
+        EXPECT_EQ(BitmapTable[i], nullptr) << i;
+    return said;
+}
+
+TEST_F(BitmapsTest, ADamagedPictureIsNamedAsDamaged)
+{
+    // Cut inside its header: SDL alone would call it a compressed BMP.
+    fs::resize_file(path_of(5), 30);
+    std::string said = failure_of(folder);
+    EXPECT_NE(said.find(spelled(folder, "data/bg_grassy.bmp")), std::string::npos) << said;
+    EXPECT_NE(said.find("damaged (it ends inside its header, after 30 bytes)"), std::string::npos) << said;
+    EXPECT_EQ(said.find("Compressed"), std::string::npos) << said;
+
+    // Whole header, but cut before the pixels begin.
+    SDL_Surface *s = test_surface(10 + 5, 3, 0xFF000000u);
+    ASSERT_EQ(SDL_SaveBMP(s, path_of(5).c_str()), 0);
+    SDL_FreeSurface(s);
+    fs::resize_file(path_of(5), 54);
+    FILE *file = std::fopen(path_of(5).c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    std::fseek(file, 10, SEEK_SET);
+    const unsigned char far_offset[4] = {0x00, 0x10, 0, 0};   // pixels said to begin at 4096
+    std::fwrite(far_offset, 1, 4, file);
+    std::fclose(file);
+    said = failure_of(folder);
+    EXPECT_NE(said.find("damaged (it ends before its pixels, after 54 bytes)"), std::string::npos) << said;
+
+    // Not a BMP at all.
+    file = std::fopen(path_of(5).c_str(), "wb");
+    std::fputs("GIF89a, or anything else", file);
+    std::fclose(file);
+    said = failure_of(folder);
+    EXPECT_NE(said.find(spelled(folder, "data/bg_grassy.bmp") + ": the file is not a BMP picture."), std::string::npos)
+        << said;
+}
+
+TEST_F(BitmapsTest, AMissingDataFolderOrAFileInItsPlaceIsNamed)
+{
+    fs::path data = folder / "data";
+    fs::rename(data, folder / "elsewhere");
+    std::string said = failure_of(folder);
+    EXPECT_NE(said.find("there is no folder " + spelled(folder, "data")), std::string::npos) << said;
+
+    std::FILE *file = std::fopen(data.string().c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    said = failure_of(folder);
+    EXPECT_NE(said.find(spelled(folder, "data") + " is not a folder"), std::string::npos) << said;
+    fs::remove(data);
+    fs::rename(folder / "elsewhere", data);
+}
+
+TEST_F(BitmapsTest, AnUnreadableDataFolderSaysWhy)
+{
+    fs::path data = folder / "data";
+    fs::permissions(data, fs::perms::none);
+    std::error_code probe;
+    fs::directory_iterator listing(data, probe);
+    if (!probe) {
+        fs::permissions(data, fs::perms::owner_all);
+        GTEST_SKIP() << "permissions do not stop this user (root)";
+    }
+    std::string said = failure_of(folder);
+    fs::permissions(data, fs::perms::owner_all);
+    EXPECT_NE(said.find("the folder " + spelled(folder, "data") + " cannot be read (Permission denied)"), std::string::npos)
+        << said;
+}

@@ -2,6 +2,8 @@
 //
 // Start-up problems are reported on standard output and end the program with
 // status 255 (-1); a show that played, or was stopped by the viewer, ends with 0.
+#include <cstdio>
+#include <new>
 #include "scenes.h"
 #include "shell.h"
 
@@ -15,11 +17,17 @@ int main(int argc, char *argv[])
 
     show_start_music();
     begin_running(show);
-    play_show();
+    bool out_of_memory = false;
+    try {
+        play_show();   // a scene's preparation runs here, before its threads
+    } catch (const std::bad_alloc &) {
+        std::printf("Not enough memory to go on with the show; it ends here.\n");
+        out_of_memory = true;
+    }
     end_running();
 
     if (statistics)
         stats_report();
     show_shut_down();
-    return scene_thread_failed() ? -1 : 0;
+    return scene_thread_failed() || out_of_memory ? -1 : 0;
 }

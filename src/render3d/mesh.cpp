@@ -1,5 +1,6 @@
 // mesh.cpp — the .raw mesh reader and the list, object and world records.
 #include "render3d.h"
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -92,6 +93,8 @@ long file_size(FILE *file)
 // Reads what the file holds into a malloc'd buffer; *read is its length.
 // The told size is only a first guess: a directory tells 2^63 - 1 bytes on
 // some file systems and a sysfs file 4096, and either reads as far fewer.
+// Reading stops once more than MESH_MAX_BYTES are in: *read then tells the
+// caller the file is too large, without the rest ever being held.
 char *read_all(FILE *file, long size, size_t *read)
 {
     constexpr size_t FIRST_GUESS_LIMIT = 1 << 20;
@@ -100,8 +103,8 @@ char *read_all(FILE *file, long size, size_t *read)
     *read = 0;
     while (buffer) {
         *read += std::fread(buffer + *read, 1, capacity - *read, file);
-        if (*read < capacity)
-            break;   // end of file, or an error: keep what was read
+        if (*read < capacity || *read > MESH_MAX_BYTES)
+            break;   // end of file, an error, or too large: keep what was read
         char *larger = static_cast<char *>(std::realloc(buffer, capacity * 2));
         if (!larger) {
             std::free(buffer);
@@ -112,6 +115,30 @@ char *read_all(FILE *file, long size, size_t *read)
         capacity *= 2;
     }
     return buffer;
+}
+
+// The values parse_raw would convert, counted without converting them.
+size_t token_count(const char *buffer, size_t size)
+{
+    size_t count = 0;
+    for (size_t i = 0; i + 1 < size; ++i)
+        if (buffer[i + 1] == ' ' || buffer[i + 1] == '\0')
+            ++count;
+    return count;
+}
+
+// The grass loads one file once per blade: a refused file is named once in a
+// row, not 140 times. (Only the wording depends on it, so relaxed is enough.)
+std::atomic<uint64_t> last_refused{0};
+
+void report_refused(const char *path, const char *why)
+{
+    uint64_t hash = 14695981039346656037u;   // FNV-1a of the path
+    for (const char *c = path; *c; ++c)
+        hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211u;
+    if (last_refused.exchange(hash, std::memory_order_relaxed) == hash)
+        return;
+    std::fprintf(stderr, "Mesh %s is left out: %s.\n", path, why);
 }
 
 } // namespace
@@ -152,6 +179,19 @@ Mesh *mesh_load(const char *path, uint32_t colour)
     size_t read = 0;
     char *buffer = size > 0 ? read_all(file, size, &read) : nullptr;
     std::fclose(file);
+    // A mesh past the limits would cost every copy of it (the grass has 140)
+    // memory and time each frame; the object is left without it instead, as
+    // for a missing file.
+    char why[96] = "";
+    if (read > MESH_MAX_BYTES)
+        std::snprintf(why, sizeof why, "the file is larger than %zu bytes", MESH_MAX_BYTES);
+    else if (buffer && token_count(buffer, read) / 9 > MESH_MAX_TRIANGLES)
+        std::snprintf(why, sizeof why, "it has more than %zu triangles", MESH_MAX_TRIANGLES);
+    if (why[0]) {
+        report_refused(path, why);
+        std::free(buffer);
+        return nullptr;
+    }
     Mesh *mesh = read > 0 ? list_new() : nullptr;
     if (mesh)
         parse_raw(buffer, read, colour, mesh);

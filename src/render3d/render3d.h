@@ -67,8 +67,16 @@ PtrList *list_new();
 void list_append(PtrList *list, void *item);
 // Frees every node; the items are untouched. NULL is allowed.
 void list_free_nodes(PtrList *list);
+// The largest mesh mesh_load accepts: the show's own have at most 240
+// triangles in 13 KB. A replacement may be far more detailed, but the grass
+// loads its mesh once per blade (140 copies in scene 7), so every triangle
+// costs 140 in memory and in each frame: at this limit about 300 MB.
+constexpr size_t MESH_MAX_TRIANGLES = 16384;
+constexpr size_t MESH_MAX_BYTES = 4u << 20;   // 4 MiB
 // Reads a .raw file; every triangle gets colour. NULL for a missing, empty
-// or unreadable file; a file with fewer than nine numbers gives an empty mesh.
+// or unreadable file, and for one above MESH_MAX_BYTES or MESH_MAX_TRIANGLES
+// (with a notice on standard error naming it, once for repeated loads of the
+// same file); a file with fewer than nine numbers gives an empty mesh.
 // A number longer than 15 bytes (its leading separator included) is cut to
 // its first 15 bytes before conversion.
 Mesh *mesh_load(const char *path, uint32_t colour);

@@ -17,11 +17,33 @@ constexpr int LAST_COLUMN_X = 358;  // spans are clipped to 0..358
 constexpr int STRIP_X = 361;
 
 
-// The strip is drawn by blit_alpha, which reads 32-bit words; a picture of
-// another depth gets an ARGB copy for the length of the scene.
+// The strip is drawn by blit_alpha, which reads 32-bit words and their alpha.
+// The picture has no alpha of its own: it gets an opaque ARGB copy for the
+// length of the scene, so a 32-bit file whose fourth bytes are 0 (as image
+// editors save them) is drawn as well as a 24-bit one.
 SDL_Surface *strip_copy = nullptr;
 
 SDL_Surface *strip_picture() { return strip_copy ? strip_copy : BitmapTable[BITMAP_STRIP]; }
+
+SDL_Surface *opaque_copy(SDL_Surface *picture)
+{
+    SDL_Surface *copy = argb_surface_new(picture->w, picture->h);
+    if (!copy)
+        return nullptr;
+    // A picture loaded with an alpha mask would be blended onto the empty copy:
+    // copied plainly instead, and left as it was.
+    const Uint32 alpha_flags = picture->flags & (SDL_SRCALPHA | SDL_RLEACCELOK);
+    const Uint8 alpha = picture->format->alpha;
+    SDL_SetAlpha(picture, 0, 255);
+    SDL_UpperBlit(picture, nullptr, copy, nullptr);
+    if (alpha_flags)
+        SDL_SetAlpha(picture, alpha_flags, alpha);
+    uint32_t *row = static_cast<uint32_t *>(copy->pixels);
+    for (int y = 0; y < copy->h; ++y, row += copy->pitch / 4)
+        for (int x = 0; x < copy->w; ++x)
+            row[x] |= 0xFF000000u;
+    return copy;
+}
 
 SDL_Surface *texture_from(SDL_Surface *picture)
 {
@@ -92,10 +114,8 @@ void scene3_prepare()
     scene3->key_surface_b = texture_from(BitmapTable[BITMAP_EMERALD_2]);
     scene3->key_surface_c = texture_from(BitmapTable[BITMAP_EMERALD]);
     SDL_Surface *strip = BitmapTable[BITMAP_STRIP];
-    if (strip && strip->format->BitsPerPixel != 32) {
-        strip_copy = argb_surface_new(strip->w, strip->h);
-        SDL_UpperBlit(strip, nullptr, strip_copy, nullptr);
-    }
+    if (strip)
+        strip_copy = opaque_copy(strip);
     scene3->position.store(0.0f, relaxed);
 }
 

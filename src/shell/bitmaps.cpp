@@ -1,7 +1,10 @@
 // bitmaps.cpp — the 33 pictures of the show, loaded in their fixed order.
 #include "shell.h"
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
 namespace {
 
@@ -22,6 +25,80 @@ const char *const BITMAP_NAMES[] = {
 static_assert(sizeof(BITMAP_NAMES) / sizeof(BITMAP_NAMES[0]) == BITMAP_COUNT, "one file name per picture");
 
 constexpr size_t PATH_BUFFER = 256;
+
+uint32_t little_endian_32(const unsigned char *bytes)
+{
+    return bytes[0] | (uint32_t)bytes[1] << 8 | (uint32_t)bytes[2] << 16 | (uint32_t)bytes[3] << 24;
+}
+
+// Why a file that cannot be opened cannot be: the data folder itself when it
+// is the cause (missing, not a folder, not readable), else the file.
+void report_unopenable(const char *working_directory, const char *path)
+{
+    namespace fs = std::filesystem;
+    const std::string folder = std::string(working_directory) + "/data";
+    std::error_code error;
+    const fs::file_status status = fs::status(folder, error);
+    if (!fs::exists(status)) {
+        std::printf("Cannot load the show's data: there is no folder %s.\n", folder.c_str());
+        return;
+    }
+    if (!fs::is_directory(status)) {
+        std::printf("Cannot load the show's data: %s is not a folder.\n", folder.c_str());
+        return;
+    }
+    fs::directory_iterator listing(folder, error);
+    if (error) {
+        std::printf("Cannot load the show's data: the folder %s cannot be read (%s).\n", folder.c_str(),
+                    error.message().c_str());
+        return;
+    }
+    FILE *file = std::fopen(path, "rb");
+    const int open_error = errno;
+    if (file) {
+        std::fclose(file);
+    } else if (open_error != ENOENT) {
+        std::printf("Cannot load %s: %s.\n", path, std::strerror(open_error));
+        return;
+    }
+    std::printf("Cannot load %s: %s\n", path, SDL_GetError());
+}
+
+// SDL's words for a file it could open but not read as a picture can
+// mislead ("Compressed BMP files not supported" for one cut short): say
+// what is wrong with the file as far as its header tells.
+void report_unreadable(const char *path)
+{
+    const std::string sdl_error = SDL_GetError();
+    unsigned char header[18] = {};
+    size_t length = 0;
+    long size = -1;
+    if (FILE *file = std::fopen(path, "rb")) {
+        length = std::fread(header, 1, sizeof header, file);
+        if (std::fseek(file, 0, SEEK_END) == 0)
+            size = std::ftell(file);
+        std::fclose(file);
+    }
+    if (length < 2 || header[0] != 'B' || header[1] != 'M') {
+        std::printf("Cannot load %s: the file is not a BMP picture.\n", path);
+        return;
+    }
+    // 14 bytes of file header, then the picture header that says its own size.
+    const uint64_t header_end = length < sizeof header ? UINT64_MAX : 14u + (uint64_t)little_endian_32(header + 14);
+    const uint64_t pixels_start = length < 14 ? UINT64_MAX : little_endian_32(header + 10);
+    if (size >= 0 && (uint64_t)size < header_end) {
+        std::printf("Cannot load %s: the picture is damaged (it ends inside its header, after %ld bytes).\n", path,
+                    size);
+        return;
+    }
+    if (size >= 0 && (uint64_t)size < pixels_start) {
+        std::printf("Cannot load %s: the picture is damaged (it ends before its pixels, after %ld bytes).\n", path,
+                    size);
+        return;
+    }
+    std::printf("Cannot load %s: the picture is damaged or not a BMP that can be read (%s).\n", path,
+                sdl_error.c_str());
+}
 
 } // namespace
 
@@ -51,7 +128,10 @@ bool load_bitmaps(const char *working_directory)
         if (!picture) {
             // A missing picture would stop the show mid-scene, and a NULL entry
             // would also end the freeing loop early: better to stop here.
-            std::printf("Cannot load %s: %s\n", path, SDL_GetError());
+            if (source)
+                report_unreadable(path);
+            else
+                report_unopenable(working_directory, path);
             free_bitmaps();
             return false;
         }

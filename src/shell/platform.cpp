@@ -5,6 +5,26 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
+
+namespace {
+
+// Every thread passes through here: an allocation failure (or any other
+// exception) in a scene must not take the program down with it. The shell
+// ends the show in order and reports it instead.
+void run_entry(void (*entry)())
+{
+    try {
+        entry();
+    } catch (const std::bad_alloc &) {
+        thread_ended_by_exception(nullptr);
+    } catch (const std::exception &error) {
+        thread_ended_by_exception(error.what());
+    }
+}
+
+} // namespace
 
 #ifdef _WIN32
 #include <direct.h>
@@ -19,7 +39,7 @@ struct ThreadHandle {
 
 static DWORD WINAPI thread_trampoline(LPVOID argument)
 {
-    static_cast<ThreadHandle *>(argument)->entry();
+    run_entry(static_cast<ThreadHandle *>(argument)->entry);
     return 0;
 }
 
@@ -82,7 +102,7 @@ struct ThreadHandle {
 
 static void *thread_trampoline(void *argument)
 {
-    static_cast<ThreadHandle *>(argument)->entry();
+    run_entry(static_cast<ThreadHandle *>(argument)->entry);
     return nullptr;
 }
 

@@ -12,10 +12,15 @@ struct ThreadHandle;
 
 // Starts a thread with default attributes running entry(). NULL when the
 // system cannot start one (the caller decides what that means for the show).
+// An exception that leaves entry() ends the thread and goes to
+// thread_ended_by_exception, never to std::terminate.
 ThreadHandle *thread_start(void (*entry)());
 // Waits without limit for the thread to end, releases it and frees handle.
 // A NULL handle (a thread that never started) is ignored.
 void thread_join(ThreadHandle *handle);
+// Called on the thread whose entry ended by an exception, with its text
+// (NULL for an allocation failure); the shell defines it (runtime.cpp).
+void thread_ended_by_exception(const char *what);
 // Installs handler for the interrupt signal (SIGINT).
 void install_interrupt_handler(void (*handler)(int));
 // Installs handler for the termination signal (SIGTERM).

@@ -16,7 +16,9 @@ std::atomic<ShowState *> interrupt_target{nullptr};
 // while there was no record yet.
 std::atomic<uint8_t> interrupt_seen{0};
 
-bool thread_failed = false;   // main thread only
+// Set by the main thread when a thread cannot start, or by a scene thread
+// that ended by an exception.
+std::atomic<uint8_t> thread_failed{0};
 
 constexpr int INPUT_POLL_MS = 25;
 constexpr int ACTIVE_CHECK_MS = 1;
@@ -70,7 +72,7 @@ void drive_scene(void (*clock)(), void (*render)(), std::atomic<uint8_t> &active
         // seen; the show stops in the same orderly way as after Escape.
         std::printf("A scene thread could not be started; the show ends here.\n");
         std::fflush(stdout);
-        thread_failed = true;
+        thread_failed.store(1, relaxed);
         show->running.store(0, relaxed);   // a clock that did start ends on its next pass
         if (!clock_thread)
             active.store(0, relaxed);      // no clock will ever clear it
@@ -79,6 +81,12 @@ void drive_scene(void (*clock)(), void (*render)(), std::atomic<uint8_t> &active
     // scene every millisecond, so that the next one starts close to its
     // place on the timeline instead of up to a polling period late.
     for (int slept_ms = 0; active.load(relaxed) == 1; slept_ms += ACTIVE_CHECK_MS) {
+        if (thread_failed.load(relaxed)) {
+            // A clock that died would never clear active; a render thread
+            // still looping on it must see it cleared to end.
+            active.store(0, relaxed);
+            break;
+        }
         if (slept_ms % INPUT_POLL_MS == 0)
             poll_input();
         SDL_Delay(ACTIVE_CHECK_MS);
@@ -96,5 +104,18 @@ void sleep_while_active(int ms, const std::atomic<uint8_t> &active)
 
 bool scene_thread_failed()
 {
-    return thread_failed;
+    return thread_failed.load(relaxed) != 0;
+}
+
+void thread_ended_by_exception(const char *what)
+{
+    // printf is safe here: this is an ordinary thread, not a signal handler.
+    if (what)
+        std::printf("A scene failed (%s); the show ends here.\n", what);
+    else
+        std::printf("Not enough memory to go on with the show; it ends here.\n");
+    std::fflush(stdout);
+    thread_failed.store(1, relaxed);
+    if (show)
+        show->running.store(0, relaxed);   // the other thread ends on its next pass
 }

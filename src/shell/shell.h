@@ -110,7 +110,8 @@ void drive_scene(void (*clock)(), void (*render)(), std::atomic<uint8_t> &active
 // so that a finished scene's thread can be joined at once. Nothing is drawn
 // after the cut, so only the join comes sooner.
 void sleep_while_active(int ms, const std::atomic<uint8_t> &active);
-// True once a scene thread could not be started (the program then exits with 255).
+// True once a scene thread could not be started, or ended by an exception
+// (an allocation failure, say): the program then exits with 255.
 bool scene_thread_failed();
 
 // The SIGINT handler: clears running of the ShowState that begin_running
@@ -179,8 +180,10 @@ enum Bitmap {
 };
 
 // Loads the 33 pictures from "<working_directory>/data/..." into BitmapTable
-// (entry 33 NULL). On failure prints which file could not be loaded, with
-// SDL's error text, frees what was loaded and returns false.
+// (entry 33 NULL). On failure prints which file could not be loaded and why
+// (no data folder, not a folder, not readable; a missing file with SDL's
+// error text; a file damaged or not a BMP), frees what was loaded and
+// returns false.
 bool load_bitmaps(const char *working_directory);
 // Frees every BitmapTable entry up to the first NULL and clears them.
 void free_bitmaps();

@@ -102,7 +102,11 @@ Mix_Music *show_music()
 
 void show_start_music()
 {
-    Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048);
+    // Without a sound device the show still plays, silent, and says so once.
+    if (Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048) == -1 && music) {
+        const char *why = Mix_GetError();
+        std::fprintf(stderr, "No sound device%s%s%s; the show plays silent.\n", *why ? " (" : "", why, *why ? ")" : "");
+    }
     Mix_VolumeMusic(MIX_MAX_VOLUME);
     Mix_PlayMusic(music, 1);   // once through; a missing file just stays silent
     set_show_music(music);

@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
-# The three packages, unpacked as a person would: each holds its program,
-# the whole data folder and a readme; the Linux programs start from the
-# unpacked folder with nothing but the system's SDL libraries and end with
-# status 0 on an interrupt; the Windows one imports only system DLLs and
-# plays under wine (tests/cross/win32_show.sh, on the unpacked folder).
+# The packages, unpacked or installed as a person would: each archive holds
+# its program, the whole data folder, a readme naming the version and the
+# licence; the Linux programs start from the unpacked folder with nothing but
+# the system's SDL libraries and end with status 0 on an interrupt; the
+# Windows one imports only system DLLs and plays under wine
+# (tests/cross/win32_show.sh, on the unpacked folder). Each .deb is installed,
+# played from another folder and removed (tests/cross/debian_package.sh).
 #   tests/cross/packages.sh PACKAGE_DIR DATA_DIR WINE_HOME
+# The version is the native build's (DATA_DIR's parent folder).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 packages=$(realpath "$1") data=$(realpath "$2") wine_home=$(realpath "$3")
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$(dirname "$data")/CMakeCache.txt")
+[[ -n "$version" ]] || { echo "FAIL: no version in $(dirname "$data")/CMakeCache.txt" >&2; exit 1; }
 work=$(mktemp -d)
 show_pid=""
 cleanup() {
-  [[ -n "$show_pid" ]] && kill -KILL "$show_pid" 2>/dev/null
+  if [[ -n "$show_pid" ]]; then kill -KILL "$show_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -21,13 +26,15 @@ expected_files=$(find "$data" -type f ! -name .generated | wc -l)
 check_contents() {   # check_contents FOLDER PROGRAM
   [[ -f "$1/$2" ]] || fail "$(basename "$1"): no $2"
   [[ -s "$1/README.txt" ]] || fail "$(basename "$1"): no README.txt"
+  head -n 1 "$1/README.txt" | grep -qF "lanternfay $version " || fail "$(basename "$1"): README.txt does not name version $version"
+  grep -q "MIT License" "$1/LICENSE.txt" || fail "$(basename "$1"): no LICENSE.txt"
   local count
   count=$(find "$1/data" -type f | wc -l)
   [[ $count -eq $expected_files ]] || fail "$(basename "$1"): $count data files, expected $expected_files"
   diff -r "$data" "$1/data" -x .generated >/dev/null || fail "$(basename "$1"): data differs from the build's"
 }
 
-for name in lanternfay-linux-x86_64 lanternfay-linux-i386; do
+for name in lanternfay-$version-linux-x86_64 lanternfay-$version-linux-i386; do
   archive=$packages/$name.tar.gz
   [[ -f "$archive" ]] || fail "no $archive"
   tar -C "$work" -xzf "$archive"
@@ -50,10 +57,17 @@ for name in lanternfay-linux-x86_64 lanternfay-linux-i386; do
   echo "$name: program, $expected_files data files and readme; started from the unpacked folder, status 0 on interrupt"
 done
 
-archive=$packages/lanternfay-win32.zip
+for architecture in amd64 i386; do
+  deb=$packages/lanternfay_${version}_$architecture.deb
+  [[ -f "$deb" ]] || fail "no $deb"
+  dpkg-deb -f "$deb" Depends | grep -q "libsdl1.2debian.*libsdl-mixer1.2" || fail "$deb: Depends lacks SDL 1.2 and SDL_mixer 1.2"
+  bash "$here/debian_package.sh" "$deb" || fail "$(basename "$deb"): the install test failed"
+done
+
+archive=$packages/lanternfay-$version-win32.zip
 [[ -f "$archive" ]] || fail "no $archive"
 unzip -q "$archive" -d "$work"
-folder=$work/lanternfay-win32
+folder=$work/lanternfay-$version-win32
 check_contents "$folder" lanternfay.exe
 dlls=$(i686-w64-mingw32-objdump -p "$folder/lanternfay.exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
 for dll in $dlls; do
@@ -62,5 +76,5 @@ for dll in $dlls; do
     *) fail "lanternfay.exe needs $dll, which Windows does not have" ;;
   esac
 done
-echo "lanternfay-win32: program, $expected_files data files and readme; imports only $dlls"
+echo "lanternfay-$version-win32: program, $expected_files data files and readme; imports only $dlls"
 bash "$here/win32_show.sh" "$folder" "$wine_home" "$wine_home/win32-screen.png"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What a person sees when the show cannot start: a message naming the
-# problem and status 255, before any scene. Without its music the show
-# still plays, silent, after a notice.
+# problem and status 255, before any scene. Without its music, or without a
+# sound device, the show still plays, silent, after one notice.
 source "$(dirname "$0")/lib.bash"
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 
@@ -62,3 +62,14 @@ wait_show 5
 [[ $show_status -eq 0 ]] || fail "without music: exit status $show_status after SIGINT"
 grep -q "plays silent" "$work/show.log" || fail "without music: no notice"
 echo "no music: the show played silent, \"$(head -n 1 "$work/show.log")\", status 0"
+
+# No sound device: the show plays silent, and says so once.
+SDL_AUDIODRIVER=no-such-driver start_show "$build_dir" window
+sleep 3
+kill -0 "$show_pid" 2>/dev/null || fail "without a sound device the show did not play"
+kill -INT "$show_pid"
+wait_show 5
+[[ $show_status -eq 0 ]] || fail "without a sound device: exit status $show_status after SIGINT"
+notices=$(grep -c "No sound device.*; the show plays silent\.$" "$work/show.log" || true)
+[[ $notices -eq 1 ]] || fail "without a sound device: $notices notices, expected one"
+echo "no sound device: the show played silent, \"$(grep "No sound device" "$work/show.log")\", status 0"

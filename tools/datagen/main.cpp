@@ -1,11 +1,14 @@
 // main.cpp — lanternfay-datagen: writes the show's data folder.
 //
 //   lanternfay-datagen DIR [--png PNGDIR] [--only NAME]
+//   lanternfay-datagen --icon FILE
 //
 // Writes the 33 pictures (BMP), the 14 meshes (.raw) and the music (Ogg
 // Vorbis) into DIR. Everything is made here from fixed seeds, so every run
 // writes the same bytes. --png also writes each picture as PNG into PNGDIR,
 // for looking at; --only makes just the files whose name contains NAME.
+// --icon writes the desktop icon (PNG) instead.
+#include "icon.h"
 #include "meshes.h"
 #include "music.h"
 #include "pictures.h"
@@ -64,20 +67,58 @@ static double seconds_since(std::chrono::steady_clock::time_point start)
 
 static bool wanted(const char *file, const char *only) { return !only || std::strstr(file, only); }
 
+static const char usage[] =
+    "lanternfay-datagen " LANTERNFAY_VERSION " (lanternfay)\n"
+    "usage: lanternfay-datagen DIR [--png PNGDIR] [--only NAME]\n"
+    "       lanternfay-datagen --icon FILE\n"
+    "Writes the show's data folder: its 33 pictures, 14 meshes and music.\n"
+    "  --png PNGDIR  also each picture as PNG, for looking at\n"
+    "  --only NAME   only the files whose name contains NAME\n"
+    "  --icon FILE   the desktop icon (PNG, 128 x 128) instead\n"
+    "  -h, --help    this text\n";
+
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s DIR [--png PNGDIR] [--only NAME]\n", argv[0]);
+    const char *dir_argument = nullptr, *png_dir = nullptr, *only = nullptr, *icon = nullptr;
+    for (int i = 1; i < argc; i++) {
+        const char *name = argv[i];
+        if (!std::strcmp(name, "--help") || !std::strcmp(name, "-h")) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        const char **value = !std::strcmp(name, "--png")    ? &png_dir
+                             : !std::strcmp(name, "--only") ? &only
+                             : !std::strcmp(name, "--icon") ? &icon
+                                                            : nullptr;
+        if (value && i + 1 < argc) {
+            *value = argv[++i];
+        } else if (value) {
+            std::fprintf(stderr, "%s needs a value\n%s", name, usage);
+            return 2;
+        } else if (name[0] == '-') {
+            std::fprintf(stderr, "unknown option %s\n%s", name, usage);
+            return 2;
+        } else if (dir_argument) {
+            std::fprintf(stderr, "one data folder only, not also %s\n%s", name, usage);
+            return 2;
+        } else {
+            dir_argument = name;
+        }
+    }
+    if (icon) {
+        try {
+            write_png(icon, make_icon());
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "datagen: %s\n", e.what());
+            return 1;
+        }
+        return 0;
+    }
+    if (!dir_argument) {
+        std::fprintf(stderr, "no data folder given\n%s", usage);
         return 2;
     }
-    std::string dir = argv[1];
-    const char *png_dir = nullptr, *only = nullptr;
-    for (int i = 2; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--png"))
-            png_dir = argv[i + 1];
-        else if (!std::strcmp(argv[i], "--only"))
-            only = argv[i + 1];
-    }
+    std::string dir = dir_argument;
     auto start = std::chrono::steady_clock::now();
     try {
         std::filesystem::create_directories(dir);

@@ -20,6 +20,7 @@
 namespace {
 
 const char usage[] =
+    "lanternfay-frames " LANTERNFAY_VERSION " (lanternfay)\n"
     "usage: lanternfay-frames [--scene N] [--at SECONDS]... [--from-show-start]\n"
     "                         [--cadence MS] [--out DIR]\n"
     "Plays the show without threads or display, from ./data, and writes PNGs.\n"
@@ -33,7 +34,9 @@ const char usage[] =
     "                     start of the first scene asked for\n"
     "  --cadence MS       one rendered frame every MS of virtual time (default:\n"
     "                     each scene's own pace, 5 ms; 25 ms in scene 5)\n"
-    "  --out DIR          folder for the PNGs, made if missing (default: frames)\n";
+    "  --out DIR          folder for the PNGs, made if missing (default: frames)\n"
+    "  -h, --help         this text\n"
+    "Ctrl-C or SIGTERM stops it at once, says where it was, and exits with 130.\n";
 
 struct Options {
     int scene = 0;                 // 0: --at is show time
@@ -50,11 +53,16 @@ bool parse_number(const char *text, double &value)
     return end != text && *end == '\0' && std::isfinite(value);
 }
 
-// Reads the command line; prints what is wrong and returns false.
-bool parse_options(int argc, char **argv, Options &options)
+// Reads the command line; prints what is wrong (standard error) and returns
+// false. --help sets help and stops reading.
+bool parse_options(int argc, char **argv, Options &options, bool &help)
 {
     for (int i = 1; i < argc; i++) {
         const char *name = argv[i];
+        if (!std::strcmp(name, "--help") || !std::strcmp(name, "-h")) {
+            help = true;
+            return true;
+        }
         const bool takes_value = !std::strcmp(name, "--at") || !std::strcmp(name, "--scene") ||
                                  !std::strcmp(name, "--cadence") || !std::strcmp(name, "--out");
         if (!std::strcmp(name, "--from-show-start")) {
@@ -62,11 +70,11 @@ bool parse_options(int argc, char **argv, Options &options)
             continue;
         }
         if (!takes_value) {
-            std::printf("unknown option %s\n", name);
+            std::fprintf(stderr, "unknown option %s\n", name);
             return false;
         }
         if (i + 1 >= argc) {
-            std::printf("%s needs a value\n", name);
+            std::fprintf(stderr, "%s needs a value\n", name);
             return false;
         }
         const char *text = argv[++i];
@@ -74,30 +82,30 @@ bool parse_options(int argc, char **argv, Options &options)
         if (!std::strcmp(name, "--out")) {
             options.out = text;
         } else if (!parse_number(text, value)) {
-            std::printf("%s: not a number: %s\n", name, text);
+            std::fprintf(stderr, "%s: not a number: %s\n", name, text);
             return false;
         } else if (!std::strcmp(name, "--at")) {
             if (value < 0.0) {
-                std::printf("--at: a moment before the start: %s\n", text);
+                std::fprintf(stderr, "--at: a moment before the start: %s\n", text);
                 return false;
             }
             options.at_seconds.push_back(value);
         } else if (!std::strcmp(name, "--scene")) {
             if (value != std::floor(value) || value < 1.0 || value > SCENE_COUNT) {
-                std::printf("--scene: no scene %s (1..8)\n", text);
+                std::fprintf(stderr, "--scene: no scene %s (1..8)\n", text);
                 return false;
             }
             options.scene = (int)value;
         } else {
             if (value != std::floor(value) || value < 1.0 || value > 10000.0) {
-                std::printf("--cadence: whole milliseconds from 1 to 10000, not %s\n", text);
+                std::fprintf(stderr, "--cadence: whole milliseconds from 1 to 10000, not %s\n", text);
                 return false;
             }
             options.cadence_ms = (int)value;
         }
     }
     if (options.scene == 0 && options.at_seconds.empty()) {
-        std::printf("nothing to play: give --at or --scene\n");
+        std::fprintf(stderr, "nothing to play: give --at or --scene\n");
         return false;
     }
     return true;
@@ -113,7 +121,7 @@ bool make_moments(const Options &options, std::vector<Moment> &moments)
         Moment moment{};
         if (options.scene) {
             if (ms > scene_facts(options.scene).duration_ms) {
-                std::printf("--at %g: scene %d lasts only %g s\n", seconds, options.scene,
+                std::fprintf(stderr, "--at %g: scene %d lasts only %g s\n", seconds, options.scene,
                             scene_facts(options.scene).duration_ms / 1000.0);
                 return false;
             }
@@ -121,7 +129,7 @@ bool make_moments(const Options &options, std::vector<Moment> &moments)
             moment.scene_ms = (int)ms;
         } else {
             if (ms > show_ms) {
-                std::printf("--at %g: the show lasts only %g s\n", seconds, show_ms / 1000.0);
+                std::fprintf(stderr, "--at %g: the show lasts only %g s\n", seconds, show_ms / 1000.0);
                 return false;
             }
             moment.scene = SCENE_COUNT;
@@ -164,16 +172,42 @@ void print_costs(const std::vector<SceneCosts> &costs)
     }
 }
 
+// Where play was when an interrupt stopped it: the scene and the time of its
+// last rendered frame, from the frame count and the cadence.
+void report_interrupt(const Options &options, const std::vector<SceneCosts> &costs)
+{
+    if (costs.empty()) {
+        std::printf("interrupted during start-up; nothing played\n");
+        return;
+    }
+    const SceneCosts &scene = costs.back();
+    const int cadence = options.cadence_ms > 0 ? options.cadence_ms : scene_facts(scene.scene).clock_period_ms;
+    const int scene_ms = scene.frame_ms.empty() ? 0 : (int)(scene.frame_ms.size() - 1) * cadence;
+    std::printf("interrupted in scene %d at %.3f s of it (show time %.3f s), after %zu frames of it; stopped\n",
+                scene.scene, scene_ms / 1000.0, (scene_start_ms(scene.scene) + scene_ms) / 1000.0,
+                scene.frame_ms.size());
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
     Options options;
     std::vector<Moment> moments;
-    if (!parse_options(argc, argv, options) || !make_moments(options, moments)) {
-        std::fputs(usage, stdout);
+    bool help = false;
+    if (!parse_options(argc, argv, options, help) || (!help && !make_moments(options, moments))) {
+        std::fputs(usage, stderr);
         return 2;
     }
+    if (help) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    // Ours before SDL starts, so that SDL keeps them rather than turning the
+    // signals into quit events that nothing here reads. The scenes' clocks
+    // end on the cleared running flag as in the show.
+    install_interrupt_handler(handle_sigint);
+    install_termination_handler(handle_sigint);
     if (!moments.empty()) {
         std::error_code error;
         std::filesystem::create_directories(options.out, error);
@@ -194,9 +228,18 @@ int main(int argc, char **argv)
 
     if (!frames_start_up())
         return 1;
+    begin_running(show);   // also applies an interrupt that came during start-up
     std::vector<SceneCosts> costs;
-    const bool written = play_scenes(first, last, options.cadence_ms, moments, costs);
+    bool written = true;
+    if (show->running.load(relaxed) == 1)
+        written = play_scenes(first, last, options.cadence_ms, moments, costs);
+    const bool interrupted = show->running.load(relaxed) != 1;
+    end_running();
     print_costs(costs);
+    if (interrupted)
+        report_interrupt(options, costs);
     frames_shut_down();
+    if (interrupted)
+        return 130;
     return written ? 0 : 1;
 }

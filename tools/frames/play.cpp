@@ -34,8 +34,10 @@ bool play_scene(int scene, int cadence_ms, const std::vector<Moment> &moments, s
         if (!player_step(player, &costs.frame_ms))
             break;
     }
-    // Moments past the scene's last frame show that frame.
-    write_moments_before(1LL << 40);
+    // Moments past the scene's last frame show that frame; after an
+    // interrupt they were never reached and are not written.
+    if (show->running.load(relaxed) == 1)
+        write_moments_before(1LL << 40);
     player_close(player);
     return written;
 }
