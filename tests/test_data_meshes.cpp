@@ -142,6 +142,36 @@ TEST(DataMeshes, GrassRisesFromBelowTheFrameToItsMiddle)
         }
 }
 
+TEST(DataMeshes, CubesTumbleIntoTheFrameAtTheirPoses)
+{
+    // Scene 4: the cubes at (-9000, 6000, 11000) and (9000, 6000, 11000), both
+    // turned by t about x and z, t from 0 to 30 radians over the scene. A cube
+    // counts as seen when all of it lies inside the frame above the leaves
+    // (which cover from row 530 down); most of the time one must be seen, and
+    // each must come fully into view for a fair part of the scene.
+    const double ORIGIN_X[2] = {-9000.0, 9000.0};
+    const int POSES = 300;
+    int whole[2] = {0, 0}, either = 0;
+    for (int i = 0; i <= POSES; i++) {
+        float t = (float)(30.0 * i / POSES);
+        bool seen[2];
+        for (int k = 0; k < 2; k++) {
+            Extent e = extent("cube.raw", ORIGIN_X[k], 6000, 11000, t, 0.0f, t);
+            ASSERT_GT(e.min_z, 2000.0) << "never at the viewer";
+            seen[k] = e.min_x >= 0 && e.max_x < 800 && e.min_y >= 0 && e.max_y < 530;
+            whole[k] += seen[k];
+            double size = std::max(e.max_x - e.min_x, e.max_y - e.min_y);
+            if (seen[k]) {
+                EXPECT_GT(size, 70.0) << "large enough to read as a cube, t " << t;
+            }
+        }
+        either += seen[0] || seen[1];
+    }
+    EXPECT_GT(either, POSES * 55 / 100) << "a cube is in view most of the time";
+    for (int k = 0; k < 2; k++)
+        EXPECT_GT(whole[k], POSES * 3 / 10) << (k ? "right" : "left") << " cube";
+}
+
 TEST(DataMeshes, CarStandsOnTheRoadFacingTheViewer)
 {
     // Scene 5: rx 3pi/2, heading pi, at (0, 2000, 20000): the road surface is

@@ -144,28 +144,44 @@ TriMesh make_grass()
     return m;
 }
 
+// A bar from a to b with a diamond section of half-diagonal r: its ridge
+// stands nearer the viewer than its flanks, so the depth shading draws a
+// bright bevel along it.
+void diamond_bar(TriMesh &m, Vec3 a, Vec3 b, double r)
+{
+    Vec3 axis = unit(b - a);
+    Vec3 helper = std::fabs(axis.z) < 0.9 ? v3(0, 0, 1) : v3(1, 0, 0);
+    Vec3 u = unit(cross(axis, helper)) * r, w = unit(cross(axis, u)) * r;
+    Vec3 c[4] = {u, w, u * -1.0, w * -1.0};
+    for (int i = 0; i < 4; i++)
+        quad(m, a + c[i], a + c[(i + 1) % 4], b + c[(i + 1) % 4], b + c[i]);
+    quad(m, a + c[0], a + c[1], a + c[2], a + c[3]);
+    quad(m, b + c[0], b + c[1], b + c[2], b + c[3]);
+}
+
+// Where the cube's centre lies from the object's origin. Scene 4 places the
+// two cubes at the screen's lower corners and turns them by the same angle
+// about two axes; the geometry orbits that origin, and from this point the
+// orbit carries each cube across the frame and back, one in while the other
+// swings out, so they are seen whole for much of the scene instead of half
+// under the leaves at the corners.
+const Vec3 CUBE_CENTRE = {-10.0, -8.0, 0.0};
+const double CUBE_HALF = 1.3;
+
 TriMesh make_cube()
 {
-    // An open cube of twelve edge bars around a small solid core.
+    // An open cube: twelve bevelled edge bars and a chunky block at each corner.
     TriMesh m;
-    const double S = 1.6, B = 0.22, CORE = 0.65;
-    for (int axis = 0; axis < 3; axis++)
-        for (int i = 0; i < 4; i++) {
-            double p = (i & 1) ? S : -S, q = (i & 2) ? S : -S;
-            Vec3 lo, hi;
-            if (axis == 0) {
-                lo = v3(-S - B, p - B, q - B);
-                hi = v3(S + B, p + B, q + B);
-            } else if (axis == 1) {
-                lo = v3(p - B, -S - B, q - B);
-                hi = v3(p + B, S + B, q + B);
-            } else {
-                lo = v3(p - B, q - B, -S - B);
-                hi = v3(p + B, q + B, S + B);
-            }
-            box(m, lo, hi);
-        }
-    box(m, v3(-CORE, -CORE, -CORE), v3(CORE, CORE, CORE));
+    const double S = CUBE_HALF, BAR = 0.26, NODE = 0.3;
+    Vec3 corner[8];
+    for (int i = 0; i < 8; i++)
+        corner[i] = CUBE_CENTRE + v3(i & 1 ? S : -S, i & 2 ? S : -S, i & 4 ? S : -S);
+    for (int i = 0; i < 8; i++)
+        for (int bit = 1; bit < 8; bit <<= 1)
+            if (!(i & bit))
+                diamond_bar(m, corner[i], corner[i | bit], BAR);
+    for (int i = 0; i < 8; i++)
+        box(m, corner[i] - v3(NODE, NODE, NODE), corner[i] + v3(NODE, NODE, NODE));
     return m;
 }
 

@@ -91,16 +91,21 @@ Image make_birdgnome()
          [](int, int y) { return mix(Colour{0.52, 0.66, 0.70}, Colour{0.45, 0.60, 0.50}, clamp01((y - 260) / 80.0)); });
     land(img, [](int x) { return 350 - 30 * det::sin(x / 130.0 + 1.0) - 15 * fbm(x / 60.0, 0.5, 0, 0, 3, 0.5, 113); },
          [](int x, int y) {
+             // Blue-green in the afternoon haze: the lime blades stand out against it.
              double n = fbm(x / 30.0, y / 15.0, 0, 0, 3, 0.5, 114);
-             return mix(Colour{0.30, 0.52, 0.16}, Colour{0.46, 0.66, 0.22}, n);
+             return mix(Colour{0.16, 0.32, 0.34}, Colour{0.30, 0.46, 0.44}, n);
          });
     tree(img, 120, 360, 260, 115, {0.20, 0.42, 0.14}, {0.30, 0.20, 0.12});
     tree(img, 700, 345, 150, 116, {0.26, 0.48, 0.18}, {0.32, 0.22, 0.14});
-    // The knoll under the gnome, and the meadow towards the viewer.
+    // The knoll under the gnome, and the meadow towards the viewer: deep
+    // shade of teal and violet with warm sunlit tufts, darker than the lime
+    // blades and cubes and of another hue, so they read against it.
     land(img, [](int x) { return 455 - 70 * det::exp(-((x - 400) / 190.0) * ((x - 400) / 190.0)); },
          [](int x, int y) {
              double n = fbm(x / 12.0, y / 8.0, 0, 0, 4, 0.55, 117);
-             return mix(Colour{0.22, 0.45, 0.10}, Colour{0.50, 0.74, 0.22}, n * smoothstep(620, 380, y));
+             double tint = fbm(x / 90.0, y / 40.0, 0, 0, 2, 0.5, 119);
+             Colour shade = mix(Colour{0.06, 0.16, 0.20}, Colour{0.16, 0.10, 0.22}, tint);
+             return mix(shade, Colour{0.62, 0.48, 0.22}, n * n * smoothstep(640, 380, y));
          });
     Rng rng(118);
     const Colour petals[4] = {{1.0, 0.95, 0.95}, {1.0, 0.85, 0.2}, {0.95, 0.45, 0.6}, {0.7, 0.6, 1.0}};
