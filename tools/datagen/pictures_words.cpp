@@ -36,6 +36,28 @@ void mask_snowflake(Mask &m, double cx, double cy, double radius, double value)
 namespace {
 
 // A single line of lettering fitted to a width, centred, with a soft glow.
+// Thickens the strokes by about `grow` pixels on each side and leaves a soft
+// edge of a pixel or two: a tinted overlay then cuts a clean, solid stencil.
+Mask embolden(const Mask &m, double grow)
+{
+    Mask spread = mask_blur(m, grow * 2.0);
+    for (size_t i = 0; i < spread.v.size(); i++)
+        spread.v[i] = (float)std::max((double)m.v[i], smoothstep(0.12, 0.42, spread.v[i]));
+    return spread;
+}
+
+// A heavy word (strokes grown by `grow`) with a faint glow around it.
+Image heavy_word_picture(int w, int h, const std::string &text, TextStyle style, double ink_width, double grow,
+                         double glow)
+{
+    Mask m(w, h);
+    style.size = text_fit_width(text, style, ink_width - 2.0 * grow);
+    text_draw_centred(m, text, style, w / 2.0, h / 2.0);
+    Mask soft = with_glow(embolden(m, grow), glow, 0.3);
+    fade_edges(soft, 3);
+    return grey_image(soft);
+}
+
 Image word_picture(int w, int h, const std::string &text, TextStyle style, double ink_width, double glow)
 {
     Mask m(w, h);
@@ -62,12 +84,9 @@ Image make_fun()
     style.size = text_fit_width("fun!", style, 540);
     Mask word(W, H);
     text_draw_centred(word, "fun!", style, W / 2.0, H / 2.0 - 10);
-    // A thick outline around the word: the letters stay hollow-bright inside.
-    Mask outline = mask_blur(word, 5);
-    for (size_t i = 0; i < m.v.size(); i++) {
-        double ring = clamp01(outline.v[i] * 3.0) * (1.0 - word.v[i]);
-        m.v[i] = (float)std::max(ring, word.v[i] * 0.55);
-    }
+    // Solid and heavy, with a soft edge: under the dark tint it reads as a
+    // clean stencil of the word.
+    m = embolden(word, 7.0);
     Rng rng(150);
     for (int i = 0; i < 34; i++) {
         double a = rng.range(0, det::TWO_PI), r = rng.range(270, 345);
@@ -113,7 +132,7 @@ Image make_hope()
     style.face = Face::serif_bold;
     style.shear = 0.25;
     style.tracking = 4;
-    return word_picture(510, 200, "hope", style, 470, 6);
+    return heavy_word_picture(510, 200, "hope", style, 470, 6.0, 5);
 }
 
 Image make_visions()
@@ -122,7 +141,7 @@ Image make_visions()
     style.face = Face::serif_bold;
     style.shear = 0.25;
     style.tracking = 2;
-    return word_picture(462, 170, "visions", style, 425, 6);
+    return heavy_word_picture(462, 170, "visions", style, 425, 5.0, 5);
 }
 
 // ---- scene 7: the four greeted groups, each in its own letter style -------------------
