@@ -101,30 +101,58 @@ Image make_fun()
 
 // ---- scene 6 -----------------------------------------------------------------------
 
-// A dandelion seed: a plume of fine rays on a stalk, the seed hanging below.
-static Image seed_picture(int size, double brightness, uint64_t seed)
+// The seeds are drawn at 39 % opacity at most, so each is broad and bright:
+// solid strokes, a soft fill where the strokes are thin.
+
+// A dandelion seed: a full round plume of rays with bright tufts on a stalk,
+// the seed hanging below.
+Image dandelion_seed(int size, uint64_t seed)
 {
     Mask m(size, size);
-    double s = size / 36.0, cx = size / 2.0, cy = 14.5 * s;
+    double s = size / 48.0, cx = size / 2.0, cy = 17.0 * s;
     Rng rng(seed);
-    for (int i = 0; i < 15; i++) {
-        double a = det::PI + det::PI * (i + 0.5) / 15.0 + rng.range(-0.08, 0.08);   // the upper half
-        double len = rng.range(9.5, 11.0) * s;
-        double ex = cx + det::cos(a) * len, ey = cy + det::sin(a) * len * 0.85;
-        mask_capsule(m, cx, cy, ex, ey, 0.35 * s + 0.15, 0.8);
-        mask_disc(m, ex, ey, 1.1 * s, 0.55);
+    Mask puff(size, size);
+    mask_ellipse(puff, cx, cy - 2.0 * s, 11.0 * s, 9.0 * s, 0.0, 0.3);
+    mask_max(m, mask_blur(puff, 2.0 * s));
+    for (int i = 0; i < 13; i++) {
+        double a = det::PI * (0.85 + 1.3 * (i + 0.5) / 13.0) + rng.range(-0.05, 0.05);   // a wide upper fan
+        double len = rng.range(13.0, 15.0) * s;
+        double ex = cx + det::cos(a) * len, ey = cy + det::sin(a) * len * 0.9;
+        mask_capsule(m, cx, cy, ex, ey, 0.55 * s + 0.2, 1.0);
+        mask_disc(m, ex, ey, 1.7 * s, 1.0);
     }
-    mask_capsule(m, cx, cy, cx, 25.0 * s, 0.45 * s + 0.1, 0.9);
-    mask_ellipse(m, cx, 28.0 * s, 1.5 * s, 3.4 * s, 0.0, 1.0);
-    Mask glowing = with_glow(m, 1.5 * s, 0.5);
+    mask_capsule(m, cx, cy, cx, 36.0 * s, 0.7 * s + 0.2, 1.0);
+    mask_ellipse(m, cx, 39.5 * s, 2.2 * s, 4.6 * s, 0.0, 1.0);
+    Mask glowing = with_glow(m, 2.0 * s, 0.5);
     fade_edges(glowing, 2);
-    for (float &v : glowing.v)
-        v = (float)(v * brightness);
     return grey_image(glowing);
 }
 
-Image make_seed_1() { return seed_picture(36, 1.0, 160); }
-Image make_seed_2() { return seed_picture(22, 0.75, 161); }
+// A winged seed, as a maple sheds: a broad veined wing swept from a round nut.
+Image winged_seed(int size, uint64_t seed)
+{
+    Mask m(size, size);
+    double s = size / 32.0;
+    Rng rng(seed);
+    Point nut = {9.0 * s, 22.0 * s};
+    std::vector<Point> wing = cubic_curve(nut, {8.0 * s, 10.0 * s}, {18.0 * s, 3.0 * s}, {27.0 * s, 5.0 * s}, 12);
+    std::vector<Point> back = cubic_curve({27.0 * s, 5.0 * s}, {29.0 * s, 12.0 * s}, {20.0 * s, 20.0 * s}, nut, 12);
+    wing.insert(wing.end(), back.begin() + 1, back.end());
+    mask_polygon(m, wing, 0.75);
+    for (int v = 0; v < 4; v++) {   // veins fanning from the nut, brighter than the wing
+        double t = 0.2 + 0.2 * v + rng.range(-0.03, 0.03);
+        Point end = {nut.x + (18.0 - 2.0 * v) * s * (0.6 + t), nut.y - (19.0 - 3.0 * v) * s * (0.55 + 0.2 * t)};
+        mask_stroke(m, quad_curve(nut, {nut.x + 4.0 * s, nut.y - 10.0 * s}, end, 8), 0.55 * s + 0.15, 1.0);
+    }
+    mask_stroke(m, wing, 0.6 * s + 0.2, 1.0);   // the rim
+    mask_ellipse(m, nut.x, nut.y, 3.6 * s, 3.0 * s, 0.6, 1.0);
+    Mask glowing = with_glow(m, 1.6 * s, 0.5);
+    fade_edges(glowing, 2);
+    return grey_image(glowing);
+}
+
+Image make_seed_1() { return dandelion_seed(48, 160); }
+Image make_seed_2() { return winged_seed(32, 161); }
 
 Image make_hope()
 {

@@ -333,12 +333,16 @@ Image make_cityscape()
         Colour wall, window;
         double lit;
     };
-    const Layer layers[3] = {
-        {430, 60, 170, 30, 70, {0.58, 0.60, 0.72}, {0.80, 0.74, 0.66}, 0.1},
-        {470, 90, 260, 40, 90, {0.36, 0.38, 0.50}, {1.0, 0.82, 0.45}, 0.25},
-        {520, 70, 220, 60, 130, {0.16, 0.16, 0.24}, {1.0, 0.78, 0.40}, 0.4},
+    // Four layers from the far towers, pale in the haze, to the dark blocks in
+    // front; each lights its windows unevenly.
+    const Layer layers[4] = {
+        {400, 50, 150, 22, 50, {0.70, 0.66, 0.78}, {0.86, 0.78, 0.72}, 0.0},
+        {435, 60, 180, 30, 70, {0.54, 0.54, 0.68}, {0.90, 0.80, 0.66}, 0.12},
+        {475, 90, 260, 40, 90, {0.34, 0.34, 0.48}, {1.0, 0.82, 0.45}, 0.3},
+        {525, 70, 220, 60, 130, {0.13, 0.13, 0.21}, {1.0, 0.78, 0.40}, 0.45},
     };
-    for (int li = 0; li < 3; li++) {
+    const Colour window_tints[4] = {{1.0, 0.82, 0.45}, {1.0, 0.70, 0.36}, {0.95, 0.92, 0.78}, {0.62, 0.78, 1.0}};
+    for (int li = 0; li < 4; li++) {
         const Layer &layer = layers[li];
         double x = -rng.range(0, 40);
         while (x < W) {
@@ -358,23 +362,38 @@ Image make_cityscape()
                 double k = clamp01((px - x) / bw);
                 return mix(layer.wall, mix(layer.wall, {1.0, 0.75, 0.5}, 0.25), k * k);
             });
-            // Windows on a grid, some lit.
-            Mask lit_windows(W, H), dark_windows(W, H);
-            double ww = 4 + li * 1.5, wh = 5 + li * 2, gap = 4 + li;
-            for (double wy = top + 8; wy + wh < H - 20; wy += wh + gap)
-                for (double wx = x + 6; wx + ww < x + bw - 4; wx += ww + gap) {
-                    auto &target = rng.uniform() < layer.lit ? lit_windows : dark_windows;
-                    mask_polygon(target, std::vector<Point>{{wx, wy}, {wx + ww, wy}, {wx + ww, wy + wh}, {wx, wy + wh}});
+            // Windows on a grid: each building, and each floor of it, has its own
+            // share lit, in warm lamp light, cold screens or pale neon, some dim.
+            if (layer.lit > 0) {
+                Mask dark_windows(W, H);
+                std::vector<Mask> lit_windows(4, Mask(W, H));
+                int li_eff = li - 1;
+                double ww = 4 + li_eff * 1.5, wh = 5 + li_eff * 2, gap = 4 + li_eff;
+                double building_lit = layer.lit * rng.range(0.2, 1.9);
+                for (double wy = top + 8; wy + wh < H - 20; wy += wh + gap) {
+                    double floor_lit = rng.uniform() < 0.15 ? 0.85 : building_lit * rng.range(0.3, 1.4);
+                    for (double wx = x + 6; wx + ww < x + bw - 4; wx += ww + gap) {
+                        std::vector<Point> pane = {{wx, wy}, {wx + ww, wy}, {wx + ww, wy + wh}, {wx, wy + wh}};
+                        if (rng.uniform() < floor_lit)
+                            mask_polygon(lit_windows[rng.below(8) < 5 ? 0 : 1 + rng.below(3)], pane,
+                                         rng.range(0.45, 1.0));
+                        else
+                            mask_polygon(dark_windows, pane);
+                    }
                 }
-            paint(img, dark_windows, scale(layer.wall, 0.75));
-            paint(img, lit_windows, layer.window);
+                paint(img, dark_windows, scale(layer.wall, 0.75));
+                for (int k = 0; k < 4; k++)
+                    paint(img, lit_windows[k], mix(layer.window, window_tints[k], 0.6));
+            }
             x += bw + rng.range(-10, 12);
         }
-        // Haze between the layers.
+        // Haze between the layers: a mist rising from each layer's foot, thicker
+        // behind the nearer ones, so the layers part from each other.
+        double thickness = 0.34 - 0.07 * li;
         for (int y = 0; y < H; y++)
             for (int xx = 0; xx < W; xx++)
-                if (y > layer.base - 40)
-                    img.blend(xx, y, {0.95, 0.78, 0.62}, 0.08 * smoothstep(layer.base - 40, layer.base + 40, y));
+                if (y > layer.base - 120)
+                    img.blend(xx, y, {0.92, 0.78, 0.70}, thickness * smoothstep(layer.base - 120, layer.base + 30, y));
     }
     // Street lamps along the bottom.
     for (double x = 30; x < W; x += 95) {
