@@ -151,8 +151,8 @@ Image winged_seed(int size, uint64_t seed)
     return grey_image(glowing);
 }
 
-Image make_seed_1() { return dandelion_seed(48, 160); }
-Image make_seed_2() { return winged_seed(32, 161); }
+Image make_seed_1() { return dandelion_seed(40, 160); }
+Image make_seed_2() { return winged_seed(28, 161); }
 
 Image make_hope()
 {
