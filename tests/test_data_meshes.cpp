@@ -121,7 +121,7 @@ TEST(DataMeshes, TriangleCountsSuitTheRenderer)
         EXPECT_GE(n, 12u) << part;
         car += n;
     }
-    EXPECT_LE(car, 800u);
+    EXPECT_LE(car, 900u) << "the renderer orders triangles in quadratic time; scene 5 draws these every frame";
     for (const char *plate : {"5tide.raw", "v3xm00r.raw", "palundo.raw", "kb.raw"}) {
         size_t n = load(plate).size();
         EXPECT_GE(n, 20u) << plate;

@@ -294,6 +294,15 @@ Image make_summerroad()
             c = mix(c, {0.92, 0.92, 0.88}, clamp01(edge_line + centre) * (1.0 - haze * 0.6));
             img.set(x, y, c);
         }
+    // The car's shadow on the road where it drives: it swings between 16000
+    // and 24000 deep, so its wheels meet the road between rows 342 and 362.
+    // Soft, so it reads as the car's shadow wherever the car is on its path,
+    // and stays on the road while the car hops.
+    {
+        Mask shadow(W, H);
+        mask_ellipse(shadow, 400, 353, 74, 10, 0.0, 1.0);
+        paint(img, mask_blur(shadow, 7), {0.05, 0.05, 0.07}, 0.45);
+    }
     // Trees and poles along the road, far ones first.
     Rng rng(134);
     for (double depth = 120000; depth > 12000; depth *= 0.82) {
