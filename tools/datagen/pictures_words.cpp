@@ -104,25 +104,26 @@ Image make_fun()
 // The seeds are drawn at 39 % opacity at most, so each is broad and bright:
 // solid strokes, a soft fill where the strokes are thin.
 
-// A dandelion seed: a full round plume of rays with bright tufts on a stalk,
-// the seed hanging below.
+// A dandelion seed seen as it flies: a round plume of rays with bright
+// tufts all round its top, a short stalk and the seed below.
 Image dandelion_seed(int size, uint64_t seed)
 {
     Mask m(size, size);
-    double s = size / 48.0, cx = size / 2.0, cy = 17.0 * s;
+    double s = size / 48.0, cx = size / 2.0, cy = 19.0 * s;
     Rng rng(seed);
     Mask puff(size, size);
-    mask_ellipse(puff, cx, cy - 2.0 * s, 11.0 * s, 9.0 * s, 0.0, 0.3);
-    mask_max(m, mask_blur(puff, 2.0 * s));
-    for (int i = 0; i < 13; i++) {
-        double a = det::PI * (0.85 + 1.3 * (i + 0.5) / 13.0) + rng.range(-0.05, 0.05);   // a wide upper fan
-        double len = rng.range(13.0, 15.0) * s;
-        double ex = cx + det::cos(a) * len, ey = cy + det::sin(a) * len * 0.9;
-        mask_capsule(m, cx, cy, ex, ey, 0.55 * s + 0.2, 1.0);
-        mask_disc(m, ex, ey, 1.7 * s, 1.0);
+    mask_disc(puff, cx, cy, 15.0 * s, 0.5);
+    mask_max(m, mask_blur(puff, 2.5 * s));
+    for (int i = 0; i < 16; i++) {
+        double a = det::PI * (0.72 + 1.56 * (i + 0.5) / 16.0) + rng.range(-0.05, 0.05);   // all but the bottom
+        double len = rng.range(16.5, 18.5) * s;
+        double ex = cx + det::cos(a) * len, ey = cy + det::sin(a) * len;
+        mask_capsule(m, cx, cy, ex, ey, 0.6 * s + 0.2, 1.0);
+        mask_disc(m, ex, ey, 2.0 * s, 1.0);
     }
-    mask_capsule(m, cx, cy, cx, 36.0 * s, 0.7 * s + 0.2, 1.0);
-    mask_ellipse(m, cx, 39.5 * s, 2.2 * s, 4.6 * s, 0.0, 1.0);
+    mask_disc(m, cx, cy, 2.5 * s, 1.0);
+    mask_capsule(m, cx, cy, cx, 38.0 * s, 0.8 * s + 0.2, 1.0);
+    mask_ellipse(m, cx, 41.5 * s, 2.4 * s, 4.4 * s, 0.0, 1.0);
     Mask glowing = with_glow(m, 2.0 * s, 0.5);
     fade_edges(glowing, 2);
     return grey_image(glowing);
