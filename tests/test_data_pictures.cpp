@@ -226,6 +226,21 @@ TEST(DataPictures, ColumnTexturesWrapAroundAndBulgeSmoothly)
             }
         EXPECT_LE(steepest, 6) << f;
         EXPECT_GT(channel_spread(p, 2), 5.0) << f << ": the outline should bulge somewhere";
+        // The outline swells by blue / 2 pixels: the whole range of blue lets the
+        // column fill its band at the bulges and narrow between them.
+        int lowest = 255, highest = 0;
+        double sum = 0;
+        for (int y = 0; y < p.h(); y++)
+            for (int x = 0; x < p.w(); x++) {
+                lowest = std::min(lowest, p.blue(x, y));
+                highest = std::max(highest, p.blue(x, y));
+                sum += p.blue(x, y);
+            }
+        EXPECT_LE(lowest, 8) << f;
+        EXPECT_GE(highest, 247) << f;
+        double mean = sum / ((double)p.w() * p.h());
+        EXPECT_GT(mean, 100.0) << f;
+        EXPECT_LT(mean, 156.0) << f;
     }
     EXPECT_TRUE(wraps(Picture("strip.bmp"), true)) << "the strip scrolls without a seam";
 }

@@ -1,6 +1,7 @@
 // The ring warp shared by scenes 2 and 7: forward green, inverse red and blue,
 // the gap fills of skipped columns and rows, and the counters it carries.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -111,6 +112,49 @@ TEST(RingWarp, UnevenStepsFillEverySkippedColumnAndRow)
             ASSERT_EQ(byte_at(target, x, y, 0), (uint8_t)((hue + under) & 0xFE)) << "blue at " << x << "," << y;
         }
     SDL_FreeSurface(target);
+}
+
+TEST(RingWarp, ExtendsTheLastReachedColumnAndRowToTheEdges)
+{
+    // Steps as the scenes make them, just short of covering the map: columns
+    // 1.5 then 63/128 reach map column 796, rows reach 597 (binary fractions,
+    // so the float sums are exact). Two different stale screens must give the
+    // same frame: no pixel may keep what was there before.
+    const float slow = 63.0f / 128.0f;
+    std::vector<uint8_t> map = lopsided_map();
+    SDL_Surface *frames[2] = {test_surface(W, H, 0xFF00FF00), test_surface(W, H, 0xFF3A5C7E)};
+    for (SDL_Surface *target : frames) {
+        int previous_row = 0, previous_column = 0;
+        ring_warp(target, map.data(), 1.5f, slow, 1.5f, slow, WarpChannel{0, 0xFF}, WarpChannel{10, 0xFE},
+                  WarpChannel{20, 0xFE}, previous_row, previous_column);
+    }
+    std::vector<int> column = reached(W, 400, 1.5, 63.0 / 128.0), row = reached(H, 300, 1.5, 63.0 / 128.0);
+    const int last_column = column[W - 1], last_row = row[H - 1];
+    ASSERT_EQ(last_column, 796);
+    ASSERT_EQ(last_row, 597);
+    // The inverse write of the last screen pixel over each reached map pixel,
+    // as in the test above; the edges take the value of the last reached ones.
+    std::vector<int> last_column_over(W, -1), last_row_over(H, -1);
+    for (int x = 0; x < W; ++x)
+        for (int c = x == 0 ? 0 : std::min(column[x - 1] + 1, column[x]); c <= column[x]; ++c)
+            last_column_over[c] = x;
+    for (int y = 0; y < H; ++y)
+        for (int m = y == 0 ? 0 : std::min(row[y - 1] + 1, row[y]); m <= row[y]; ++m)
+            last_row_over[m] = y;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            ASSERT_EQ(pixel_at(frames[0], x, y), pixel_at(frames[1], x, y)) << x << "," << y;
+            int sx = last_column_over[x > last_column ? last_column : x];
+            int sy = last_row_over[y > last_row ? last_row : y];
+            uint8_t under = map[sy * W + sx];
+            ASSERT_EQ(byte_at(frames[0], x, y, 16), (uint8_t)((10 + under) & 0xFE)) << "red at " << x << "," << y;
+            ASSERT_EQ(byte_at(frames[0], x, y, 0), (uint8_t)((20 + under) & 0xFE)) << "blue at " << x << "," << y;
+        }
+    // Green is written forward for every pixel and is not touched by the edges.
+    int lowest_row = std::min(row[H - 2] + 1, row[H - 1]), lowest_column = std::min(column[W - 2] + 1, column[W - 1]);
+    EXPECT_EQ(byte_at(frames[0], W - 1, H - 1, 8), map[lowest_row * W + lowest_column]);
+    for (SDL_Surface *target : frames)
+        SDL_FreeSurface(target);
 }
 
 TEST(RingWarp, LeavesTooSmallTargetsAlone)

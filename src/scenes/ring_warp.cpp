@@ -133,6 +133,32 @@ void pass_by_plan(uint32_t *screen_row, const uint8_t *under_screen, uint32_t *s
     }
 }
 
+// The inverse write reaches map columns 0..last_column and rows 0..last_row only:
+// the steps sum to just under the map's size, so the last column and the bottom
+// row or two would keep whatever an earlier frame left there. They take the red
+// and blue of the last column and row that were written; green, written forward
+// for every pixel, and every pixel inside the reached area stay as they are.
+void extend_edges(uint8_t *pixels, int pitch, int last_column, int last_row)
+{
+    if (last_column < 0 || last_column >= MAP_WIDTH || last_row < 0 || last_row >= MAP_HEIGHT)
+        return;   // a wrapped or nonsensical walk: no edge to extend
+    for (int y = 0; y <= last_row; ++y) {
+        uint8_t *row = pixels + y * pitch;
+        for (int x = last_column + 1; x < MAP_WIDTH; ++x) {
+            row[x * 4 + RED_BYTE] = row[last_column * 4 + RED_BYTE];
+            row[x * 4 + BLUE_BYTE] = row[last_column * 4 + BLUE_BYTE];
+        }
+    }
+    const uint8_t *source = pixels + last_row * pitch;
+    for (int y = last_row + 1; y < MAP_HEIGHT; ++y) {
+        uint8_t *row = pixels + y * pitch;
+        for (int x = 0; x < MAP_WIDTH; ++x) {
+            row[x * 4 + RED_BYTE] = source[x * 4 + RED_BYTE];
+            row[x * 4 + BLUE_BYTE] = source[x * 4 + BLUE_BYTE];
+        }
+    }
+}
+
 } // namespace
 
 void ring_warp(SDL_Surface *target, const uint8_t *radial_map,
@@ -187,6 +213,7 @@ void ring_warp(SDL_Surface *target, const uint8_t *radial_map,
         previous_row = r;
         sy += y < 300 ? up : down;
     }
+    extend_edges(pixels, pitch, walk.unwrapped[MAP_WIDTH - 1], previous_row);
 
     if (locked)
         SDL_UnlockSurface(target);
@@ -266,6 +293,7 @@ void ring_warp_reference(SDL_Surface *target, const uint8_t *radial_map,
         previous_row = r;
         sy += y < 300 ? up : down;
     }
+    extend_edges(pixels, pitch, column_unwrapped[MAP_WIDTH - 1], previous_row);
 
     if (locked)
         SDL_UnlockSurface(target);

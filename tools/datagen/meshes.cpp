@@ -144,28 +144,44 @@ TriMesh make_grass()
     return m;
 }
 
+// A bar from a to b with a diamond section of half-diagonal r: its ridge
+// stands nearer the viewer than its flanks, so the depth shading draws a
+// bright bevel along it.
+void diamond_bar(TriMesh &m, Vec3 a, Vec3 b, double r)
+{
+    Vec3 axis = unit(b - a);
+    Vec3 helper = std::fabs(axis.z) < 0.9 ? v3(0, 0, 1) : v3(1, 0, 0);
+    Vec3 u = unit(cross(axis, helper)) * r, w = unit(cross(axis, u)) * r;
+    Vec3 c[4] = {u, w, u * -1.0, w * -1.0};
+    for (int i = 0; i < 4; i++)
+        quad(m, a + c[i], a + c[(i + 1) % 4], b + c[(i + 1) % 4], b + c[i]);
+    quad(m, a + c[0], a + c[1], a + c[2], a + c[3]);
+    quad(m, b + c[0], b + c[1], b + c[2], b + c[3]);
+}
+
+// Where the cube's centre lies from the object's origin. Scene 4 places the
+// two cubes at the screen's lower corners and turns them by the same angle
+// about two axes; the geometry orbits that origin, and from this point the
+// orbit carries each cube across the frame and back, one in while the other
+// swings out, so they are seen whole for much of the scene instead of half
+// under the leaves at the corners.
+const Vec3 CUBE_CENTRE = {-10.0, -8.0, 0.0};
+const double CUBE_HALF = 1.3;
+
 TriMesh make_cube()
 {
-    // An open cube of twelve edge bars around a small solid core.
+    // An open cube: twelve bevelled edge bars and a chunky block at each corner.
     TriMesh m;
-    const double S = 1.6, B = 0.22, CORE = 0.65;
-    for (int axis = 0; axis < 3; axis++)
-        for (int i = 0; i < 4; i++) {
-            double p = (i & 1) ? S : -S, q = (i & 2) ? S : -S;
-            Vec3 lo, hi;
-            if (axis == 0) {
-                lo = v3(-S - B, p - B, q - B);
-                hi = v3(S + B, p + B, q + B);
-            } else if (axis == 1) {
-                lo = v3(p - B, -S - B, q - B);
-                hi = v3(p + B, S + B, q + B);
-            } else {
-                lo = v3(p - B, q - B, -S - B);
-                hi = v3(p + B, q + B, S + B);
-            }
-            box(m, lo, hi);
-        }
-    box(m, v3(-CORE, -CORE, -CORE), v3(CORE, CORE, CORE));
+    const double S = CUBE_HALF, BAR = 0.26, NODE = 0.3;
+    Vec3 corner[8];
+    for (int i = 0; i < 8; i++)
+        corner[i] = CUBE_CENTRE + v3(i & 1 ? S : -S, i & 2 ? S : -S, i & 4 ? S : -S);
+    for (int i = 0; i < 8; i++)
+        for (int bit = 1; bit < 8; bit <<= 1)
+            if (!(i & bit))
+                diamond_bar(m, corner[i], corner[i | bit], BAR);
+    for (int i = 0; i < 8; i++)
+        box(m, corner[i] - v3(NODE, NODE, NODE), corner[i] + v3(NODE, NODE, NODE));
     return m;
 }
 
@@ -176,30 +192,86 @@ TriMesh make_cube()
 
 const double WHEEL_X = 2.05, WHEEL_Y = 2.6, WHEEL_R = 0.75;
 
+// A loft: closed cross-sections in x-z, one per station along y, joined by
+// quads; the first section is capped (the front).
+void loft(TriMesh &m, const std::vector<std::vector<Vec3>> &sections, bool cap_front)
+{
+    for (size_t k = 0; k + 1 < sections.size(); k++) {
+        const std::vector<Vec3> &a = sections[k], &b = sections[k + 1];
+        for (size_t i = 0; i < a.size(); i++)
+            quad(m, a[i], a[(i + 1) % a.size()], b[(i + 1) % a.size()], b[i]);
+    }
+    if (cap_front)
+        for (size_t i = 1; i + 1 < sections[0].size(); i++)
+            m.push_back({sections[0][0], sections[0][i], sections[0][i + 1]});
+}
+
+// The bonnet's section at station y: half-width w, top at h, shoulders rounded.
+std::vector<Vec3> bonnet_section(double y, double w, double h)
+{
+    return {v3(-w, y, 0.45), v3(-w, y, h - 0.3), v3(-w * 0.82, y, h - 0.06), v3(-w * 0.4, y, h),
+            v3(w * 0.4, y, h), v3(w * 0.82, y, h - 0.06), v3(w, y, h - 0.3), v3(w, y, 0.45)};
+}
+
+// A wing arching over a wheel: a band of `segments` steps on a half circle
+// around the wheel's axis, its outer face and its top.
+void wheel_arch(TriMesh &m, double x_inner, double x_outer, double wheel_y, int segments)
+{
+    const double R = WHEEL_R + 0.22, T = 0.16;   // clearance over the tyre, and the wing's thickness
+    for (int i = 0; i < segments; i++) {
+        double a0 = det::PI * i / segments, a1 = det::PI * (i + 1) / segments;
+        auto at = [&](double a, double r, double x) { return v3(x, wheel_y - det::cos(a) * r, WHEEL_R + det::sin(a) * r * 0.9); };
+        quad(m, at(a0, R + T, x_inner), at(a1, R + T, x_inner), at(a1, R + T, x_outer), at(a0, R + T, x_outer));   // top
+        quad(m, at(a0, R, x_outer), at(a1, R, x_outer), at(a1, R + T, x_outer), at(a0, R + T, x_outer));           // face
+    }
+}
+
 TriMesh make_car_body()
 {
     TriMesh m;
-    std::vector<Point> profile = {{-4.0, 0.45}, {4.0, 0.45}, {4.1, 1.0}, {3.9, 1.45}, {3.0, 1.6}, {2.9, 1.0},
-                                  {-1.1, 1.0}, {-1.25, 1.55}, {-3.7, 1.35}, {-4.05, 1.05}};
-    extrude_yz(m, profile, -1.95, 1.95);
+    // The bonnet: low and rounded at the radiator, rising to the scuttle.
+    loft(m, {bonnet_section(-4.05, 1.55, 1.2), bonnet_section(-3.6, 1.8, 1.38), bonnet_section(-2.2, 1.9, 1.5),
+             bonnet_section(-1.1, 1.95, 1.58)}, true);
+    // The radiator shell standing proud of the nose.
+    box(m, v3(-1.2, -4.22, 0.55), v3(1.2, -4.05, 1.12));
+    // The tub: the cockpit's floor and the rounded tail behind it.
+    std::vector<Point> tub = {{-1.1, 0.45}, {4.0, 0.45}, {4.1, 1.0}, {3.9, 1.45}, {3.0, 1.6}, {2.9, 1.0}, {-1.1, 1.0}};
+    extrude_yz(m, tub, -1.95, 1.95);
     for (int side = -1; side <= 1; side += 2) {
         double x0 = side * 1.75, x1 = side * 1.95;
         box(m, v3(std::min(x0, x1), -1.2, 1.0), v3(std::max(x0, x1), 2.95, 1.62));   // door sides
-        for (int end = -1; end <= 1; end += 2) {   // wings over the wheels
-            double wy = end * WHEEL_Y;
-            std::vector<Point> wing = {{wy - 1.05, 0.9}, {wy + 1.05, 0.9}, {wy + 0.8, 1.6}, {wy - 0.8, 1.6}};
-            double a = side * 1.95, b = side * 2.35;
-            extrude_yz(m, wing, std::min(a, b), std::max(a, b));
-        }
+        double a = side * 1.7, b = side * 2.4;
+        for (int end = -1; end <= 1; end += 2)
+            wheel_arch(m, std::min(a, b), std::max(a, b), end * WHEEL_Y, 5);
         // Windscreen posts, leaning back.
         bar(m, v3(side * 1.7, -1.25, 1.55), v3(side * 1.6, -0.85, 2.6), 0.07);
     }
     bar(m, v3(-1.6, -0.85, 2.6), v3(1.6, -0.85, 2.6), 0.07);
     box(m, v3(-1.65, 0.55, 1.0), v3(1.65, 0.85, 2.05));   // front seat back
     box(m, v3(-1.65, 2.5, 1.0), v3(1.65, 2.85, 2.0));     // rear bench back
-    box(m, v3(-2.1, -4.35, 0.5), v3(2.1, -4.1, 0.78));    // bumpers
-    box(m, v3(-2.1, 4.1, 0.5), v3(2.1, 4.35, 0.78));
+    box(m, v3(-2.1, -4.45, 0.5), v3(2.1, -4.25, 0.74));   // bumpers
+    box(m, v3(-2.1, 4.1, 0.5), v3(2.1, 4.3, 0.74));
     return m;
+}
+
+// A tyre: tread and a chamfered outer shoulder around `segments` steps (the
+// inner side faces the body and is never seen), the outer wall as a fan,
+// and a hub cap standing out from it.
+void tyre(TriMesh &m, double x_inner, double x_outer, double y, int segments)
+{
+    const double R = WHEEL_R, CHAMFER = 0.14, HUB = 0.36;
+    double side = x_outer > x_inner ? 1.0 : -1.0;
+    Vec3 axis = v3(x_outer, y, WHEEL_R), hub = v3(x_outer + side * 0.08, y, WHEEL_R);
+    for (int i = 0; i < segments; i++) {
+        double a0 = det::TWO_PI * i / segments, a1 = det::TWO_PI * (i + 1) / segments;
+        auto at = [&](double a, double r, double x) { return v3(x, y + det::cos(a) * r, WHEEL_R + det::sin(a) * r); };
+        double xi = x_inner + side * CHAMFER, xo = x_outer - side * CHAMFER;
+        quad(m, at(a0, R, xi), at(a1, R, xi), at(a1, R, xo), at(a0, R, xo));                              // tread
+        quad(m, at(a0, R, xo), at(a1, R, xo), at(a1, R - CHAMFER, x_outer), at(a0, R - CHAMFER, x_outer));  // shoulder
+        m.push_back({axis, at(a0, R - CHAMFER, x_outer), at(a1, R - CHAMFER, x_outer)});                    // wall
+        Vec3 h0 = at(a0, HUB, x_outer + side * 0.08), h1 = at(a1, HUB, x_outer + side * 0.08);
+        m.push_back({hub, h0, h1});                                                                          // hub cap
+    }
 }
 
 TriMesh make_car_wheels()
@@ -207,8 +279,7 @@ TriMesh make_car_wheels()
     TriMesh m;
     for (int sx = -1; sx <= 1; sx += 2)
         for (int sy = -1; sy <= 1; sy += 2)
-            cylinder(m, v3(sx * (WHEEL_X - 0.25), sy * WHEEL_Y, WHEEL_R), v3(sx * (WHEEL_X + 0.25), sy * WHEEL_Y, WHEEL_R),
-                     WHEEL_R, 8);
+            tyre(m, sx * (WHEEL_X - 0.25), sx * (WHEEL_X + 0.25), sy * WHEEL_Y, 8);
     // The steering wheel in front of the driver: an octagonal ring.
     Vec3 centre = v3(0.8, -0.55, 1.85);
     for (int i = 0; i < 8; i++) {
@@ -223,32 +294,45 @@ TriMesh make_car_wheels()
 
 TriMesh make_car_lamps()
 {
+    // Two headlamps on the wings, each a short drum with a domed glass.
     TriMesh m;
-    for (int sx = -1; sx <= 1; sx += 2)
-        cylinder(m, v3(sx * 1.4, -4.3, 1.22), v3(sx * 1.4, -3.9, 1.22), 0.32, 8);
+    for (int sx = -1; sx <= 1; sx += 2) {
+        Vec3 back = v3(sx * 1.45, -3.8, 1.3), front = v3(sx * 1.45, -4.2, 1.3);
+        cylinder(m, back, front, 0.3, 6);
+        sphere(m, front, 0.27, 0.12, 0.27, 6, 2);
+    }
     return m;
 }
 
 TriMesh make_car_blokes()
 {
     // Two people on the front seat: the driver (x +0.8) with hands on the
-    // wheel and a flat cap, the passenger (x -0.8) waving.
+    // wheel and a flat cap, the passenger (x -0.8) waving. Shoulders, round
+    // heads with a nose, arms of upper arm and forearm.
     TriMesh m;
     for (int who = 0; who < 2; who++) {
         double x = who == 0 ? 0.8 : -0.8;
-        box(m, v3(x - 0.45, 0.1, 1.0), v3(x + 0.45, 0.5, 2.2));   // body
-        bar(m, v3(x, 0.3, 2.15), v3(x, 0.3, 2.35), 0.12);         // neck
-        sphere(m, v3(x, 0.3, 2.65), 0.34, 0.34, 0.4, 6, 4);        // head
+        std::vector<std::vector<Vec3>> torso;
+        for (double z : {1.0, 1.7, 2.15})   // a torso widening to the shoulders
+            torso.push_back({v3(x - (z > 2 ? 0.48 : 0.38), 0.1, z), v3(x - (z > 2 ? 0.48 : 0.38), 0.5, z),
+                             v3(x + (z > 2 ? 0.48 : 0.38), 0.5, z), v3(x + (z > 2 ? 0.48 : 0.38), 0.1, z)});
+        loft(m, torso, false);
+        bar(m, v3(x, 0.3, 2.12), v3(x, 0.3, 2.35), 0.11);                       // neck
+        sphere(m, v3(x, 0.3, 2.62), 0.3, 0.32, 0.36, 7, 4);                    // head
+        box(m, v3(x - 0.05, 0.0, 2.55), v3(x + 0.05, 0.05, 2.68));              // nose
+        auto arm = [&](Vec3 shoulder, Vec3 elbow, Vec3 hand) {
+            bar(m, shoulder, elbow, 0.1);
+            bar(m, elbow, hand, 0.085);
+        };
         if (who == 0) {
-            bar(m, v3(x - 0.45, 0.25, 2.05), v3(x - 0.2, -0.5, 1.8), 0.09);
-            bar(m, v3(x + 0.45, 0.25, 2.05), v3(x + 0.35, -0.5, 1.8), 0.09);
-            cylinder(m, v3(x, 0.3, 2.92), v3(x, 0.3, 3.04), 0.38, 6);   // cap
-            box(m, v3(x - 0.3, -0.25, 2.92), v3(x + 0.3, 0.05, 2.97));  // its peak
+            arm(v3(x - 0.45, 0.3, 2.05), v3(x - 0.35, -0.05, 1.7), v3(x - 0.2, -0.5, 1.85));
+            arm(v3(x + 0.45, 0.3, 2.05), v3(x + 0.45, -0.05, 1.7), v3(x + 0.35, -0.5, 1.85));
+            cylinder(m, v3(x, 0.3, 2.88), v3(x, 0.3, 3.0), 0.36, 6);   // cap
+            box(m, v3(x - 0.28, -0.22, 2.88), v3(x + 0.28, 0.05, 2.93));  // its peak
         } else {
-            bar(m, v3(x - 0.45, 0.3, 2.1), v3(x - 0.75, 0.15, 2.7), 0.09);   // waving: upper arm
-            bar(m, v3(x - 0.75, 0.15, 2.7), v3(x - 0.6, 0.0, 3.35), 0.09);   // and forearm
-            bar(m, v3(x + 0.45, 0.3, 2.05), v3(x + 0.9, 0.3, 1.65), 0.09);   // resting on the door
-            sphere(m, v3(x, 0.3, 2.9), 0.3, 0.3, 0.14, 6, 3);                // hair
+            arm(v3(x - 0.45, 0.3, 2.1), v3(x - 0.8, 0.15, 2.6), v3(x - 0.62, 0.0, 3.3));   // waving
+            arm(v3(x + 0.45, 0.3, 2.05), v3(x + 0.85, 0.3, 1.75), v3(x + 1.0, 0.2, 1.62));  // resting on the door
+            sphere(m, v3(x, 0.36, 2.78), 0.32, 0.3, 0.2, 6, 3);                             // hair
         }
     }
     return m;

@@ -3,9 +3,11 @@
 //
 // The scenes change at 0, 30.5, 56, 81, 101, 121, 153, 183 and 198 s; each
 // section starts on the beat nearest its scene (at most a quarter second
-// off): beats 0, 41, 75, 108, 135, 161, 204, 244, ending at 264. A section
-// plays whole bars of four beats, and its one to three spare beats are a
-// drum fill into the next. Scene 7's plates pulse every 0.75 s, one beat.
+// off): beats 0, 41, 75, 108, 161, 204, 244, ending at 264. The car's section
+// alone starts with its scene at 101 s and keeps the car's hops as its beat
+// (91 a minute). A section plays whole bars of four beats, and its spare
+// beats are a drum fill into the next. Scene 7's plates pulse every 0.75 s,
+// one beat.
 //
 //   1 intro      wind, pads, falling bell notes; the beat creeps in
 //   2 theme      the groove and the main tune on the lead
@@ -91,10 +93,19 @@ int third_below(int pitch)
 struct Section {
     double start;
     int bars;
-    double spare;   // beats of fill after the bars
+    double spare;         // beats of fill after the bars
+    double beat = 1.0;    // the length of the section's beat in the piece's beats
 };
-const Section INTRO = {0, 10, 1}, THEME = {41, 8, 2}, COLUMN = {75, 8, 1}, GRASS = {108, 6, 3}, CAR = {135, 6, 2},
-              SEEDS = {161, 10, 3}, GREETINGS = {204, 10, 0}, CLOSE = {244, 5, 0};
+// The time, in the piece's beats, of the given beat into the section.
+double at(const Section &s, double beats) { return s.start + beats * s.beat; }
+
+// The car hops every 180 / 7 path units, 780 of which take its 20 s: one hop
+// every 0.6593 s from the start of its scene at 101 s. Its section takes that
+// as its beat (91 a minute), so every hop lands on a kick.
+const double HOP_SECONDS = 20.0 * 180.0 / 7.0 / 780.0;
+const Section INTRO = {0, 10, 1}, THEME = {41, 8, 2}, COLUMN = {75, 8, 1}, GRASS = {108, 6, 3},
+              CAR = {101.0 / BEAT_SECONDS, 7, 1.75, HOP_SECONDS / BEAT_SECONDS}, SEEDS = {161, 10, 3},
+              GREETINGS = {204, 10, 0}, CLOSE = {244, 5, 0};
 
 class Arranger {
 public:
@@ -109,7 +120,7 @@ public:
             double length = 4.0 + (bar == s.bars - 1 ? s.spare : 0.0);
             double b = brightness_from + (brightness_to - brightness_from) * bar / std::max(1, s.bars - 1);
             for (int note : c.pad)
-                in.pad(s.start + bar * 4, length, note, velocity, b);
+                in.pad(at(s, bar * 4), length * s.beat, note, velocity, b);
         }
     }
 
@@ -118,9 +129,9 @@ public:
         for (size_t i = 0; i < count; i++) {
             const Note &n = notes[i];
             double accent = std::fmod(n.at, 1.0) == 0.0 ? 1.0 : 0.85;
-            in.lead(start + n.at, n.length * 0.95, n.pitch + transpose, velocity * accent, 0.15);
+            in.lead(start + n.at, n.length * 0.95, n.pitch + transpose, velocity * accent, -0.2);
             if (harmony)
-                in.lead(start + n.at, n.length * 0.95, third_below(n.pitch + transpose), velocity * accent * 0.6, -0.35);
+                in.lead(start + n.at, n.length * 0.95, third_below(n.pitch + transpose), velocity * accent * 0.6, 0.55);
         }
     }
 
@@ -134,7 +145,7 @@ public:
             for (int k = 0; k < steps; k++) {
                 int note = c.pad[order[k % 8]] + 12 + (k % 8 >= 4 && k % 16 >= 8 ? 12 : 0);
                 double v = velocity * (k % step_beats_inverse == 0 ? 1.0 : 0.7);
-                in.bell(s.start + bar * 4 + (double)k / step_beats_inverse, note, v, (k & 1) ? 0.45 : -0.45);
+                in.bell(at(s, bar * 4 + (double)k / step_beats_inverse), note, v, (k & 1) ? 0.7 : -0.7);
             }
         }
     }
@@ -146,7 +157,7 @@ public:
             const Chord &c = chords[bar % chords.size()];
             for (int k = 0; k < 16; k++) {
                 int note = c.pad[order[k]] + (k >= 8 ? 12 : 0);
-                in.pluck(s.start + bar * 4 + k * 0.25, note, velocity * (k % 4 == 0 ? 1.0 : 0.75), (k & 1) ? 0.5 : -0.5);
+                in.pluck(at(s, bar * 4 + k * 0.25), note, velocity * (k % 4 == 0 ? 1.0 : 0.75), (k & 1) ? 0.65 : -0.65);
             }
         }
     }
@@ -160,9 +171,9 @@ public:
             const Chord &c = chords[bar % chords.size()];
             for (int step : steps) {
                 bool up = step >= 100;
-                int at = up ? step - 100 : step;
-                double v = velocity * (at % 4 == 0 ? 1.0 : 0.8);
-                in.bass(s.start + bar * 4 + at * 0.25, length, c.bass + (up ? 12 : 0), v, brightness);
+                int step_at = up ? step - 100 : step;
+                double v = velocity * (step_at % 4 == 0 ? 1.0 : 0.8);
+                in.bass(at(s, bar * 4 + step_at * 0.25), length * s.beat, c.bass + (up ? 12 : 0), v, brightness);
             }
         }
     }
@@ -175,36 +186,37 @@ public:
     void drums(const Section &s, int first_bar, int bars, const Groove &g, double velocity)
     {
         for (int bar = first_bar; bar < first_bar + bars; bar++) {
-            double b = s.start + bar * 4;
+            auto step = [&](int k) { return at(s, bar * 4 + k * 0.25); };
             for (int k : g.kick)
-                in.kick(b + k * 0.25, velocity);
+                in.kick(step(k), velocity);
             for (int k : g.snare)
-                in.snare(b + k * 0.25, velocity * 0.9);
+                in.snare(step(k), velocity * 0.9);
             for (int k : g.clap)
-                in.clap(b + k * 0.25, velocity * 0.7);
+                in.clap(step(k), velocity * 0.7);
             for (int k = 0; k < 16; k += g.hat_sixteenths ? 1 : 2) {
                 if (std::find(g.open_hat.begin(), g.open_hat.end(), k) != g.open_hat.end()) {
-                    in.hat(b + k * 0.25, velocity * 0.8, true);
+                    in.hat(step(k), velocity * 0.8, true);
                     continue;
                 }
                 double accent = k % 4 == 2 ? 1.0 : (k % 2 == 0 ? 0.75 : 0.45);
                 double nudge = (rng.uniform() - 0.5) * 0.012;   // a few milliseconds either way
-                in.hat(b + k * 0.25 + nudge, velocity * accent * (0.85 + 0.3 * rng.uniform()), false);
+                in.hat(step(k) + nudge, velocity * accent * (0.85 + 0.3 * rng.uniform()), false);
             }
         }
     }
 
-    // A fill over the given beats: snare sixteenths rising, toms falling in the last beat.
-    void fill(double start, double beats, double velocity)
+    // A fill over the given beats (each `beat` long): snare sixteenths rising,
+    // toms falling in the last beat.
+    void fill(double start, double beats, double velocity, double beat = 1.0)
     {
         int steps = (int)(beats * 4);
         for (int k = 0; k < steps; k++) {
             double x = (double)k / std::max(1, steps - 1);
             if (k >= steps - 4) {
                 const double toms[4] = {210, 160, 120, 90};
-                in.tom(start + k * 0.25, velocity * 0.9, toms[k - (steps - 4)]);
+                in.tom(start + k * 0.25 * beat, velocity * 0.9, toms[k - (steps - 4)]);
             } else {
-                in.snare(start + k * 0.25, velocity * (0.35 + 0.6 * x));
+                in.snare(start + k * 0.25 * beat, velocity * (0.35 + 0.6 * x));
             }
         }
         in.kick(start, velocity);
@@ -232,43 +244,44 @@ public:
     Rng rng;
 };
 
-void compose(Instruments &in)
-{
-    Arranger a(in);
-    const std::vector<Chord> main_chords = {Dm, Bb, F, C};
-    const Arranger::Groove groove = {{0, 6, 10}, {4, 12}, {}, {}, {14}, false};
-    const Arranger::Groove half = {{0, 10}, {8}, {}, {}, {}, true};
-    const Arranger::Groove bounce = {{0, 3, 8, 11}, {4, 12}, {4, 12}, {}, {2, 6, 10, 14}, false};
-    const Arranger::Groove drive = {{0, 4, 8, 12}, {4, 12}, {4, 12}, {}, {14}, true};
+const std::vector<Chord> MAIN_CHORDS = {Dm, Bb, F, C};
+const Arranger::Groove GROOVE = {{0, 6, 10}, {4, 12}, {}, {}, {14}, false};
 
-    // 1 intro: winter wind, pads opening up, bells like falling snow; the
-    // bass at bar 4, a soft half-time kick at bar 6, a roll into the theme.
+// 1 intro: winter wind, pads opening up, bells like falling snow; the bass at
+// bar 4, a soft half-time kick at bar 6, a roll into the theme.
+void compose_intro(Arranger &a, Instruments &in)
+{
     in.wind(0, 40, 1.0);
-    a.pads(INTRO, main_chords, 0.8, 0.45, 1.0);
+    a.pads(INTRO, MAIN_CHORDS, 0.8, 0.45, 1.0);
     a.sprinkle(2, 26, 0.32, 0.5);
     for (int bar = 4; bar < 10; bar++)
-        in.bass(INTRO.start + bar * 4, bar == 9 ? 4.8 : 3.8, main_chords[bar % 4].bass, 0.7, 0.3);
-    {
-        Section late = {INTRO.start + 24, 4, 0};
-        a.arpeggio(late, {Dm, Bb, F, C}, 0.35, 2);
-    }
+        in.bass(INTRO.start + bar * 4, bar == 9 ? 4.8 : 3.8, MAIN_CHORDS[bar % 4].bass, 0.7, 0.3);
+    Section late = {INTRO.start + 24, 4, 0};
+    a.arpeggio(late, {Dm, Bb, F, C}, 0.35, 2);
     for (int beat = 24; beat < 40; beat += 2)
         in.kick(beat, 0.55 + 0.02 * (beat - 24));
     for (int k = 0; k < 16; k += 2)
         in.hat(32 + k * 0.5, 0.5, false);
     in.riser(32, 9, 1.0);
     a.snare_roll(36, 4, 0.15, 0.8);
+}
 
-    // 2 theme.
+// 2 theme.
+void compose_theme(Arranger &a, Instruments &in)
+{
     in.crash(THEME.start, 1.0);
-    a.pads(THEME, main_chords, 0.75, 1.0, 1.1);
-    a.bass_line(THEME, main_chords, {0, 2, 104, 6, 8, 10, 112, 14}, 0.42, 0.85, 0.8);
-    a.drums(THEME, 0, 8, groove, 0.9);
+    a.pads(THEME, MAIN_CHORDS, 0.75, 1.0, 1.1);
+    a.bass_line(THEME, MAIN_CHORDS, {0, 2, 104, 6, 8, 10, 112, 14}, 0.42, 0.85, 0.8);
+    a.drums(THEME, 0, 8, GROOVE, 0.9);
     a.melody(THEME.start, THEME_A, sizeof THEME_A / sizeof *THEME_A, 0.9, 0, false);
     a.fill(THEME.start + 32, THEME.spare, 0.9);
+}
 
-    // 3 column: the darker progression, bells spinning in sixteenths.
+// 3 column: the darker progression, bells spinning in sixteenths.
+void compose_column(Arranger &a, Instruments &in)
+{
     const std::vector<Chord> column_chords = {Gm, Dm, Bb, A};
+    const Arranger::Groove half = {{0, 10}, {8}, {}, {}, {}, true};
     in.crash(COLUMN.start, 0.9);
     a.pads(COLUMN, column_chords, 0.7, 0.8, 1.0);
     a.bass_line(COLUMN, column_chords, {0, 6, 10}, 1.1, 0.9, 0.6);
@@ -280,33 +293,45 @@ void compose(Instruments &in)
     in.snare(COLUMN.start + 32.25, 0.8);
     in.tom(COLUMN.start + 32.5, 0.8, 140);
     in.tom(COLUMN.start + 32.75, 0.8, 100);
+}
 
-    // 4 grass: plucked strings, the tune on bells an octave up.
+// 4 grass: plucked strings, the tune on bells an octave up.
+void compose_grass(Arranger &a, Instruments &in)
+{
     in.crash(GRASS.start, 1.0);
-    a.pads(GRASS, main_chords, 0.6, 1.0, 1.0);
-    a.plucks(GRASS, main_chords, 0.6);
-    a.bass_line(GRASS, main_chords, {0, 2, 104, 6, 8, 10, 112, 14}, 0.42, 0.85, 0.9);
+    a.pads(GRASS, MAIN_CHORDS, 0.6, 1.0, 1.0);
+    a.plucks(GRASS, MAIN_CHORDS, 0.6);
+    a.bass_line(GRASS, MAIN_CHORDS, {0, 2, 104, 6, 8, 10, 112, 14}, 0.42, 0.85, 0.9);
     a.drums(GRASS, 0, 6, {{0, 6, 10}, {4, 12}, {12}, {}, {14}, true}, 0.9);
     for (const Note &n : THEME_A)
         if (n.at < 24)
             in.bell(GRASS.start + n.at, n.pitch + 12, 0.8, 0.2);
     in.riser(GRASS.start + 24, 3, 0.8);
     a.fill(GRASS.start + 24, GRASS.spare, 0.85);
+}
 
-    // 5 car: brighter chords, octave-jumping bass, the hopping tune.
+// 5 car: brighter chords, octave-jumping bass, the hopping tune, all at the
+// hop's pace: a kick on every landing, the snare on every other one.
+void compose_car(Arranger &a, Instruments &in)
+{
     const std::vector<Chord> car_chords = {F, C, Dm, Bb};
+    const Arranger::Groove bounce = {{0, 4, 8, 12}, {4, 12}, {4, 12}, {}, {2, 6, 10, 14}, false};
     in.crash(CAR.start, 0.9);
     a.pads(CAR, car_chords, 0.5, 1.1, 1.1);
     a.bass_line(CAR, car_chords, {0, 102, 4, 106, 8, 110, 12, 114}, 0.4, 0.9, 1.0);
-    a.drums(CAR, 0, 6, bounce, 0.85);
+    a.drums(CAR, 0, CAR.bars, bounce, 0.85);
     for (int pass = 0; pass < 2; pass++)
         for (const Note &n : HOP)
-            if (pass == 0 || n.at < 8)
-                in.square_lead(CAR.start + pass * 16 + n.at, n.length, n.pitch + 12, 0.9, n.at - std::floor(n.at) > 0 ? 0.3 : -0.3);
-    a.fill(CAR.start + 24, CAR.spare, 0.8);
+            if (pass == 0 || n.at < 12)
+                in.square_lead(at(CAR, pass * 16 + n.at), n.length * CAR.beat, n.pitch + 12, 0.9,
+                               n.at - std::floor(n.at) > 0 ? 0.6 : -0.6);
+    a.fill(at(CAR, CAR.bars * 4), CAR.spare, 0.8, CAR.beat);
+}
 
-    // 6 seeds: the breakdown. Open chords, the tune slowly on electric
-    // piano, hats from bar 4, then the build to the greetings.
+// 6 seeds: the breakdown. Open chords, the tune slowly on electric piano,
+// hats from bar 4, then the build to the greetings.
+void compose_seeds(Arranger &a, Instruments &in)
+{
     const std::vector<Chord> seed_chords = {Bbmaj7, F_A, Gm7, Dm9, Bbmaj7, F_A, Gm7, Dm9, Bbmaj7, C};
     in.crash(SEEDS.start, 0.5);
     a.pads(SEEDS, seed_chords, 0.85, 0.6, 0.9);
@@ -322,9 +347,13 @@ void compose(Instruments &in)
         in.kick(SEEDS.start + beat, 0.5 + 0.04 * (beat - 32));
     in.riser(SEEDS.start + 32, 11, 1.0);
     a.snare_roll(SEEDS.start + 36, 7, 0.1, 0.9);
+}
 
-    // 7 greetings: everything, a kick on every beat for the pulsing plates.
+// 7 greetings: everything, a kick on every beat for the pulsing plates.
+void compose_greetings(Arranger &a, Instruments &in)
+{
     const std::vector<Chord> greet_chords = {Dm, Bb, F, C, Dm, Bb, F, C, Bb, C};
+    const Arranger::Groove drive = {{0, 4, 8, 12}, {4, 12}, {4, 12}, {}, {14}, true};
     for (int bar : {0, 4, 8})
         in.crash(GREETINGS.start + bar * 4, 1.0);
     a.pads(GREETINGS, greet_chords, 0.7, 1.2, 1.2);
@@ -336,8 +365,11 @@ void compose(Instruments &in)
     a.melody(GREETINGS.start, THEME_A, sizeof THEME_A / sizeof *THEME_A, 1.0, 0, true);
     const Note ending[] = {{0, 2, 81}, {2, 1, 79}, {3, 1, 77}, {4, 3.8, 74}};
     a.melody(GREETINGS.start + 32, ending, 4, 1.0, 0, true);
+}
 
-    // 8 close: the tune's first phrase, slowly; wind again; a last chord.
+// 8 close: the tune's first phrase, slowly; wind again; a last chord.
+void compose_close(Instruments &in)
+{
     const std::vector<Chord> close_chords = {Dm, Bb, C, Dm, Dm};
     in.crash(CLOSE.start, 0.6);
     for (int bar = 0; bar < 4; bar++) {
@@ -354,19 +386,46 @@ void compose(Instruments &in)
     for (const Note &n : farewell)
         in.epiano(CLOSE.start + n.at, n.length, n.pitch, 0.8);
     for (int k = 0; k < 4; k++)
-        in.bell(CLOSE.start + 12 + k * 0.5, Dm.pad[k] + 24, 0.5, k & 1 ? 0.5 : -0.5);
+        in.bell(CLOSE.start + 12 + k * 0.5, Dm.pad[k] + 24, 0.5, k & 1 ? 0.6 : -0.6);
     in.wind(CLOSE.start + 4, 16, 0.7);
+}
+
+// The sections in the order of time: the arranger's random numbers (hats'
+// nudges, sprinkled bells) are drawn in this order, so it is part of the music.
+void compose(Instruments &in)
+{
+    Arranger a(in);
+    compose_intro(a, in);
+    compose_theme(a, in);
+    compose_column(a, in);
+    compose_grass(a, in);
+    compose_car(a, in);
+    compose_seeds(a, in);
+    compose_greetings(a, in);
+    compose_close(in);
 }
 
 // The master: a DC blocker (the kick's and plucks' lopsided starts leave a
 // little), then a look-ahead limiter that lets the mix sit 6 dB louder
 // without clipping, and a peak of -3.5 dBFS: the encoder's rounding adds a
 // little, and the file's peak must stay under -1 dBFS.
-void master(Bus &bus)
+const double MASTER_PEAK = 0.6683439;   // -3.5 dBFS
+const double MASTER_DRIVE = 2.0;
+const size_t LOOK_AHEAD = 132;          // 3 ms
+const double STEREO_WIDTH = 2.8;
+
+float bus_peak(const Bus &bus)
 {
-    size_t n = bus.frames();
+    float peak = 0.0f;
+    for (size_t i = 0; i < bus.frames(); i++)
+        peak = std::max(peak, std::max(std::fabs(bus.left[i]), std::fabs(bus.right[i])));
+    return peak;
+}
+
+void block_dc(Bus &bus)
+{
     double xl = 0, xr = 0, yl = 0, yr = 0;
-    for (size_t i = 0; i < n; i++) {
+    for (size_t i = 0; i < bus.frames(); i++) {
         double l = bus.left[i], r = bus.right[i];
         yl = l - xl + 0.9986 * yl;
         yr = r - xr + 0.9986 * yr;
@@ -375,36 +434,27 @@ void master(Bus &bus)
         bus.left[i] = (float)yl;
         bus.right[i] = (float)yr;
     }
-    auto peak_of = [&]() {
-        float peak = 0.0f;
-        for (size_t i = 0; i < n; i++)
-            peak = std::max(peak, std::max(std::fabs(bus.left[i]), std::fabs(bus.right[i])));
-        return peak;
-    };
-    const double threshold = 0.6683439, drive = 2.0;   // -3.5 dBFS
-    float peak = peak_of();
-    double pre = peak > 0 ? drive / peak : 1.0;
-    const size_t LOOK = 132;   // 3 ms
-    std::vector<double> level(n), gain(n);
-    for (size_t i = 0; i < n; i++)
-        level[i] = std::max(std::fabs(bus.left[i]), std::fabs(bus.right[i])) * pre;
-    // Greatest level in the next LOOK samples (a sliding maximum).
-    std::vector<size_t> window;
+}
+
+// The limiter's gain for each sample: down at once to what keeps the loudest
+// sample of the next LOOK_AHEAD under the threshold, back up over 0.12 s.
+std::vector<double> limiter_gain(const std::vector<double> &level, double threshold)
+{
+    size_t n = level.size();
+    std::vector<double> gain(n);
+    std::vector<size_t> window;   // a sliding maximum of the levels ahead
     size_t head = 0;
+    auto push = [&](size_t k) {
+        while (window.size() > head && level[window.back()] <= level[k])
+            window.pop_back();
+        window.push_back(k);
+    };
+    for (size_t k = 0; k <= LOOK_AHEAD && k < n; k++)   // samples 0 .. LOOK_AHEAD ahead of the first
+        push(k);
     double release = 1.0 - det::exp(-1.0 / (0.12 * SAMPLE_RATE)), g = 1.0;
     for (size_t i = 0; i < n; i++) {
-        size_t ahead = i + LOOK;
-        if (ahead < n) {
-            while (window.size() > head && level[window.back()] <= level[ahead])
-                window.pop_back();
-            window.push_back(ahead);
-        }
-        if (i == 0)
-            for (size_t k = 0; k < LOOK && k < n; k++) {
-                while (window.size() > head && level[window.back()] <= level[k])
-                    window.pop_back();
-                window.push_back(k);
-            }
+        if (i > 0 && i + LOOK_AHEAD < n)
+            push(i + LOOK_AHEAD);
         while (head < window.size() && window[head] < i)
             head++;
         double m = head < window.size() ? level[window[head]] : 0.0;
@@ -412,21 +462,63 @@ void master(Bus &bus)
         g = std::min(target, g + (1.0 - g) * release);
         gain[i] = g;
     }
+    return gain;
+}
+
+void limit(Bus &bus, double drive, double threshold)
+{
+    size_t n = bus.frames();
+    float peak = bus_peak(bus);
+    double pre = peak > 0 ? drive / peak : 1.0;
+    std::vector<double> level(n);
+    for (size_t i = 0; i < n; i++)
+        level[i] = std::max(std::fabs(bus.left[i]), std::fabs(bus.right[i])) * pre;
+    std::vector<double> gain = limiter_gain(level, threshold);
     double sum = 0;   // smooth the steps over the look-ahead, so the gain glides down
     for (size_t i = 0; i < n; i++) {
         sum += gain[i];
-        if (i >= LOOK)
-            sum -= gain[i - LOOK];
-        double smooth = sum / (double)std::min(i + 1, LOOK);
+        if (i >= LOOK_AHEAD)
+            sum -= gain[i - LOOK_AHEAD];
+        double smooth = sum / (double)std::min(i + 1, LOOK_AHEAD);
         bus.left[i] = (float)(bus.left[i] * pre * smooth);
         bus.right[i] = (float)(bus.right[i] * pre * smooth);
     }
-    peak = peak_of();
-    float k = peak > 0 ? (float)(threshold / peak) : 1.0f;
-    for (size_t i = 0; i < n; i++) {
+}
+
+void scale_to_peak(Bus &bus, double target)
+{
+    float peak = bus_peak(bus);
+    float k = peak > 0 ? (float)(target / peak) : 1.0f;
+    for (size_t i = 0; i < bus.frames(); i++) {
         bus.left[i] *= k;
         bus.right[i] *= k;
     }
+}
+
+// Widens the stereo image above the bass: the difference of the two sides
+// over about 250 Hz is raised by `width`, while the low end (bass and kick,
+// which carry most of the energy) is made one and the same on both sides.
+void widen(Bus &bus, double width)
+{
+    const double k = 1.0 - det::exp(-det::TWO_PI * 250.0 / SAMPLE_RATE);
+    double low_l = 0, low_r = 0;
+    for (size_t i = 0; i < bus.frames(); i++) {
+        double l = bus.left[i], r = bus.right[i];
+        low_l += k * (l - low_l);
+        low_r += k * (r - low_r);
+        double low = 0.5 * (low_l + low_r);
+        double mid = 0.5 * ((l - low_l) + (r - low_r)), side = 0.5 * ((l - low_l) - (r - low_r)) * width;
+        bus.left[i] = (float)(low + mid + side);
+        bus.right[i] = (float)(low + mid - side);
+    }
+}
+
+void master(Bus &bus)
+{
+    block_dc(bus);
+    widen(bus, STEREO_WIDTH);
+    limit(bus, MASTER_DRIVE, MASTER_PEAK);
+    scale_to_peak(bus, MASTER_PEAK);
 }
 
 std::vector<float> render()

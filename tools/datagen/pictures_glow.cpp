@@ -96,9 +96,11 @@ Image make_emerald()
             double glint = det::pow(facet, 6.0);
             double red = 0.03 + 0.18 * glint + 0.45 * edge;
             double green = 0.20 + 0.68 * facet + 0.3 * edge;
-            // Helical ribs: two turns around the column over its height.
+            // Helical ribs: two turns around the column over its height. Blue is
+            // what swells the column's outline, so the ribs take its whole range,
+            // as steeply as the outline may change (about 5 levels a pixel).
             double rib = 0.5 + 0.5 * det::sin(det::TWO_PI * (2.0 * x / TEX_W + y / 150.0));
-            double blue = 0.16 + 0.22 * rib;
+            double blue = rib;
             img.set(x, y, {clamp01(red), clamp01(green), blue});
         }
     return img;
@@ -132,10 +134,11 @@ Image make_emerald2()
             double tone = 0.7 + 0.3 * lattice_hash((int64_t)(which & 0xFFFFFFFF) % 12, (int64_t)(which >> 32), 94);
             double body = (1.0 - 0.55 * shade * shade) * tone;
             double rim = smoothstep(0.8, 0.97, shade);
-            double red = 0.62 * body - 0.35 * rim, green = 0.66 * body + 0.12 - 0.3 * rim;
-            // Rings of bulges stacked up the column, like beads.
-            double bead = 0.5 + 0.5 * det::cos(det::TWO_PI * y / 100.0);
-            double blue = 0.08 + 0.3 * bead * bead;
+            // Four rings of bulges stacked up the column, like beads, over the
+            // whole range of blue (which swells the outline); the scales pale to
+            // silver on the bulges, so the blue reads as sheen, not as a stripe.
+            double blue = 0.5 + 0.5 * det::cos(det::TWO_PI * y / 150.0);
+            double red = (0.55 + 0.4 * blue) * body - 0.35 * rim, green = (0.6 + 0.3 * blue) * body + 0.12 - 0.3 * rim;
             img.set(x, y, {clamp01(red), clamp01(green), blue});
         }
     return img;
@@ -217,17 +220,45 @@ Image make_elf()
     Mask face(W, H);
     mask_polygon(face, std::vector<Point>{{172, 118}, {190, 120}, {200, 132}, {206, 146}, {201, 150}, {204, 160},
                                           {198, 170}, {188, 178}, {172, 176}, {164, 150}});
-    paint(img, face, {0.86, 0.74, 0.64});
-    Mask ear(W, H);
+    // Modelled from shade under the hood to the lit brow, nose and cheek.
+    paint_fn(img, face, [&](int x, int y) {
+        double lit = smoothstep(166, 202, x) * (1.0 - 0.35 * smoothstep(160, 178, y));
+        return mix(Colour{0.48, 0.36, 0.34}, Colour{0.93, 0.81, 0.70}, lit);
+    });
+    Mask blush(W, H);
+    mask_ellipse(blush, 189, 158, 7.0, 4.5, 0.3);
+    paint(img, mask_blur(blush, 2.5), {0.92, 0.50, 0.46}, 0.45);
+    Mask jaw(W, H);
+    mask_stroke(jaw, quad_curve({170, 168}, {180, 178}, {196, 171}, 10), 1.4);
+    paint(img, mask_blur(jaw, 1.5), {0.40, 0.28, 0.26}, 0.6);
+    Mask ear(W, H), ear_inner(W, H);
     mask_polygon(ear, std::vector<Point>{{170, 138}, {150, 108}, {176, 146}});
+    mask_stroke(ear_inner, quad_curve({166, 136}, {158, 122}, {154, 114}, 8), 1.0);
     paint(img, ear, {0.80, 0.66, 0.56});
+    paint(img, ear_inner, {0.55, 0.38, 0.34}, 0.8);
     Mask hood(W, H);
     mask_polygon(hood, std::vector<Point>{{150, 176}, {138, 140}, {146, 106}, {168, 86}, {196, 90}, {206, 116},
                                           {190, 112}, {172, 120}, {164, 150}, {170, 180}});
     paint(img, hood, {0.06, 0.18, 0.11});
-    Mask eye(W, H);
-    mask_ellipse(eye, 193, 138, 3.0, 1.6, 0.2);
-    paint(img, eye, {0.15, 0.35, 0.25});
+    // An almond eye with a green iris and a catch-light, a silver brow, the
+    // nostril, the line of the lips.
+    Mask eye_white(W, H), iris(W, H), lid(W, H), brow(W, H), nostril(W, H), lips(W, H), spark(W, H);
+    mask_ellipse(eye_white, 193.5, 138.5, 4.0, 2.0, 0.15);
+    mask_disc(iris, 195.0, 138.6, 1.7);
+    mask_stroke(lid, quad_curve({189.0, 137.5}, {193.5, 135.4}, {198.0, 138.0}, 8), 0.75);
+    mask_stroke(brow, quad_curve({186.0, 132.0}, {193.0, 128.0}, {200.0, 131.5}, 10), 1.1);
+    mask_stroke(nostril, quad_curve({199.0, 150.0}, {201.5, 152.5}, {204.0, 151.0}, 6), 0.7);
+    mask_stroke(lips, quad_curve({194.0, 161.0}, {198.5, 162.5}, {202.0, 160.0}, 8), 0.8);
+    mask_disc(spark, 195.8, 137.9, 0.6);
+    paint(img, eye_white, {0.92, 0.92, 0.88});
+    for (size_t i = 0; i < iris.v.size(); i++)
+        iris.v[i] = std::min(iris.v[i], eye_white.v[i]);
+    paint(img, iris, {0.12, 0.45, 0.28});
+    paint(img, lid, {0.22, 0.14, 0.14});
+    paint(img, brow, {0.78, 0.79, 0.86});
+    paint(img, nostril, {0.45, 0.30, 0.28}, 0.8);
+    paint(img, lips, {0.62, 0.30, 0.30}, 0.9);
+    paint(img, spark, {1.0, 1.0, 1.0});
     // Arm raised to the staff, and the staff with the lantern.
     Mask arm(W, H);
     mask_stroke(arm, quad_curve({205, 215}, {236, 250}, {246, 300}, 16), 9.0);

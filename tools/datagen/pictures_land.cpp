@@ -287,40 +287,55 @@ Image make_bg_introlandscape()
         peaks.push_back({x, rng.range(55, 150), rng.range(0.45, 0.95), rng.range(0.5, 1.0)});
     const double BASE = 372;
     std::vector<double> far_top(W), near_ridge(W), hills(W);
-    std::vector<int> owner(W);
     for (int x = 0; x < W; x++) {
         double best = -1e9;
-        for (size_t i = 0; i < peaks.size(); i++) {
-            const Peak &p = peaks[i];
-            double cone = p.height - (x < p.x ? (p.x - x) * p.slope_left : (x - p.x) * p.slope_right);
-            if (cone > best) {
-                best = cone;
-                owner[x] = (int)i;
-            }
-        }
-        best += 10.0 * (fbm(x / 45.0, 0.5, 0, 0, 3, 0.5, 51) - 0.5);
+        for (const Peak &p : peaks)
+            best = std::max(best, p.height - (x < p.x ? (p.x - x) * p.slope_left : (x - p.x) * p.slope_right));
+        // A ridged noise breaks the cones into crags and notches.
+        double crag = 1.0 - std::fabs(2.0 * fbm(x / 38.0, 0.5, 0, 0, 4, 0.5, 51) - 1.0);
+        best += 26.0 * (crag - 0.5) + 6.0 * (value_noise(x / 6.0, 1.5, 0, 0, 54) - 0.5);
         far_top[x] = BASE - std::max(best, 12.0);
         // Nearer forested hills with a fringe of fir tops.
         double fir = (x % 9) < 4.5 ? (x % 9) / 4.5 : (9 - x % 9) / 4.5;
         near_ridge[x] = 405.0 - 50.0 * fbm(x / 150.0, 2.5, 0, 0, 4, 0.5, 60) - 5.0 * fir * value_noise(x / 9.0, 0.5, 0, 0, 66);
         hills[x] = 452.0 - 26.0 * fbm(x / 95.0, 4.5, 0, 0, 3, 0.5, 61);
     }
+    // The lie of each face from the ridge above it: a ridge climbing to the
+    // right faces the light on the left. Smoothed, so faces turn gradually.
+    std::vector<double> slope(W);
+    for (int x = 0; x < W; x++) {
+        double sum = 0;
+        for (int k = -8; k <= 8; k++) {
+            int a = std::max(0, std::min(W - 1, x + k - 3)), b = std::max(0, std::min(W - 1, x + k + 3));
+            sum += (far_top[b] - far_top[a]) / 6.0;
+        }
+        slope[x] = sum / 17.0;
+    }
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
             double cover = clamp01(y + 1 - far_top[x]);
             if (cover <= 0)
                 continue;
-            const Peak &p = peaks[owner[x]];
             double gully = fbm(x / 7.0, y / 16.0, 0, 0, 3, 0.5, 52);
-            double lean = (lattice_hash(owner[x], 0, 53) - 0.5) * 0.8;
-            double ridge_line = p.x + (y - (BASE - p.height)) * lean + 10.0 * (gully - 0.5);
-            bool lit = x < ridge_line;
-            double snowline = BASE - p.height * 0.42 + 34.0 * (gully - 0.5);
-            Colour rock = lit ? Colour{0.56, 0.58, 0.68} : Colour{0.34, 0.39, 0.53};
-            Colour snow = lit ? Colour{0.98, 0.98, 1.0} : Colour{0.70, 0.77, 0.91};
+            // Under the ridge the faces follow spurs and gullies that run down
+            // the slopes at a slant: a ridged noise sheared along them, lit where
+            // it falls away from the light.
+            double below = y - far_top[x];
+            auto spur = [&](double px) {
+                double u = (px + 0.9 * y) / 34.0, v = (px - 0.9 * y) / 90.0;
+                return 1.0 - std::fabs(2.0 * fbm(u, v, 0, 0, 3, 0.5, 56) - 1.0);
+            };
+            double face = smoothstep(0.06, -0.06, spur(x + 1.5) - spur(x - 1.5));
+            double from_ridge = smoothstep(0.35, -0.35, slope[x] + 0.6 * (gully - 0.5));
+            double lit = mix(Colour{from_ridge, 0, 0}, Colour{0.15 + 0.7 * face, 0, 0}, smoothstep(4, 30, below)).r;
+            // Snow above a line of the same height for the whole range, ragged by the gullies.
+            double snowline = BASE - 88.0 + 40.0 * (gully - 0.5) + 22.0 * (value_noise(x / 50.0, 3.5, 0, 0, 55) - 0.5);
+            Colour rock = mix(Colour{0.34, 0.39, 0.53}, Colour{0.56, 0.58, 0.68}, lit);
+            Colour snow = mix(Colour{0.70, 0.77, 0.91}, Colour{0.98, 0.98, 1.0}, lit);
             rock = scale(rock, 0.85 + 0.3 * gully);
             Colour c = mix(rock, snow, smoothstep(snowline + 4, snowline - 4, y));
-            c = mix(c, {0.74, 0.81, 0.91}, 0.28 + 0.4 * smoothstep(BASE - 60, BASE + 20, y));   // haze
+            // Aerial perspective: the lower, farther slopes fade into the haze.
+            c = mix(c, {0.74, 0.81, 0.91}, 0.3 + 0.45 * smoothstep(BASE - 80, BASE + 20, y));
             img.blend(x, y, c, cover);
         }
     for (int y = 0; y < H; y++)

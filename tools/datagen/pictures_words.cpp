@@ -36,6 +36,28 @@ void mask_snowflake(Mask &m, double cx, double cy, double radius, double value)
 namespace {
 
 // A single line of lettering fitted to a width, centred, with a soft glow.
+// Thickens the strokes by about `grow` pixels on each side and leaves a soft
+// edge of a pixel or two: a tinted overlay then cuts a clean, solid stencil.
+Mask embolden(const Mask &m, double grow)
+{
+    Mask spread = mask_blur(m, grow * 2.0);
+    for (size_t i = 0; i < spread.v.size(); i++)
+        spread.v[i] = (float)std::max((double)m.v[i], smoothstep(0.12, 0.42, spread.v[i]));
+    return spread;
+}
+
+// A heavy word (strokes grown by `grow`) with a faint glow around it.
+Image heavy_word_picture(int w, int h, const std::string &text, TextStyle style, double ink_width, double grow,
+                         double glow)
+{
+    Mask m(w, h);
+    style.size = text_fit_width(text, style, ink_width - 2.0 * grow);
+    text_draw_centred(m, text, style, w / 2.0, h / 2.0);
+    Mask soft = with_glow(embolden(m, grow), glow, 0.3);
+    fade_edges(soft, 3);
+    return grey_image(soft);
+}
+
 Image word_picture(int w, int h, const std::string &text, TextStyle style, double ink_width, double glow)
 {
     Mask m(w, h);
@@ -62,12 +84,9 @@ Image make_fun()
     style.size = text_fit_width("fun!", style, 540);
     Mask word(W, H);
     text_draw_centred(word, "fun!", style, W / 2.0, H / 2.0 - 10);
-    // A thick outline around the word: the letters stay hollow-bright inside.
-    Mask outline = mask_blur(word, 5);
-    for (size_t i = 0; i < m.v.size(); i++) {
-        double ring = clamp01(outline.v[i] * 3.0) * (1.0 - word.v[i]);
-        m.v[i] = (float)std::max(ring, word.v[i] * 0.55);
-    }
+    // Solid and heavy, with a soft edge: under the dark tint it reads as a
+    // clean stencil of the word.
+    m = embolden(word, 7.0);
     Rng rng(150);
     for (int i = 0; i < 34; i++) {
         double a = rng.range(0, det::TWO_PI), r = rng.range(270, 345);
@@ -82,30 +101,59 @@ Image make_fun()
 
 // ---- scene 6 -----------------------------------------------------------------------
 
-// A dandelion seed: a plume of fine rays on a stalk, the seed hanging below.
-static Image seed_picture(int size, double brightness, uint64_t seed)
+// The seeds are drawn at 39 % opacity at most, so each is broad and bright:
+// solid strokes, a soft fill where the strokes are thin.
+
+// A dandelion seed seen as it flies: a round plume of rays with bright
+// tufts all round its top, a short stalk and the seed below.
+Image dandelion_seed(int size, uint64_t seed)
 {
     Mask m(size, size);
-    double s = size / 36.0, cx = size / 2.0, cy = 14.5 * s;
+    double s = size / 48.0, cx = size / 2.0, cy = 19.0 * s;
     Rng rng(seed);
-    for (int i = 0; i < 15; i++) {
-        double a = det::PI + det::PI * (i + 0.5) / 15.0 + rng.range(-0.08, 0.08);   // the upper half
-        double len = rng.range(9.5, 11.0) * s;
-        double ex = cx + det::cos(a) * len, ey = cy + det::sin(a) * len * 0.85;
-        mask_capsule(m, cx, cy, ex, ey, 0.35 * s + 0.15, 0.8);
-        mask_disc(m, ex, ey, 1.1 * s, 0.55);
+    Mask puff(size, size);
+    mask_disc(puff, cx, cy, 15.0 * s, 0.5);
+    mask_max(m, mask_blur(puff, 2.5 * s));
+    for (int i = 0; i < 16; i++) {
+        double a = det::PI * (0.72 + 1.56 * (i + 0.5) / 16.0) + rng.range(-0.05, 0.05);   // all but the bottom
+        double len = rng.range(16.5, 18.5) * s;
+        double ex = cx + det::cos(a) * len, ey = cy + det::sin(a) * len;
+        mask_capsule(m, cx, cy, ex, ey, 0.6 * s + 0.2, 1.0);
+        mask_disc(m, ex, ey, 2.0 * s, 1.0);
     }
-    mask_capsule(m, cx, cy, cx, 25.0 * s, 0.45 * s + 0.1, 0.9);
-    mask_ellipse(m, cx, 28.0 * s, 1.5 * s, 3.4 * s, 0.0, 1.0);
-    Mask glowing = with_glow(m, 1.5 * s, 0.5);
+    mask_disc(m, cx, cy, 2.5 * s, 1.0);
+    mask_capsule(m, cx, cy, cx, 38.0 * s, 0.8 * s + 0.2, 1.0);
+    mask_ellipse(m, cx, 41.5 * s, 2.4 * s, 4.4 * s, 0.0, 1.0);
+    Mask glowing = with_glow(m, 2.0 * s, 0.5);
     fade_edges(glowing, 2);
-    for (float &v : glowing.v)
-        v = (float)(v * brightness);
     return grey_image(glowing);
 }
 
-Image make_seed_1() { return seed_picture(36, 1.0, 160); }
-Image make_seed_2() { return seed_picture(22, 0.75, 161); }
+// A winged seed, as a maple sheds: a broad veined wing swept from a round nut.
+Image winged_seed(int size, uint64_t seed)
+{
+    Mask m(size, size);
+    double s = size / 32.0;
+    Rng rng(seed);
+    Point nut = {9.0 * s, 22.0 * s};
+    std::vector<Point> wing = cubic_curve(nut, {8.0 * s, 10.0 * s}, {18.0 * s, 3.0 * s}, {27.0 * s, 5.0 * s}, 12);
+    std::vector<Point> back = cubic_curve({27.0 * s, 5.0 * s}, {29.0 * s, 12.0 * s}, {20.0 * s, 20.0 * s}, nut, 12);
+    wing.insert(wing.end(), back.begin() + 1, back.end());
+    mask_polygon(m, wing, 0.75);
+    for (int v = 0; v < 4; v++) {   // veins fanning from the nut, brighter than the wing
+        double t = 0.2 + 0.2 * v + rng.range(-0.03, 0.03);
+        Point end = {nut.x + (18.0 - 2.0 * v) * s * (0.6 + t), nut.y - (19.0 - 3.0 * v) * s * (0.55 + 0.2 * t)};
+        mask_stroke(m, quad_curve(nut, {nut.x + 4.0 * s, nut.y - 10.0 * s}, end, 8), 0.55 * s + 0.15, 1.0);
+    }
+    mask_stroke(m, wing, 0.6 * s + 0.2, 1.0);   // the rim
+    mask_ellipse(m, nut.x, nut.y, 3.6 * s, 3.0 * s, 0.6, 1.0);
+    Mask glowing = with_glow(m, 1.6 * s, 0.5);
+    fade_edges(glowing, 2);
+    return grey_image(glowing);
+}
+
+Image make_seed_1() { return dandelion_seed(40, 160); }
+Image make_seed_2() { return winged_seed(28, 161); }
 
 Image make_hope()
 {
@@ -113,7 +161,7 @@ Image make_hope()
     style.face = Face::serif_bold;
     style.shear = 0.25;
     style.tracking = 4;
-    return word_picture(510, 200, "hope", style, 470, 6);
+    return heavy_word_picture(510, 200, "hope", style, 470, 6.0, 5);
 }
 
 Image make_visions()
@@ -122,7 +170,7 @@ Image make_visions()
     style.face = Face::serif_bold;
     style.shear = 0.25;
     style.tracking = 2;
-    return word_picture(462, 170, "visions", style, 425, 6);
+    return heavy_word_picture(462, 170, "visions", style, 425, 5.0, 5);
 }
 
 // ---- scene 7: the four greeted groups, each in its own letter style -------------------
@@ -209,67 +257,171 @@ Image make_end_clipfart_1()
     return grey_image(with_glow(m, 3, 0.3));
 }
 
-// Right closing picture: a little fay with four wings and a star wand.
+// Right closing picture: a fay in flight, drawn in the lantern's line-art
+// language: lines at full light, faint fills, a glow. She floats with one
+// leg bent, the wand raised; four veined wings stand behind her.
+namespace {
+
+// The outline of a shape: its coverage minus that of the same shape drawn thinner.
+void add_outline(Mask &line, const Mask &outer, const Mask &inner, double value = 1.0)
+{
+    for (size_t i = 0; i < outer.v.size(); i++)
+        line.v[i] = std::max(line.v[i], (float)(std::max(0.0f, outer.v[i] - inner.v[i]) * value));
+}
+
+// A limb of two segments, tapering from r0 to r1: filled faintly, outlined.
+void limb(Mask &fill, Mask &line, Point a, Point b, Point c, double r0, double r1)
+{
+    Mask outer(fill.w, fill.h), inner(fill.w, fill.h);
+    const int STEPS = 12;   // short capsules, each a little thinner: a smooth taper
+    for (int k = 0; k < STEPS; k++) {
+        double t0 = (double)k / STEPS, t1 = (double)(k + 1) / STEPS;
+        auto at = [&](double t) {
+            return t < 0.5 ? Point{a.x + (b.x - a.x) * t * 2, a.y + (b.y - a.y) * t * 2}
+                           : Point{b.x + (c.x - b.x) * (t * 2 - 1), b.y + (c.y - b.y) * (t * 2 - 1)};
+        };
+        Point p = at(t0), q = at(t1);
+        double r = r0 + (r1 - r0) * (t0 + t1) / 2.0;
+        mask_capsule(outer, p.x, p.y, q.x, q.y, r);
+        mask_capsule(inner, p.x, p.y, q.x, q.y, r - 1.6);
+    }
+    mask_max(fill, outer, 0.4);
+    add_outline(line, outer, inner);
+}
+
+// A wing from its root to its tip: a leaf outline of two cubic edges, a main
+// vein, branches to the trailing edge and a few cross-veins.
+void wing(Mask &fill, Mask &line, Point root, Point tip, double breadth, double sweep)
+{
+    double dx = tip.x - root.x, dy = tip.y - root.y, len = std::sqrt(dx * dx + dy * dy);
+    double nx = -dy / len * breadth, ny = dx / len * breadth;   // across the wing
+    auto along = [&](double t, double across) {
+        return Point{root.x + dx * t + nx * across, root.y + dy * t + ny * across};
+    };
+    std::vector<Point> edge = cubic_curve(root, along(0.35, 0.55 + sweep), along(0.85, 0.75 + sweep), tip, 20);
+    std::vector<Point> back = cubic_curve(tip, along(0.9, -0.55), along(0.4, -0.75), root, 20);
+    std::vector<Point> outline = edge;
+    outline.insert(outline.end(), back.begin() + 1, back.end());
+    Mask shape(fill.w, fill.h);
+    mask_polygon(shape, outline);
+    mask_max(fill, shape, 0.2);
+    mask_stroke(line, outline, 1.1, 1.0);
+    Mask veins(fill.w, fill.h);
+    std::vector<Point> main_vein = quad_curve(root, along(0.5, 0.15), along(0.97, 0.0), 16);
+    mask_stroke(veins, main_vein, 0.8, 0.85);
+    for (int k = 1; k <= 3; k++) {   // branches sweeping back to the trailing edge
+        double t = 0.22 * k;
+        mask_stroke(veins, quad_curve(along(t, 0.1), along(t + 0.12, -0.3), along(t + 0.2, -0.62), 10), 0.6, 0.7);
+        mask_stroke(veins, quad_curve(along(t + 0.05, 0.12), along(t + 0.14, 0.4), along(t + 0.2, 0.6), 10), 0.6, 0.6);
+    }
+    for (int k = 0; k < 4; k++) {   // cross-veins between the branches
+        double t = 0.3 + 0.17 * k;
+        mask_capsule(veins, along(t, -0.2).x, along(t, -0.2).y, along(t + 0.05, -0.45).x, along(t + 0.05, -0.45).y, 0.45, 0.5);
+    }
+    for (size_t i = 0; i < veins.v.size(); i++)   // veins end at the wing's edge
+        line.v[i] = std::max(line.v[i], std::min(veins.v[i], shape.v[i]));
+}
+
+}  // namespace
+
 Image make_end_clipfart_2()
 {
     const int W = 260, H = 330;
     Mask fill(W, H), line(W, H);
-    const double cx = 138;
-    // Wings: outlined, faintly filled, each with two veins.
-    struct Wing {
-        double x, y, rx, ry, angle;
-    };
-    const Wing wings[4] = {{cx - 52, 120, 52, 26, -0.6}, {cx + 52, 120, 52, 26, 0.6},
-                           {cx - 40, 172, 36, 17, 0.5}, {cx + 40, 172, 36, 17, -0.5}};
-    for (const Wing &w : wings) {
-        mask_ellipse(fill, w.x, w.y, w.rx, w.ry, w.angle, 0.28);
-        Mask outer(W, H), inner(W, H);
-        mask_ellipse(outer, w.x, w.y, w.rx, w.ry, w.angle);
-        mask_ellipse(inner, w.x, w.y, w.rx - 3, w.ry - 3, w.angle);
-        for (size_t i = 0; i < outer.v.size(); i++)
-            line.v[i] = std::max(line.v[i], outer.v[i] - inner.v[i]);
-        double ux = det::cos(w.angle), uy = det::sin(w.angle);
-        mask_capsule(line, cx, w.y + (w.y < 150 ? 20 : 0), w.x + ux * w.rx * 0.6, w.y + uy * w.rx * 0.6, 1.0, 0.7);
-        mask_capsule(line, cx, w.y + (w.y < 150 ? 20 : 0), w.x - uy * w.ry * 0.3 + ux * w.rx * 0.2,
-                     w.y + ux * w.ry * 0.3 + uy * w.rx * 0.2, 1.0, 0.6);
+    const double cx = 130;
+    // Wings first: the body is cut out of them below.
+    Point back = {cx, 118};
+    wing(fill, line, {back.x - 4, back.y}, {34, 38}, 30, 0.1);
+    wing(fill, line, {back.x + 4, back.y}, {226, 38}, -30, 0.1);
+    wing(fill, line, {back.x - 4, back.y + 12}, {58, 196}, -20, 0.0);
+    wing(fill, line, {back.x + 4, back.y + 12}, {202, 196}, 20, 0.0);
+
+    Mask body_fill(W, H), body_line(W, H);
+    // Head: an oval with a face; hair swept back into flowing locks and a bun.
+    Mask head(W, H), head_in(W, H);
+    mask_ellipse(head, cx, 80, 14.5, 17.5, 0.0);
+    mask_ellipse(head_in, cx, 80, 12.8, 15.8, 0.0);
+    mask_max(body_fill, head, 0.3);
+    add_outline(body_line, head, head_in);
+    for (double side : {-1.0, 1.0}) {
+        double ex = cx + side * 6.0;
+        mask_stroke(body_line, quad_curve({ex - 3.6, 79.5}, {ex, 76.6}, {ex + 3.6, 79.5}, 8), 0.8);   // upper lid
+        mask_disc(body_line, ex + 0.4, 80.4, 2.0);                                                     // iris
+        mask_stroke(body_line, quad_curve({ex - 4.0, 73.5}, {ex, 71.0}, {ex + 4.0, 73.0}, 8), 0.7, 0.8);  // brow
+        mask_disc(body_fill, ex + side * 2.5, 87.0, 3.2, 0.5);                                          // cheek
     }
-    // Body: head, hair, bell-shaped dress, arms and legs.
-    mask_disc(fill, cx, 86, 18, 0.35);
-    mask_ring(line, cx, 86, 18, 1.8);
-    for (int i = 0; i < 6; i++) {
-        double a = det::PI * (1.05 + 0.9 * i / 5.0);
-        mask_stroke(line, quad_curve({cx + det::cos(a) * 16, 86 + det::sin(a) * 16},
-                                     {cx + det::cos(a) * 28, 76 + det::sin(a) * 24},
-                                     {cx + det::cos(a) * 30 + (i - 2.5) * 3, 60 + det::sin(a) * 18}, 10), 1.6);
+    mask_stroke(body_line, quad_curve({cx + 0.5, 82.5}, {cx + 2.0, 86.0}, {cx - 0.5, 87.5}, 6), 0.6, 0.8);  // nose
+    mask_stroke(body_line, quad_curve({cx - 4.5, 91.0}, {cx, 94.5}, {cx + 4.5, 91.0}, 8), 0.8);              // smile
+    mask_stroke(body_line, quad_curve({cx - 15, 78}, {cx - 8, 58}, {cx + 12, 64}, 12), 1.4);   // hairline
+    mask_disc(body_line, cx + 4, 56, 7.0);
+    mask_disc(body_fill, cx + 4, 56, 7.0, 0.5);   // the bun
+    for (int i = 0; i < 5; i++) {                 // locks streaming back and down
+        double o = i * 3.2;
+        mask_stroke(body_line, cubic_curve({cx - 13 + o * 0.3, 66 + o}, {cx - 30 - o, 70 + o}, {cx - 20 - o, 100 + o},
+                                           {cx - 36 - o * 1.4, 118 + o * 1.5}, 16), 1.1, 0.9);
     }
-    mask_disc(line, cx - 6, 84, 1.8);
-    mask_disc(line, cx + 6, 84, 1.8);
-    mask_stroke(line, quad_curve({cx - 6, 93}, {cx, 98}, {cx + 6, 93}, 8), 1.2);
-    std::vector<Point> dress = {{cx - 10, 106}, {cx + 10, 106}, {cx + 38, 206}, {cx - 38, 206}};
-    mask_polygon(fill, dress, 0.5);
-    for (size_t i = 0; i < dress.size(); i++)
-        mask_capsule(line, dress[i].x, dress[i].y, dress[(i + 1) % 4].x, dress[(i + 1) % 4].y, 2.0);
-    mask_stroke(line, quad_curve({cx - 38, 206}, {cx, 220}, {cx + 38, 206}, 12), 2.0);
-    mask_stroke(line, quad_curve({cx - 9, 116}, {cx - 40, 140}, {cx - 30, 170}, 12), 2.2);   // resting arm
-    mask_stroke(line, quad_curve({cx + 9, 116}, {cx + 40, 110}, {cx + 62, 80}, 12), 2.2);    // wand arm
-    mask_capsule(line, cx - 12, 214, cx - 18, 262, 2.2);
-    mask_capsule(line, cx + 12, 214, cx + 16, 262, 2.2);
-    mask_capsule(line, cx - 18, 262, cx - 28, 264, 2.2);
-    mask_capsule(line, cx + 16, 262, cx + 26, 264, 2.2);
+    std::vector<Point> tiara;
+    for (int i = 0; i < 10; i++) {
+        double a = -det::PI / 2 + det::PI * i / 5.0, r = i % 2 ? 2.2 : 5.5;
+        tiara.push_back({cx + 4 + det::cos(a) * r, 46 + det::sin(a) * r});
+    }
+    mask_polygon(body_line, tiara);
+    // Neck, bodice, and a skirt of petals.
+    mask_capsule(body_line, cx - 3, 97, cx - 3.5, 105, 0.9);
+    mask_capsule(body_line, cx + 3, 97, cx + 3.5, 105, 0.9);
+    std::vector<Point> bodice = {{cx - 13, 107}, {cx + 13, 107}, {cx + 7, 140}, {cx - 7, 140}};
+    mask_polygon(body_fill, bodice, 0.45);
+    mask_stroke(body_line, {bodice[0], bodice[1], bodice[2], bodice[3], bodice[0]}, 1.2);
+    mask_stroke(body_line, quad_curve({cx - 10, 110}, {cx, 118}, {cx + 10, 110}, 8), 0.8, 0.8);   // neckline
+    std::vector<Point> skirt = {{cx - 7, 140}};
+    const double hem_y = 196;
+    for (int k = 0; k <= 5; k++) {   // the hem: five pointed petals
+        double x0 = cx - 36 + k * 14.4;
+        if (k < 5) {
+            std::vector<Point> petal = quad_curve({x0, hem_y - 8}, {x0 + 7.2, hem_y + 10}, {x0 + 14.4, hem_y - 8}, 6);
+            skirt.insert(skirt.end(), petal.begin(), petal.end());
+        }
+    }
+    skirt.push_back({cx + 7, 140});
+    mask_polygon(body_fill, skirt, 0.35);
+    std::vector<Point> skirt_line = skirt;
+    skirt_line.push_back(skirt.front());
+    mask_stroke(body_line, skirt_line, 1.2);
+    for (double f : {-0.5, 0.0, 0.5})   // folds
+        mask_stroke(body_line, quad_curve({cx + f * 8, 142}, {cx + f * 24, 165}, {cx + f * 44, hem_y - 6}, 8), 0.6, 0.7);
+    // Arms: one reaching out and down, one raising the wand; legs: one
+    // stretched with the foot pointed, one bent at the knee.
+    limb(body_fill, body_line, {cx - 12, 109}, {cx - 28, 136}, {cx - 40, 156}, 4.2, 3.0);
+    limb(body_fill, body_line, {cx + 12, 109}, {cx + 31, 95}, {cx + 44, 72}, 4.2, 3.0);
+    limb(body_fill, body_line, {cx - 9, 190}, {cx - 14, 240}, {cx - 18, 286}, 5.2, 3.2);
+    limb(body_fill, body_line, {cx + 9, 190}, {cx + 24, 230}, {cx + 12, 262}, 5.2, 3.2);
+    mask_stroke(body_line, quad_curve({cx - 18, 286}, {cx - 22, 296}, {cx - 30, 300}, 6), 2.2);
+    mask_stroke(body_line, quad_curve({cx + 12, 262}, {cx + 8, 272}, {cx, 276}, 6), 2.2);
     // The wand and its star, trailing sparkles.
-    mask_capsule(line, cx + 62, 80, cx + 88, 42, 1.8);
+    mask_capsule(body_line, cx + 44, 72, cx + 64, 36, 1.6);
     std::vector<Point> star;
     for (int i = 0; i < 10; i++) {
         double a = -det::PI / 2 + det::PI * i / 5.0, r = i % 2 ? 6.0 : 15.0;
-        star.push_back({cx + 92 + det::cos(a) * r, 36 + det::sin(a) * r});
+        star.push_back({cx + 68 + det::cos(a) * r, 28 + det::sin(a) * r});
     }
-    mask_polygon(line, star);
+    mask_polygon(body_line, star);
     Rng rng(170);
     for (int i = 0; i < 10; i++) {
         double t = i / 10.0;
-        mask_sparkle(line, cx + 98 - t * 200 + rng.range(-6, 6), 30 + t * t * 260 + rng.range(-10, 10), 8 - 5 * t, 0.9 - 0.4 * t);
+        mask_sparkle(body_line, cx + 74 - t * 190 + rng.range(-6, 6), 26 + t * t * 270 + rng.range(-10, 10), 8 - 5 * t,
+                     0.9 - 0.4 * t);
+    }
+    // The body hides the wings behind it.
+    Mask silhouette = body_fill;
+    mask_max(silhouette, body_line);
+    for (size_t i = 0; i < line.v.size(); i++) {
+        float cover = std::min(1.0f, silhouette.v[i] * 2.5f);
+        line.v[i] *= 1.0f - cover;
+        fill.v[i] *= 1.0f - cover;
     }
     Mask m = fill;
     mask_max(m, line);
+    mask_max(m, body_fill);
+    mask_max(m, body_line);
     return grey_image(with_glow(m, 3, 0.3));
 }

@@ -91,16 +91,21 @@ Image make_birdgnome()
          [](int, int y) { return mix(Colour{0.52, 0.66, 0.70}, Colour{0.45, 0.60, 0.50}, clamp01((y - 260) / 80.0)); });
     land(img, [](int x) { return 350 - 30 * det::sin(x / 130.0 + 1.0) - 15 * fbm(x / 60.0, 0.5, 0, 0, 3, 0.5, 113); },
          [](int x, int y) {
+             // Blue-green in the afternoon haze: the lime blades stand out against it.
              double n = fbm(x / 30.0, y / 15.0, 0, 0, 3, 0.5, 114);
-             return mix(Colour{0.30, 0.52, 0.16}, Colour{0.46, 0.66, 0.22}, n);
+             return mix(Colour{0.16, 0.32, 0.34}, Colour{0.30, 0.46, 0.44}, n);
          });
     tree(img, 120, 360, 260, 115, {0.20, 0.42, 0.14}, {0.30, 0.20, 0.12});
     tree(img, 700, 345, 150, 116, {0.26, 0.48, 0.18}, {0.32, 0.22, 0.14});
-    // The knoll under the gnome, and the meadow towards the viewer.
+    // The knoll under the gnome, and the meadow towards the viewer: deep
+    // shade of teal and violet with warm sunlit tufts, darker than the lime
+    // blades and cubes and of another hue, so they read against it.
     land(img, [](int x) { return 455 - 70 * det::exp(-((x - 400) / 190.0) * ((x - 400) / 190.0)); },
          [](int x, int y) {
              double n = fbm(x / 12.0, y / 8.0, 0, 0, 4, 0.55, 117);
-             return mix(Colour{0.22, 0.45, 0.10}, Colour{0.50, 0.74, 0.22}, n * smoothstep(620, 380, y));
+             double tint = fbm(x / 90.0, y / 40.0, 0, 0, 2, 0.5, 119);
+             Colour shade = mix(Colour{0.06, 0.16, 0.20}, Colour{0.16, 0.10, 0.22}, tint);
+             return mix(shade, Colour{0.62, 0.48, 0.22}, n * n * smoothstep(640, 380, y));
          });
     Rng rng(118);
     const Colour petals[4] = {{1.0, 0.95, 0.95}, {1.0, 0.85, 0.2}, {0.95, 0.45, 0.6}, {0.7, 0.6, 1.0}};
@@ -289,6 +294,15 @@ Image make_summerroad()
             c = mix(c, {0.92, 0.92, 0.88}, clamp01(edge_line + centre) * (1.0 - haze * 0.6));
             img.set(x, y, c);
         }
+    // The car's shadow on the road where it drives: it swings between 16000
+    // and 24000 deep, so its wheels meet the road between rows 342 and 362.
+    // Soft, so it reads as the car's shadow wherever the car is on its path,
+    // and stays on the road while the car hops.
+    {
+        Mask shadow(W, H);
+        mask_ellipse(shadow, 400, 353, 74, 10, 0.0, 1.0);
+        paint(img, mask_blur(shadow, 7), {0.05, 0.05, 0.07}, 0.45);
+    }
     // Trees and poles along the road, far ones first.
     Rng rng(134);
     for (double depth = 120000; depth > 12000; depth *= 0.82) {
@@ -328,12 +342,16 @@ Image make_cityscape()
         Colour wall, window;
         double lit;
     };
-    const Layer layers[3] = {
-        {430, 60, 170, 30, 70, {0.58, 0.60, 0.72}, {0.80, 0.74, 0.66}, 0.1},
-        {470, 90, 260, 40, 90, {0.36, 0.38, 0.50}, {1.0, 0.82, 0.45}, 0.25},
-        {520, 70, 220, 60, 130, {0.16, 0.16, 0.24}, {1.0, 0.78, 0.40}, 0.4},
+    // Four layers from the far towers, pale in the haze, to the dark blocks in
+    // front; each lights its windows unevenly.
+    const Layer layers[4] = {
+        {400, 50, 150, 22, 50, {0.70, 0.66, 0.78}, {0.86, 0.78, 0.72}, 0.0},
+        {435, 60, 180, 30, 70, {0.54, 0.54, 0.68}, {0.90, 0.80, 0.66}, 0.12},
+        {475, 90, 260, 40, 90, {0.34, 0.34, 0.48}, {1.0, 0.82, 0.45}, 0.3},
+        {525, 70, 220, 60, 130, {0.13, 0.13, 0.21}, {1.0, 0.78, 0.40}, 0.45},
     };
-    for (int li = 0; li < 3; li++) {
+    const Colour window_tints[4] = {{1.0, 0.82, 0.45}, {1.0, 0.70, 0.36}, {0.95, 0.92, 0.78}, {0.62, 0.78, 1.0}};
+    for (int li = 0; li < 4; li++) {
         const Layer &layer = layers[li];
         double x = -rng.range(0, 40);
         while (x < W) {
@@ -353,23 +371,38 @@ Image make_cityscape()
                 double k = clamp01((px - x) / bw);
                 return mix(layer.wall, mix(layer.wall, {1.0, 0.75, 0.5}, 0.25), k * k);
             });
-            // Windows on a grid, some lit.
-            Mask lit_windows(W, H), dark_windows(W, H);
-            double ww = 4 + li * 1.5, wh = 5 + li * 2, gap = 4 + li;
-            for (double wy = top + 8; wy + wh < H - 20; wy += wh + gap)
-                for (double wx = x + 6; wx + ww < x + bw - 4; wx += ww + gap) {
-                    auto &target = rng.uniform() < layer.lit ? lit_windows : dark_windows;
-                    mask_polygon(target, std::vector<Point>{{wx, wy}, {wx + ww, wy}, {wx + ww, wy + wh}, {wx, wy + wh}});
+            // Windows on a grid: each building, and each floor of it, has its own
+            // share lit, in warm lamp light, cold screens or pale neon, some dim.
+            if (layer.lit > 0) {
+                Mask dark_windows(W, H);
+                std::vector<Mask> lit_windows(4, Mask(W, H));
+                int li_eff = li - 1;
+                double ww = 4 + li_eff * 1.5, wh = 5 + li_eff * 2, gap = 4 + li_eff;
+                double building_lit = layer.lit * rng.range(0.2, 1.9);
+                for (double wy = top + 8; wy + wh < H - 20; wy += wh + gap) {
+                    double floor_lit = rng.uniform() < 0.15 ? 0.85 : building_lit * rng.range(0.3, 1.4);
+                    for (double wx = x + 6; wx + ww < x + bw - 4; wx += ww + gap) {
+                        std::vector<Point> pane = {{wx, wy}, {wx + ww, wy}, {wx + ww, wy + wh}, {wx, wy + wh}};
+                        if (rng.uniform() < floor_lit)
+                            mask_polygon(lit_windows[rng.below(8) < 5 ? 0 : 1 + rng.below(3)], pane,
+                                         rng.range(0.45, 1.0));
+                        else
+                            mask_polygon(dark_windows, pane);
+                    }
                 }
-            paint(img, dark_windows, scale(layer.wall, 0.75));
-            paint(img, lit_windows, layer.window);
+                paint(img, dark_windows, scale(layer.wall, 0.75));
+                for (int k = 0; k < 4; k++)
+                    paint(img, lit_windows[k], mix(layer.window, window_tints[k], 0.6));
+            }
             x += bw + rng.range(-10, 12);
         }
-        // Haze between the layers.
+        // Haze between the layers: a mist rising from each layer's foot, thicker
+        // behind the nearer ones, so the layers part from each other.
+        double thickness = 0.34 - 0.07 * li;
         for (int y = 0; y < H; y++)
             for (int xx = 0; xx < W; xx++)
-                if (y > layer.base - 40)
-                    img.blend(xx, y, {0.95, 0.78, 0.62}, 0.08 * smoothstep(layer.base - 40, layer.base + 40, y));
+                if (y > layer.base - 120)
+                    img.blend(xx, y, {0.92, 0.78, 0.70}, thickness * smoothstep(layer.base - 120, layer.base + 30, y));
     }
     // Street lamps along the bottom.
     for (double x = 30; x < W; x += 95) {

@@ -164,7 +164,7 @@ void Instruments::pad(double beat, double beats, int note, double velocity, doub
     int64_t start = beat_sample(beat), n = (int64_t)(length * SAMPLE_RATE);
     double f = midi_hz(note);
     const double detune[3] = {0.9959, 1.0, 1.0041};   // about 7 cents apart
-    const double pans[3] = {-0.7, 0.0, 0.7};
+    const double pans[3] = {-0.95, 0.0, 0.95};   // the detuned voices spread across the field
     double phase[3];
     for (double &p : phase)
         p = rng.uniform();
@@ -362,7 +362,7 @@ void Instruments::snare(double beat, double velocity)
         double tone = sine01(phase) * ring.next();
         double noise = bp.band(rng.uniform() * 2.0 - 1.0) * rattle.next();
         double s = (tone + noise) * velocity * 0.4 * tail(i, n);
-        mix.out(start + i, s * 0.95, s, 0.22, 0.0);
+        mix.out(start + i, s * pan_left(-0.15), s * pan_right(-0.15), 0.22, 0.0);
     }
 }
 
@@ -375,7 +375,7 @@ void Instruments::hat(double beat, double velocity, bool open)
     Decay fade(velocity * 0.1, decay);
     for (int64_t i = 0; i < n; i++) {
         double s = hp.high(rng.uniform() * 2.0 - 1.0) * fade.next() * tail(i, n);
-        mix.out(start + i, s * 0.8, s, 0.1, 0.0);
+        mix.out(start + i, s * pan_left(0.55), s * pan_right(0.55), 0.1, 0.0);   // the hats stand right
     }
 }
 
@@ -395,7 +395,7 @@ void Instruments::clap(double beat, double velocity)
         if (t >= 0.022)
             env = std::max(env, third.next());
         double s = bp.band(rng.uniform() * 2.0 - 1.0) * env * velocity * 0.55 * tail(i, n);
-        mix.out(start + i, s, s * 0.9, 0.4, 0.0);
+        mix.out(start + i, s * pan_left(-0.45), s * pan_right(-0.45), 0.4, 0.0);   // the claps left
     }
 }
 
@@ -432,7 +432,8 @@ void Instruments::tom(double beat, double velocity, double pitch_hz)
     for (int64_t i = 0; i < n; i++) {
         phase += pitch_hz * (1.0 + bend.next()) / SAMPLE_RATE;
         double s = sine01(phase) * fade.next() * tail(i, n);
-        mix.out(start + i, s, s, 0.25, 0.0);
+        double pan = std::max(-0.7, std::min(0.7, (pitch_hz - 140.0) / 100.0));   // high toms right, low left
+        mix.out(start + i, s * pan_left(pan), s * pan_right(pan), 0.25, 0.0);
     }
 }
 
@@ -515,7 +516,7 @@ void reverb_into(const Bus &in, Bus &out, double gain)
     // 44.1 kHz; the right channel's lines are a little longer, for width.
     const size_t comb_sizes[8] = {1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617};
     const size_t pass_sizes[4] = {556, 441, 341, 225};
-    const size_t spread = 23;
+    const size_t spread = 61;   // about 1.4 ms: the sides decorrelate well
     std::vector<Comb> cl, cr;
     std::vector<AllPass> al, ar;
     for (size_t s : comb_sizes) {
@@ -528,11 +529,14 @@ void reverb_into(const Bus &in, Bus &out, double gain)
     }
     const float feedback = 0.86f, damp = 0.3f;
     for (size_t i = 0; i < in.frames(); i++) {
-        float x = (in.left[i] + in.right[i]) * 0.015f;
+        // Each side's tank hears mostly its own side: a voice panned left
+        // rings from the left, and the two tails stay apart.
+        float xl = (in.left[i] * 0.8f + in.right[i] * 0.2f) * 0.03f;
+        float xr = (in.right[i] * 0.8f + in.left[i] * 0.2f) * 0.03f;
         float l = 0, r = 0;
         for (int k = 0; k < 8; k++) {
-            l += cl[k].process(x, feedback, damp);
-            r += cr[k].process(x, feedback, damp);
+            l += cl[k].process(xl, feedback, damp);
+            r += cr[k].process(xr, feedback, damp);
         }
         for (int k = 0; k < 4; k++) {
             l = al[k].process(l);
