@@ -1,4 +1,4 @@
-// Scene 1's haze and ground passes: the fast paths against their references.
+// Scene 1's haze pass: the fast path against its reference.
 #include <gtest/gtest.h>
 #include <cmath>
 #include <cstring>
@@ -77,44 +77,4 @@ TEST(HazePass, ALevelWhoseTableDiffersFromTheQuotientIsRefused)
     EXPECT_FALSE(haze_arithmetic_matches(128, tables));
     EXPECT_FALSE(haze_arithmetic_matches(256, tables));
     EXPECT_FALSE(haze_arithmetic_matches(-1, tables));
-}
-
-TEST(GroundPass, EqualsTheColumnWalkForManyMapsAndPositions)
-{
-    // Random maps over the whole height range, horizons that lie on, above
-    // and below the screen, positions across the map's wrap, and a target
-    // wider than 800 whose pitch is wider still: every pixel must match the
-    // plain walk, including those the pass leaves alone.
-    ensure_tables();
-    uint32_t state = 7;
-    std::vector<uint32_t> colour_words, height_words, fast_words, reference_words;
-    SDL_Surface *colours = surface_over(colour_words, 800, 256, 808);
-    SDL_Surface *heights = surface_over(height_words, 800, 256, 800);
-    SDL_Surface *fast = surface_over(fast_words, 810, 600, 830);
-    SDL_Surface *reference = surface_over(reference_words, 810, 600, 830);
-    int32_t horizon[256];
-    for (int round = 0; round < 6; ++round) {
-        for (uint32_t &word : colour_words)
-            word = next_random(state);
-        for (uint32_t &word : height_words)
-            word = round % 2 ? next_random(state) : (next_random(state) & 0x00FF0000u) >> (round % 3);
-        for (int d = 0; d < 256; ++d) {
-            // The show's own rows (255 sin of 180..270 degrees), then others.
-            horizon[d] = round == 0 ? static_cast<int32_t>(255.0 * std::sin((d / 255.0 * 90.0 + 180.0) * M_PI / 180.0))
-                                    : static_cast<int32_t>(next_random(state) % 1400) - 900;
-        }
-        for (uint32_t &word : fast_words)
-            word = next_random(state);
-        reference_words = fast_words;
-        const float positions[] = {0.0f, 255.9f, 256.0f, 1799.5f, 1000.25f, 77.0f};
-        std::atomic<float> position(positions[round]);
-        const GroundMaps maps{colours, heights, horizon};
-        ground_pass(fast, maps, position);
-        ground_pass_reference(reference, maps, position);
-        ASSERT_EQ(fast_words, reference_words) << "round " << round;
-    }
-    SDL_FreeSurface(colours);
-    SDL_FreeSurface(heights);
-    SDL_FreeSurface(fast);
-    SDL_FreeSurface(reference);
 }

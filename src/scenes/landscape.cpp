@@ -186,7 +186,7 @@ inline int viewer_row(const std::atomic<float> &position)
 
 } // namespace
 
-void ground_pass_reference(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position)
+void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position)
 {
     GroundRows rows;
     ground_rows(target, maps, rows);
@@ -195,27 +195,5 @@ void ground_pass_reference(SDL_Surface *target, const GroundMaps &maps, const st
         int previous_row = 0;
         for (int d = 0; d < map_rows; d++)
             ground_sample(rows, x, d, k, previous_row);
-    }
-}
-
-// Each column writes only its own pixels and reads only the maps, so the
-// columns may be walked side by side: sixteen at a time, one cache line of
-// each map row and of each screen row, which a single column would fetch
-// again and again.
-void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position)
-{
-    constexpr int block = 16;
-    static_assert(screen_width % block == 0, "whole blocks of columns");
-    GroundRows rows;
-    ground_rows(target, maps, rows);
-    for (int first = 0; first < screen_width; first += block) {
-        int k[block], previous_row[block];
-        for (int j = 0; j < block; j++) {
-            k[j] = viewer_row(position);
-            previous_row[j] = 0;
-        }
-        for (int d = 0; d < map_rows; d++)
-            for (int j = 0; j < block; j++)
-                ground_sample(rows, first + j, d, k[j], previous_row[j]);
     }
 }
