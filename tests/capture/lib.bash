@@ -57,7 +57,10 @@ psnr_rgb() {
 # 16-bit stereo at 44100 Hz, the whole of it or the span given.
 sound_raw() {
   if [[ $# -gt 2 ]]; then
-    ffmpeg -v error -y -ss "$3" -t "$4" -i "$1" -vn -f s16le -ac 2 -ar 44100 "$2"
+    # Cut after decoding, by sample: seeking in an Ogg file lands only near
+    # the asked time (hundreds of samples off), which bright music cannot hide.
+    ffmpeg -v error -y -i "$1" -vn -af "atrim=start=$3:duration=$4,asetpts=PTS-STARTPTS" \
+      -f s16le -ac 2 -ar 44100 "$2"
   else
     ffmpeg -v error -y -i "$1" -vn -f s16le -ac 2 -ar 44100 "$2"
   fi

@@ -191,7 +191,7 @@ bool open_audio(VideoOutput &output, const OutputSettings &settings)
     if (!codec->supported_samplerates)
         audio->sample_rate = settings.music_rate;
     av_channel_layout_default(&audio->ch_layout, 2);
-    audio->bit_rate = 192000;
+    audio->bit_rate = 320000;
     audio->time_base = AVRational{1, audio->sample_rate};
     if (output.format->oformat->flags & AVFMT_GLOBALHEADER)
         audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
