@@ -25,6 +25,7 @@ struct LinearBlend {
     int opaque_weight;            // the weight of alpha 255 (from the table)
     bool opaque_weight_listed;    // whether that weight is among exceptions.weight
     const uint8_t *listed_alphas; // the opacity's row of listed_weight_alphas
+    const uint8_t (*listed_nibbles)[16];   // and of listed_weight_nibbles
 };
 
 // Whether any of the four alphas (one per byte of `alphas`) has a listed weight.
@@ -52,6 +53,7 @@ LinearBlend linear_blend_for(int opacity)
         }
     }
     blend.listed_alphas = listed_weight_alphas[blend.opacity];
+    blend.listed_nibbles = listed_weight_nibbles[blend.opacity];
     blend.opaque_weight = blend.weight_of_alpha[255 << 8];
     blend.opaque_weight_listed = false;
     for (int i = 0; i < scale_exceptions.weight_count; ++i)
@@ -246,6 +248,7 @@ AVX2 inline __m256i weights_avx2(__m256i alpha, const LinearBlend &blend)
 struct LinearConstantsAvx2 {
     __m256i magnitude[8];
     __m256i opaque_weight;
+    __m256i listed_low, listed_high;   // the opacity's listed_weight_nibbles, in both halves
 };
 
 AVX2 LinearConstantsAvx2 linear_constants_avx2(const LinearBlend &blend)
@@ -254,7 +257,27 @@ AVX2 LinearConstantsAvx2 linear_constants_avx2(const LinearBlend &blend)
     for (int i = 0; i < 8; ++i)
         constants.magnitude[i] = _mm256_set1_epi8(static_cast<char>(blend.exceptions.magnitude[i < blend.exceptions.count ? i : 0]));
     constants.opaque_weight = _mm256_set1_epi16(static_cast<short>(blend.opaque_weight));
+    constants.listed_low = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(blend.listed_nibbles[0])));
+    constants.listed_high = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(blend.listed_nibbles[1])));
     return constants;
+}
+
+// Whether any of the eight alphas has a listed weight: each alpha's low
+// nibble picks a byte of the opacity's sets, its high nibble a bit of it.
+AVX2 inline bool any_alpha_listed_avx2(__m256i source, const LinearConstantsAvx2 &constants)
+{
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i bit_of = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128,
+                                            1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+    __m256i low = _mm256_and_si256(source, nibble);
+    __m256i high = _mm256_and_si256(_mm256_srli_epi16(source, 4), nibble);
+    __m256i upper_half = _mm256_cmpgt_epi8(high, _mm256_set1_epi8(7));
+    __m256i sets = _mm256_blendv_epi8(_mm256_shuffle_epi8(constants.listed_low, low),
+                                      _mm256_shuffle_epi8(constants.listed_high, low), upper_half);
+    __m256i hits = _mm256_and_si256(sets, _mm256_shuffle_epi8(bit_of, high));
+    __m256i alpha_hits = _mm256_andnot_si256(_mm256_cmpeq_epi8(hits, _mm256_setzero_si256()),
+                                             _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
+    return _mm256_movemask_epi8(alpha_hits) != 0;
 }
 
 // As the SSE2 path, eight pixels at a time. The unpacks and the pack work
@@ -286,14 +309,7 @@ AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const Li
     __m256i product_high = _mm256_mullo_epi16(_mm256_unpackhi_epi8(magnitude, zero), weight_high);
     __m256i quotient_low = divide_by_255_avx2(product_low), quotient_high = divide_by_255_avx2(product_high);
 
-    bool weight_listed = opaque;
-    if (opaque) {
-        weight_listed = blend.opaque_weight_listed;
-    } else {
-        __m256i alpha_bytes = _mm256_packus_epi16(_mm256_packs_epi32(alpha, zero), zero);   // per 128-bit half
-        weight_listed = any_alpha_listed(static_cast<uint32_t>(_mm256_extract_epi32(alpha_bytes, 0)), blend.listed_alphas) ||
-                        any_alpha_listed(static_cast<uint32_t>(_mm256_extract_epi32(alpha_bytes, 4)), blend.listed_alphas);
-    }
+    bool weight_listed = opaque ? blend.opaque_weight_listed : any_alpha_listed_avx2(source, constants);
     if (weight_listed) {
         const __m256i *m = constants.magnitude;
         __m256i listed = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(magnitude, m[0]), _mm256_cmpeq_epi8(magnitude, m[1])),
