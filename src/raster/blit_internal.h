@@ -49,8 +49,7 @@ inline uint32_t blend_pixel(uint32_t source, uint32_t target, const uint8_t *wei
     return (accumulated << 24) | (red << 16) | (green << 8) | blue;
 }
 
-// ScaleTable against the arithmetic (e * |k| + 1 + (e * |k| >> 8)) >> 8, the
-// exact floor(e * |k| / 255), signed like k. The table rounds its factor to a
+// ScaleTable against the arithmetic floor(e * |k| / 255), exact, signed like k. The table rounds its factor to a
 // double first, so a few exactly integral products come out one lower. Every
 // entry that differs has its |k| among `magnitude`, its e among `weight`,
 // and e * |k| a multiple of 255; the vector paths hand any lane meeting all
