@@ -248,6 +248,11 @@ TEST(FadeAndDimPaths, EqualTheReferenceForEveryLevelAndByte)
         dim_rect_reference(want_dim.surface, 0, 0, 258, 8, level);
         dim_rect_sse2(got_dim.surface, 0, 0, 258, 8, level);
         ASSERT_EQ(first_difference(got_dim, want_dim), "") << "dim amount " << level;
+        if (raster_has_avx2()) {
+            PaddedSurface got_wide(surface);
+            dim_rect_avx2(got_wide.surface, 0, 0, 258, 8, level);
+            ASSERT_EQ(first_difference(got_wide, want_dim), "") << "dim (avx2) amount " << level;
+        }
     }
     for (int trial = 0; trial < 500; ++trial) {
         PaddedSurface s(1 + random() % 37, 1 + random() % 11, random() % 5, random);
@@ -258,10 +263,12 @@ TEST(FadeAndDimPaths, EqualTheReferenceForEveryLevelAndByte)
         fade_rect_reference(want.surface, x, y, w, h, level);
         fade_rect(got.surface, x, y, w, h, level);
         ASSERT_EQ(first_difference(got, want), "") << "fade trial " << trial;
-        PaddedSurface want_dim(s), got_dim(s);
+        PaddedSurface want_dim(s), got_dim(s), got_narrow(s);
         dim_rect_reference(want_dim.surface, x, y, w, h, level);
         dim_rect(got_dim.surface, x, y, w, h, level);
         ASSERT_EQ(first_difference(got_dim, want_dim), "") << "dim trial " << trial;
+        dim_rect_sse2(got_narrow.surface, x, y, w, h, level);
+        ASSERT_EQ(first_difference(got_narrow, want_dim), "") << "dim (sse2) trial " << trial;
     }
 }
 
