@@ -110,6 +110,8 @@ int main(int argc, char **argv)
     add("fade_rect sse2", [=] { fade_rect_sse2(target, 0, 0, WIDTH, HEIGHT, 100); });
     add("dim_rect reference", [=] { dim_rect_reference(target, 0, 0, WIDTH, HEIGHT, 5); });
     add("dim_rect sse2", [=] { dim_rect_sse2(target, 0, 0, WIDTH, HEIGHT, 5); });
+    if (avx2)
+        add("dim_rect avx2", [=] { dim_rect_avx2(target, 0, 0, WIDTH, HEIGHT, 5); });
     SDL_Surface *display = screen;
     add("darken_rect_halves reference", [=] {
         screen = target;

@@ -49,8 +49,7 @@ inline uint32_t blend_pixel(uint32_t source, uint32_t target, const uint8_t *wei
     return (accumulated << 24) | (red << 16) | (green << 8) | blue;
 }
 
-// ScaleTable against the arithmetic (e * |k| + 1 + (e * |k| >> 8)) >> 8, the
-// exact floor(e * |k| / 255), signed like k. The table rounds its factor to a
+// ScaleTable against the arithmetic floor(e * |k| / 255), exact, signed like k. The table rounds its factor to a
 // double first, so a few exactly integral products come out one lower. Every
 // entry that differs has its |k| among `magnitude`, its e among `weight`,
 // and e * |k| a multiple of 255; the vector paths hand any lane meeting all
@@ -66,6 +65,9 @@ extern ScaleExceptions scale_exceptions;
 // Bit a of row o: the weight of alpha a at opacity o (ScaleTable row a + 256,
 // column o) is among scale_exceptions.weight, so its pixels may need the table.
 extern uint8_t listed_weight_alphas[256][32];
+// The same sets split for a byte shuffle: entry [o][0][l] has bit h set when
+// alpha h * 16 + l is listed (h < 8), entry [o][1][l] likewise for h - 8.
+extern uint8_t listed_weight_nibbles[256][2][16];
 // Compares every ScaleTable entry with the arithmetic and fills scale_exceptions.
 void find_scale_exceptions();
 

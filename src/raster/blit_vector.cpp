@@ -25,6 +25,7 @@ struct LinearBlend {
     int opaque_weight;            // the weight of alpha 255 (from the table)
     bool opaque_weight_listed;    // whether that weight is among exceptions.weight
     const uint8_t *listed_alphas; // the opacity's row of listed_weight_alphas
+    const uint8_t (*listed_nibbles)[16];   // and of listed_weight_nibbles
 };
 
 // Whether any of the four alphas (one per byte of `alphas`) has a listed weight.
@@ -52,6 +53,7 @@ LinearBlend linear_blend_for(int opacity)
         }
     }
     blend.listed_alphas = listed_weight_alphas[blend.opacity];
+    blend.listed_nibbles = listed_weight_nibbles[blend.opacity];
     blend.opaque_weight = blend.weight_of_alpha[255 << 8];
     blend.opaque_weight_listed = false;
     for (int i = 0; i < scale_exceptions.weight_count; ++i)
@@ -246,6 +248,7 @@ AVX2 inline __m256i weights_avx2(__m256i alpha, const LinearBlend &blend)
 struct LinearConstantsAvx2 {
     __m256i magnitude[8];
     __m256i opaque_weight;
+    __m256i listed_low, listed_high;   // the opacity's listed_weight_nibbles, in both halves
 };
 
 AVX2 LinearConstantsAvx2 linear_constants_avx2(const LinearBlend &blend)
@@ -254,7 +257,27 @@ AVX2 LinearConstantsAvx2 linear_constants_avx2(const LinearBlend &blend)
     for (int i = 0; i < 8; ++i)
         constants.magnitude[i] = _mm256_set1_epi8(static_cast<char>(blend.exceptions.magnitude[i < blend.exceptions.count ? i : 0]));
     constants.opaque_weight = _mm256_set1_epi16(static_cast<short>(blend.opaque_weight));
+    constants.listed_low = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(blend.listed_nibbles[0])));
+    constants.listed_high = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(blend.listed_nibbles[1])));
     return constants;
+}
+
+// Whether any of the eight alphas has a listed weight: each alpha's low
+// nibble picks a byte of the opacity's sets, its high nibble a bit of it.
+AVX2 inline bool any_alpha_listed_avx2(__m256i source, const LinearConstantsAvx2 &constants)
+{
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i bit_of = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128,
+                                            1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+    __m256i low = _mm256_and_si256(source, nibble);
+    __m256i high = _mm256_and_si256(_mm256_srli_epi16(source, 4), nibble);
+    __m256i upper_half = _mm256_cmpgt_epi8(high, _mm256_set1_epi8(7));
+    __m256i sets = _mm256_blendv_epi8(_mm256_shuffle_epi8(constants.listed_low, low),
+                                      _mm256_shuffle_epi8(constants.listed_high, low), upper_half);
+    __m256i hits = _mm256_and_si256(sets, _mm256_shuffle_epi8(bit_of, high));
+    __m256i alpha_hits = _mm256_andnot_si256(_mm256_cmpeq_epi8(hits, _mm256_setzero_si256()),
+                                             _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
+    return _mm256_movemask_epi8(alpha_hits) != 0;
 }
 
 // As the SSE2 path, eight pixels at a time. The unpacks and the pack work
@@ -286,14 +309,7 @@ AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const Li
     __m256i product_high = _mm256_mullo_epi16(_mm256_unpackhi_epi8(magnitude, zero), weight_high);
     __m256i quotient_low = divide_by_255_avx2(product_low), quotient_high = divide_by_255_avx2(product_high);
 
-    bool weight_listed = opaque;
-    if (opaque) {
-        weight_listed = blend.opaque_weight_listed;
-    } else {
-        __m256i alpha_bytes = _mm256_packus_epi16(_mm256_packs_epi32(alpha, zero), zero);   // per 128-bit half
-        weight_listed = any_alpha_listed(static_cast<uint32_t>(_mm256_extract_epi32(alpha_bytes, 0)), blend.listed_alphas) ||
-                        any_alpha_listed(static_cast<uint32_t>(_mm256_extract_epi32(alpha_bytes, 4)), blend.listed_alphas);
-    }
+    bool weight_listed = opaque ? blend.opaque_weight_listed : any_alpha_listed_avx2(source, constants);
     if (weight_listed) {
         const __m256i *m = constants.magnitude;
         __m256i listed = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(magnitude, m[0]), _mm256_cmpeq_epi8(magnitude, m[1])),
@@ -460,8 +476,55 @@ void fade_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int level)
 
 void dim_rect(SDL_Surface *s, int x, int y, int w, int h, int amount)
 {
-    dim_rect_sse2(s, x, y, w, h, amount);
+    if (raster_has_avx2())
+        dim_rect_avx2(s, x, y, w, h, amount);
+    else
+        dim_rect_sse2(s, x, y, w, h, amount);
 }
+
+namespace {
+
+// What both dim paths share: the clipped rectangle, the factor, and the
+// channel values whose table entry differs from the arithmetic (with the difference).
+struct DimJob {
+    ClippedRect rect;
+    int factor;                // 255 - amount, 0..254
+    const uint8_t *dim;        // row c + 256 scales c
+    int fix_count;
+    int fix_value[8], fix[8];
+};
+
+bool dim_job_for(SDL_Surface *s, int x, int y, int w, int h, int amount, DimJob &job)
+{
+    if (amount <= 0)
+        return false;
+    if (amount > 255)   // past 255 the column would leave the table; 255 is black
+        amount = 255;
+    if (!clip_rect(s, x, y, w, h, job.rect))
+        return false;
+    job.factor = 255 - amount;
+    job.dim = ScaleTable + 65536 + job.factor;
+    job.fix_count = 0;
+    for (int i = 0; i < scale_exceptions.count; ++i) {
+        int value = scale_exceptions.magnitude[i];
+        int difference = job.dim[value << 8] - divide_by_255(value * job.factor);
+        if (difference != 0) {
+            job.fix_value[job.fix_count] = value;
+            job.fix[job.fix_count++] = difference;
+        }
+    }
+    return true;
+}
+
+inline uint32_t dim_pixel(uint32_t pixel, const uint8_t *dim)
+{
+    uint32_t blue = dim[(pixel & 0xFF) << 8];
+    uint32_t green = dim[((pixel >> 8) & 0xFF) << 8];
+    uint32_t red = dim[((pixel >> 16) & 0xFF) << 8];
+    return (pixel & 0xFF000000u) | (red << 16) | (green << 8) | blue;
+}
+
+} // namespace
 
 // Each channel c becomes ScaleTable's trunc(c * (255 - amount) / 255): the
 // exact quotient, with the table's own entry added back for the listed c
@@ -472,32 +535,16 @@ void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount)
         dim_rect_reference(s, x, y, w, h, amount);
         return;
     }
-    if (amount <= 0)
+    DimJob job;
+    if (!dim_job_for(s, x, y, w, h, amount, job))
         return;
-    if (amount > 255)
-        amount = 255;
-    ClippedRect rect;
-    if (!clip_rect(s, x, y, w, h, rect))
-        return;
-    const int factor = 255 - amount;
-    const uint8_t *dim = ScaleTable + 65536 + factor;   // row c + 256 scales c
-    int fix_count = 0;
-    int fix_value[8], fix[8];
-    for (int i = 0; i < scale_exceptions.count; ++i) {
-        int value = scale_exceptions.magnitude[i];
-        int difference = dim[value << 8] - divide_by_255(value * factor);
-        if (difference != 0) {
-            fix_value[fix_count] = value;
-            fix[fix_count++] = difference;
-        }
-    }
     const __m128i zero = _mm_setzero_si128();
-    const __m128i factor8 = _mm_set1_epi16(static_cast<short>(factor));
+    const __m128i factor8 = _mm_set1_epi16(static_cast<short>(job.factor));
     const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     ptrdiff_t stride = row_stride(s);
-    uint32_t *row_pixels = pixel_words(s) + rect.y * stride + rect.x;
-    int columns = rect.w + 1;
-    for (int row = 0; row <= rect.h; ++row, row_pixels += stride) {
+    uint32_t *row_pixels = pixel_words(s) + job.rect.y * stride + job.rect.x;
+    int columns = job.rect.w + 1;
+    for (int row = 0; row <= job.rect.h; ++row, row_pixels += stride) {
         int column = 0;
         for (; column + 4 <= columns; column += 4) {
             __m128i *p = reinterpret_cast<__m128i *>(row_pixels + column);
@@ -505,22 +552,55 @@ void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount)
             __m128i low = _mm_unpacklo_epi8(pixels, zero), high = _mm_unpackhi_epi8(pixels, zero);
             __m128i dim_low = divide_by_255_sse2(_mm_mullo_epi16(low, factor8));
             __m128i dim_high = divide_by_255_sse2(_mm_mullo_epi16(high, factor8));
-            for (int i = 0; i < fix_count; ++i) {
-                __m128i value = _mm_set1_epi16(static_cast<short>(fix_value[i]));
-                __m128i difference = _mm_set1_epi16(static_cast<short>(fix[i]));
+            for (int i = 0; i < job.fix_count; ++i) {
+                __m128i value = _mm_set1_epi16(static_cast<short>(job.fix_value[i]));
+                __m128i difference = _mm_set1_epi16(static_cast<short>(job.fix[i]));
                 dim_low = _mm_add_epi16(dim_low, _mm_and_si128(_mm_cmpeq_epi16(low, value), difference));
                 dim_high = _mm_add_epi16(dim_high, _mm_and_si128(_mm_cmpeq_epi16(high, value), difference));
             }
             __m128i colour = _mm_andnot_si128(alpha_byte, _mm_packus_epi16(dim_low, dim_high));
             _mm_storeu_si128(p, _mm_or_si128(colour, _mm_and_si128(alpha_byte, pixels)));
         }
-        for (; column < columns; ++column) {
-            uint32_t pixel = row_pixels[column];
-            uint32_t blue = dim[(pixel & 0xFF) << 8];
-            uint32_t green = dim[((pixel >> 8) & 0xFF) << 8];
-            uint32_t red = dim[((pixel >> 16) & 0xFF) << 8];
-            row_pixels[column] = (pixel & 0xFF000000u) | (red << 16) | (green << 8) | blue;
+        for (; column < columns; ++column)
+            row_pixels[column] = dim_pixel(row_pixels[column], job.dim);
+    }
+}
+
+// As the SSE2 path, eight pixels at a time.
+AVX2 void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount)
+{
+    if (!scale_exceptions.arithmetic_usable) {
+        dim_rect_reference(s, x, y, w, h, amount);
+        return;
+    }
+    DimJob job;
+    if (!dim_job_for(s, x, y, w, h, amount, job))
+        return;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i factor16 = _mm256_set1_epi16(static_cast<short>(job.factor));
+    const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    ptrdiff_t stride = row_stride(s);
+    uint32_t *row_pixels = pixel_words(s) + job.rect.y * stride + job.rect.x;
+    int columns = job.rect.w + 1;
+    for (int row = 0; row <= job.rect.h; ++row, row_pixels += stride) {
+        int column = 0;
+        for (; column + 8 <= columns; column += 8) {
+            __m256i *p = reinterpret_cast<__m256i *>(row_pixels + column);
+            __m256i pixels = _mm256_loadu_si256(p);
+            __m256i low = _mm256_unpacklo_epi8(pixels, zero), high = _mm256_unpackhi_epi8(pixels, zero);
+            __m256i dim_low = divide_by_255_avx2(_mm256_mullo_epi16(low, factor16));
+            __m256i dim_high = divide_by_255_avx2(_mm256_mullo_epi16(high, factor16));
+            for (int i = 0; i < job.fix_count; ++i) {
+                __m256i value = _mm256_set1_epi16(static_cast<short>(job.fix_value[i]));
+                __m256i difference = _mm256_set1_epi16(static_cast<short>(job.fix[i]));
+                dim_low = _mm256_add_epi16(dim_low, _mm256_and_si256(_mm256_cmpeq_epi16(low, value), difference));
+                dim_high = _mm256_add_epi16(dim_high, _mm256_and_si256(_mm256_cmpeq_epi16(high, value), difference));
+            }
+            __m256i colour = _mm256_andnot_si256(alpha_byte, _mm256_packus_epi16(dim_low, dim_high));
+            _mm256_storeu_si256(p, _mm256_or_si256(colour, _mm256_and_si256(alpha_byte, pixels)));
         }
+        for (; column < columns; ++column)
+            row_pixels[column] = dim_pixel(row_pixels[column], job.dim);
     }
 }
 

@@ -109,6 +109,7 @@ void fade_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int level);     
 void dim_rect(SDL_Surface *s, int x, int y, int w, int h, int amount);
 void dim_rect_reference(SDL_Surface *s, int x, int y, int w, int h, int amount);   // the table walk
 void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount);        // exact arithmetic
+void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount);        // the same, 8 pixels (needs AVX2)
 // Stores colour in every pixel of the rectangle (rectangle clipping: w = 0 draws nothing).
 void fill_rect(SDL_Surface *s, int x, int y, int w, int h, uint32_t colour);
 // Stores colour at (x, y) when it lies inside s.
