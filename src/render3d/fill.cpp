@@ -41,15 +41,6 @@ Canvas canvas_for(SDL_Surface *target, int32_t *depth)
                   std::min(target->w, DEPTH_WIDTH), std::min(target->h, DEPTH_HEIGHT)};
 }
 
-// Truncation toward zero; NaN and values outside 32 bits become INT32_MIN
-// (a plain cast of those would be undefined).
-int32_t truncate_int32(double value)
-{
-    if (value > -2147483649.0 && value < 2147483648.0)
-        return static_cast<int32_t>(value);
-    return INT32_MIN;
-}
-
 // The plot rule at one pixel of a row; 0 <= z < DEPTH_LIMIT is the caller's.
 // A pixel of equal depth is replaced.
 inline void plot(uint32_t *pixel_row, int32_t *depth_row, int column, float z, uint32_t colour)
@@ -136,8 +127,8 @@ void line_by_rows(const Canvas &canvas, uint32_t colour, double x0, double y0, d
                   float dx, float dy, float dz)
 {
     int step = dy > 0.0f ? 1 : -1;
-    int32_t row = truncate_int32(y0);
-    int32_t stop = truncate_int32(y0 + dy + step);
+    int32_t row = truncate_or_int_min(y0);
+    int32_t stop = truncate_or_int_min(y0 + dy + step);
     if (row == stop)
         return;
     // Off the target and heading away from it (a NaN start counts as the
@@ -307,8 +298,8 @@ struct Vertex {
 
 Vertex integral_vertex(double x, double y, double z)
 {
-    return Vertex{static_cast<float>(truncate_int32(x)), static_cast<float>(truncate_int32(y)),
-                  static_cast<float>(truncate_int32(z))};
+    return Vertex{static_cast<float>(truncate_or_int_min(x)), static_cast<float>(truncate_or_int_min(y)),
+                  static_cast<float>(truncate_or_int_min(z))};
 }
 
 bool same_point(const Vertex &a, const Vertex &b)

@@ -5,12 +5,12 @@
 
 namespace {
 
-constexpr int map_rows = 256;
-constexpr int screen_width = 800;
-constexpr int screen_height = 600;
+constexpr int MAP_ROWS = 256;
+constexpr int SCREEN_WIDTH = 800;
+constexpr int SCREEN_HEIGHT = 600;
 
 // The haze's colour, one byte per channel in pixel order (alpha's is unused).
-constexpr int haze_blue = 242, haze_green = 220, haze_red = 180;
+constexpr int HAZE_BLUE = 242, HAZE_GREEN = 220, HAZE_RED = 180;
 
 // floor(product / 255) for 0 <= product <= 65535, as the vector path forms it
 // (a multiply-high by 0x8081 and a shift of 7).
@@ -39,9 +39,9 @@ void for_each_row(SDL_Surface *s, Row row)
 void haze_tables(int level, HazeTables &tables)
 {
     for (int v = 0; v < 256; v++) {
-        tables.blue[v] = (uint8_t)(v + scale8(haze_blue - v, level));
-        tables.green[v] = (uint8_t)(v + scale8(haze_green - v, level));
-        tables.red[v] = (uint8_t)(v + scale8(haze_red - v, level));
+        tables.blue[v] = (uint8_t)(v + scale8(HAZE_BLUE - v, level));
+        tables.green[v] = (uint8_t)(v + scale8(HAZE_GREEN - v, level));
+        tables.red[v] = (uint8_t)(v + scale8(HAZE_RED - v, level));
     }
 }
 
@@ -50,9 +50,9 @@ bool haze_arithmetic_matches(int level, const HazeTables &tables)
     if (level < 0 || level > 255)
         return false;
     for (int v = 0; v < 256; v++)
-        if (tables.blue[v] != haze_arithmetic(v, haze_blue, level) ||
-            tables.green[v] != haze_arithmetic(v, haze_green, level) ||
-            tables.red[v] != haze_arithmetic(v, haze_red, level))
+        if (tables.blue[v] != haze_arithmetic(v, HAZE_BLUE, level) ||
+            tables.green[v] != haze_arithmetic(v, HAZE_GREEN, level) ||
+            tables.red[v] != haze_arithmetic(v, HAZE_RED, level))
             return false;
     return true;
 }
@@ -91,7 +91,7 @@ inline __m128i haze_four(__m128i v, __m128i target, __m128i level, __m128i alpha
 
 void haze_rows_by_arithmetic(SDL_Surface *s, const HazeTables &t, int level)
 {
-    const __m128i target = _mm_set1_epi32((haze_red << 16) | (haze_green << 8) | haze_blue);
+    const __m128i target = _mm_set1_epi32((HAZE_RED << 16) | (HAZE_GREEN << 8) | HAZE_BLUE);
     const __m128i level16 = _mm_set1_epi16(static_cast<short>(level));
     const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     for_each_row(s, [&](uint32_t *row, int width) {
@@ -135,22 +135,22 @@ void haze_pass(SDL_Surface *s, int level)
 namespace {
 
 struct GroundRows {
-    const uint32_t *colour[map_rows];
-    const uint32_t *height[map_rows];
-    uint32_t *target[screen_height];
-    int horizon[map_rows];   // screen row of flat ground at each depth
-    int flatten[map_rows];   // far ground is lifted by half as much as near ground
+    const uint32_t *colour[MAP_ROWS];
+    const uint32_t *height[MAP_ROWS];
+    uint32_t *target[SCREEN_HEIGHT];
+    int horizon[MAP_ROWS];   // screen row of flat ground at each depth
+    int flatten[MAP_ROWS];   // far ground is lifted by half as much as near ground
 };
 
 void ground_rows(SDL_Surface *target, const GroundMaps &maps, GroundRows &rows)
 {
-    for (int d = 0; d < map_rows; d++) {
+    for (int d = 0; d < MAP_ROWS; d++) {
         rows.colour[d] = static_cast<const uint32_t *>(maps.colours->pixels) + d * (maps.colours->pitch / 4);
         rows.height[d] = static_cast<const uint32_t *>(maps.heights->pixels) + d * (maps.heights->pitch / 4);
         rows.horizon[d] = maps.horizon_rows[d] + 640;
         rows.flatten[d] = 128 - (d >> 2);
     }
-    for (int y = 0; y < screen_height; y++)
+    for (int y = 0; y < SCREEN_HEIGHT; y++)
         rows.target[y] = static_cast<uint32_t *>(target->pixels) + y * (target->pitch / 4);
 }
 
@@ -161,18 +161,18 @@ void ground_rows(SDL_Surface *target, const GroundMaps &maps, GroundRows &rows)
 inline void ground_sample(const GroundRows &rows, int x, int d, int k, int &previous_row)
 {
     int m = k + d;
-    if (m > map_rows - 1)
-        m -= map_rows;
+    if (m > MAP_ROWS - 1)
+        m -= MAP_ROWS;
     const int height = ((rows.height[m][x] >> 16) & 0xFF) >> 2;
     const int y = rows.horizon[d] - scale8(height, rows.flatten[d]);
     const uint32_t colour = rows.colour[m][x];
     if (previous_row > y && previous_row != 0) {
         // rows previous_row down to y + 1; row y itself is left for the next sample
-        const int bottom = previous_row < screen_height - 1 ? previous_row : screen_height - 1;
+        const int bottom = previous_row < SCREEN_HEIGHT - 1 ? previous_row : SCREEN_HEIGHT - 1;
         const int top = y + 1 > 0 ? y + 1 : 0;
         for (int row = bottom; row >= top; row--)
             rows.target[row][x] = colour;
-    } else if (y <= screen_height - 1 && y >= 0) {
+    } else if (y <= SCREEN_HEIGHT - 1 && y >= 0) {
         rows.target[y][x] = colour;
     }
     previous_row = y;
@@ -181,7 +181,7 @@ inline void ground_sample(const GroundRows &rows, int x, int d, int k, int &prev
 // The map row under the viewer, as each column reads it.
 inline int viewer_row(const std::atomic<float> &position)
 {
-    return (int)position.load(std::memory_order_relaxed) % map_rows;
+    return (int)position.load(std::memory_order_relaxed) % MAP_ROWS;
 }
 
 } // namespace
@@ -190,10 +190,10 @@ void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<
 {
     GroundRows rows;
     ground_rows(target, maps, rows);
-    for (int x = 0; x < screen_width; x++) {
+    for (int x = 0; x < SCREEN_WIDTH; x++) {
         const int k = viewer_row(position);
         int previous_row = 0;
-        for (int d = 0; d < map_rows; d++)
+        for (int d = 0; d < MAP_ROWS; d++)
             ground_sample(rows, x, d, k, previous_row);
     }
 }

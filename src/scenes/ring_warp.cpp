@@ -1,5 +1,7 @@
 // ring_warp.cpp — the rubber-sheet warp of the radial ring map (scenes 2 and 7).
 #include "ring_warp.h"
+#include "raster.h"
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,15 +16,12 @@ constexpr int BLUE_BYTE = 3, GREEN_BYTE = 2, RED_BYTE = 1;
 constexpr int BLUE_BYTE = 0, GREEN_BYTE = 1, RED_BYTE = 2;
 #endif
 
-// trunc() of an accumulator; a NaN or a value far outside the map (only from
-// nonsensical steps) is pinned instead of being undefined behaviour.
+// trunc() of an accumulator (NaN gives 0), pinned within a million of the
+// map: only nonsensical steps reach that far, and the column arithmetic after
+// it must not overflow.
 int truncate_accumulator(float value)
 {
-    if (!(value > -1.0e6f))
-        return value != value ? 0 : -1000000;
-    if (value > 1.0e6f)
-        return 1000000;
-    return (int)value;
+    return std::clamp(truncate_to_int(value), -1000000, 1000000);
 }
 
 // The map's own wrap: one period added or taken away. A true remainder gives the
