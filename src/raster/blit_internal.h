@@ -11,6 +11,22 @@ namespace raster_detail {
 inline ptrdiff_t row_stride(const SDL_Surface *s) { return s->pitch / 4; }
 inline uint32_t *pixel_words(SDL_Surface *s) { return static_cast<uint32_t *>(s->pixels); }
 inline bool drawable(const SDL_Surface *s) { return s && s->pixels && s->w > 0 && s->h > 0; }
+// Keeps columns x0..x1-1 and rows y0..y1-1 inside the screen (a rectangle
+// reaching past it would write outside the frame); false when nothing is left.
+inline bool clip_to_screen(int &x0, int &y0, int &x1, int &y1)
+{
+    if (!drawable(screen))
+        return false;
+    if (x0 < 0)
+        x0 = 0;
+    if (y0 < 0)
+        y0 = 0;
+    if (x1 > screen->w)
+        x1 = screen->w;
+    if (y1 > screen->h)
+        y1 = screen->h;
+    return x0 < x1 && y0 < y1;
+}
 inline int clamp_byte(int value) { return value < 0 ? 0 : value > 255 ? 255 : value; }
 
 // The part of a source placed at (x, y) that lands inside dst.

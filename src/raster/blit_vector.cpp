@@ -611,17 +611,7 @@ void darken_rect_halves(int x0, int y0, int x1, int y1)
 
 void darken_rect_halves_sse2(int x0, int y0, int x1, int y1)
 {
-    if (!drawable(screen))
-        return;
-    if (x0 < 0)
-        x0 = 0;
-    if (y0 < 0)
-        y0 = 0;
-    if (x1 > screen->w)
-        x1 = screen->w;
-    if (y1 > screen->h)
-        y1 = screen->h;
-    if (x1 <= x0 || y1 <= y0)
+    if (!clip_to_screen(x0, y0, x1, y1))
         return;
     bool must_lock = SDL_MUSTLOCK(screen);
     if (must_lock && SDL_LockSurface(screen) < 0)
