@@ -165,10 +165,8 @@ void fade_rect_reference(SDL_Surface *s, int x, int y, int w, int h, int level)
     ClippedRect rect;
     if (!clip_rect(s, x, y, w, h, rect))
         return;
-    int ceiling = 255 - level;
-    uint32_t red_cap = static_cast<uint32_t>(ceiling);
-    uint32_t blue_cap = static_cast<uint32_t>(static_cast<int>(0.9 * ceiling));   // warm: blue below red,
-    uint32_t green_cap = static_cast<uint32_t>(static_cast<int>(0.8 * ceiling));  // green lowest
+    const FadeCaps caps = fade_caps(level);
+    const uint32_t red_cap = caps.red, green_cap = caps.green, blue_cap = caps.blue;
     ptrdiff_t stride = row_stride(s);
     uint32_t *row_pixels = pixel_words(s) + rect.y * stride + rect.x;
     for (int row = 0; row <= rect.h; ++row, row_pixels += stride) {

@@ -11,6 +11,16 @@ namespace raster_detail {
 inline ptrdiff_t row_stride(const SDL_Surface *s) { return s->pitch / 4; }
 inline uint32_t *pixel_words(SDL_Surface *s) { return static_cast<uint32_t *>(s->pixels); }
 inline bool drawable(const SDL_Surface *s) { return s && s->pixels && s->w > 0 && s->h > 0; }
+// The warm fade's ceilings for a level 1..255: blue below red, green lowest.
+struct FadeCaps {
+    uint32_t red, green, blue;
+};
+inline FadeCaps fade_caps(int level)
+{
+    int ceiling = 255 - level;
+    return FadeCaps{static_cast<uint32_t>(ceiling), static_cast<uint32_t>(static_cast<int>(0.8 * ceiling)),
+                    static_cast<uint32_t>(static_cast<int>(0.9 * ceiling))};
+}
 // Keeps columns x0..x1-1 and rows y0..y1-1 inside the screen (a rectangle
 // reaching past it would write outside the frame); false when nothing is left.
 inline bool clip_to_screen(int &x0, int &y0, int &x1, int &y1)

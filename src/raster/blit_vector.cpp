@@ -452,10 +452,8 @@ void fade_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int level)
     ClippedRect rect;
     if (!clip_rect(s, x, y, w, h, rect))
         return;
-    int ceiling = 255 - level;
-    uint32_t red_cap = static_cast<uint32_t>(ceiling);
-    uint32_t blue_cap = static_cast<uint32_t>(static_cast<int>(0.9 * ceiling));
-    uint32_t green_cap = static_cast<uint32_t>(static_cast<int>(0.8 * ceiling));
+    const FadeCaps fade = fade_caps(level);
+    const uint32_t red_cap = fade.red, green_cap = fade.green, blue_cap = fade.blue;
     uint32_t caps = 0xFF000000u | (red_cap << 16) | (green_cap << 8) | blue_cap;
     const __m128i caps4 = _mm_set1_epi32(static_cast<int>(caps));
     ptrdiff_t stride = row_stride(s);
