@@ -2,6 +2,7 @@
 // seeds, the closing line and the two closing clip-art pictures. All are
 // light on black with soft edges; their brightness becomes their opacity.
 #include "detmath.h"
+#include "greetings.h"
 #include "pictures.h"
 #include "text.h"
 #include <algorithm>
@@ -173,38 +174,28 @@ Image make_visions()
     return heavy_word_picture(462, 170, "visions", style, 425, 5.0, 5);
 }
 
-// ---- scene 7: the four greeted groups, each in its own letter style -------------------
+// ---- scene 7: the four greeted groups -------------------------------------------------
 
-Image make_title_5tide()
+// A group's name as its plate spells and letters it, in a strip above the
+// plate: the scene lays it as a faint dark stencil that shakes, so its edges
+// are crisp and its strokes solid. The width centres it where the scene
+// draws it; the height keeps it clear of the plate below.
+Image title_picture(const GreetedGroup &group, int w)
 {
-    TextStyle style;
-    style.face = Face::sans_bold;
-    style.tracking = 4;
-    return word_picture(300, 90, "5tide", style, 270, 4);
+    const int H = 40, INK_HEIGHT = 28, MARGIN = 10;
+    TextStyle style = group.style;
+    style.size = 100.0;
+    TextBox box = text_measure(group.name, style);
+    style.size *= std::min(INK_HEIGHT / (box.bottom - box.top), (w - 2.0 * MARGIN) / (box.right - box.left));
+    Mask m(w, H);
+    text_draw_centred(m, group.name, style, w / 2.0, H / 2.0);
+    return grey_image(m);
 }
 
-Image make_title_vexmoor()
-{
-    TextStyle style;
-    style.face = Face::serif_bold;
-    return word_picture(270, 80, "vexmoor", style, 245, 4);
-}
-
-Image make_title_palundo()
-{
-    TextStyle style;
-    style.face = Face::mono_bold;
-    return word_picture(150, 50, "palundo", style, 136, 3);
-}
-
-Image make_title_kb()
-{
-    TextStyle style;
-    style.face = Face::sans_bold;
-    style.shear = 0.2;
-    style.tracking = 10;
-    return word_picture(244, 100, "kb", style, 150, 5);
-}
+Image make_title_5tide() { return title_picture(GREETED_GROUPS[0], 300); }
+Image make_title_vexmoor() { return title_picture(GREETED_GROUPS[1], 270); }
+Image make_title_palundo() { return title_picture(GREETED_GROUPS[2], 150); }
+Image make_title_kb() { return title_picture(GREETED_GROUPS[3], 244); }
 
 // ---- scene 8 -------------------------------------------------------------------------
 
