@@ -3,6 +3,7 @@
 #include "raster.h"
 #include "support.h"
 #include <SDL.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -285,4 +286,58 @@ TEST(DataPictures, FontSheetHoldsOneGlyphPerCellAndBlackElsewhere)
             opaque++;
     EXPECT_GT(opaque, 25);
     font_free(font);
+}
+
+TEST(DataPictures, FunIsOneCleanStencilWithANarrowEdge)
+{
+    // Scene 5 tints "fun!" dark and takes its alpha from green: letters at
+    // full green, a rim of two or three anti-aliased pixels, nothing else.
+    Picture fun("fun.bmp");
+    const int EMPTY = 8, FULL = 247;
+    auto g = [&](int x, int y) { return fun.green(std::clamp(x, 0, fun.w() - 1), std::clamp(y, 0, fun.h() - 1)); };
+    int partial = 0, rim = 0, stray = 0;
+    for (int y = 0; y < fun.h(); y++)
+        for (int x = 0; x < fun.w(); x++) {
+            int v = g(x, y);
+            if (v >= FULL && (g(x - 1, y) < FULL || g(x + 1, y) < FULL || g(x, y - 1) < FULL || g(x, y + 1) < FULL))
+                rim++;
+            if (v <= EMPTY || v >= FULL)
+                continue;
+            partial++;
+            bool near_full = false;
+            for (int dy = -3; dy <= 3; dy++)
+                for (int dx = -3; dx <= 3; dx++)
+                    near_full |= g(x + dx, y + dy) >= FULL;
+            stray += !near_full;
+        }
+    EXPECT_EQ(stray, 0) << "soft pixels away from a letter's rim: blur or glow";
+    ASSERT_GT(rim, 1000) << "a big word";
+    double edge_width = (double)partial / rim;   // partial pixels per pixel of rim
+    EXPECT_GE(edge_width, 1.5);
+    EXPECT_LE(edge_width, 3.5);
+    // Nothing but the word: its parts are f, u, n and the stroke and dot of '!'.
+    std::vector<int> label((size_t)fun.w() * fun.h(), 0);
+    int parts = 0;
+    for (int start = 0; start < (int)label.size(); start++) {
+        if (label[start] || g(start % fun.w(), start / fun.w()) <= EMPTY)
+            continue;
+        parts++;
+        std::vector<int> stack = {start};
+        label[start] = parts;
+        while (!stack.empty()) {
+            int i = stack.back(), x = i % fun.w(), y = i / fun.w();
+            stack.pop_back();
+            const int next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
+            for (auto &n : next) {
+                if (n[0] < 0 || n[1] < 0 || n[0] >= fun.w() || n[1] >= fun.h())
+                    continue;
+                int j = n[1] * fun.w() + n[0];
+                if (!label[j] && g(n[0], n[1]) > EMPTY) {
+                    label[j] = parts;
+                    stack.push_back(j);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(parts, 5);
 }
