@@ -341,3 +341,56 @@ TEST(DataPictures, FunIsOneCleanStencilWithANarrowEdge)
     }
     EXPECT_EQ(parts, 5);
 }
+
+TEST(DataPictures, ScrollLettersStandCloseAndDarkenRingsAtFullStrength)
+{
+    // Scene 2 blits each glyph onto its black scroll buffer by the glyph's
+    // alpha and darkens the rings under the buffer by its blue byte t: blue
+    // towards 10, green towards 40, red by a quarter. The rings' red and blue
+    // come from one map value 160 apart, green from another, so every ring
+    // colour (r, g, (r - 160) mod 256) may lie under a letter. Where letters
+    // reach full strength they differ from every one of them by at least
+    // about 40; a soft letter darkens less and sinks into the red rings.
+    Picture sheet("fonts64.bmp");
+    Font *font = font_new(sheet.s, FONT_CHARACTERS, FONT_GLYPH_RECTS);
+    const std::string text = "marrowind 2o1o... lanternfay is upon us!";
+    double gap_sum = 0;
+    int letters = 0;
+    for (char ch : text) {
+        SDL_Surface *glyph = font_find_glyph(font, ch);
+        if (!glyph)
+            continue;
+        SDL_Surface *buffer = argb_surface_new(glyph->w, glyph->h);
+        SDL_FillRect(buffer, nullptr, 0xFF000000);
+        SDL_BlitSurface(glyph, nullptr, buffer, nullptr);
+        std::vector<int> strengths;
+        int left = glyph->w, right = -1;
+        for (int y = 0; y < glyph->h; y++)
+            for (int x = 0; x < glyph->w; x++) {
+                int t = pixel_at(buffer, x, y) & 0xFF;
+                if (t < 16)
+                    continue;
+                strengths.push_back(t);
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        SDL_FreeSurface(buffer);
+        ASSERT_FALSE(strengths.empty()) << ch;
+        std::sort(strengths.begin(), strengths.end());
+        int t = strengths[strengths.size() / 4];   // three quarters of the ink is at least this strong
+        double weakest = 1e9;
+        for (int r = 0; r < 256; r += 2)
+            for (int g = 0; g < 256; g += 2) {
+                int b = (r + 96) & 0xFE;   // r - 160, modulo 256
+                int red = r - (t * r / 255 >> 2), green = g - t * (g - 40) / 255, blue = b - t * (b - 10) / 255;
+                weakest = std::min(weakest, std::sqrt((double)(r - red) * (r - red) + (g - green) * (g - green) +
+                                                      (b - blue) * (b - blue)));
+            }
+        EXPECT_GE(weakest, 38.0) << "glyph " << ch << ", lower quartile of strength " << t;
+        gap_sum += glyph->w - (right - left + 1);
+        letters++;
+    }
+    font_free(font);
+    // The text advances by whole cells: glyphs that fill them read as words.
+    EXPECT_LE(gap_sum / letters, 14.0) << "mean empty columns per cell";
+}
