@@ -322,3 +322,40 @@ TEST(DataMeshes, EachGroupIsSpeltOneWayOnItsTitleAndItsPlate)
     // Another group's lettering does not pass for this one's.
     EXPECT_LT(title_and_lettering_overlap("5tide_title.bmp", "palundo.raw"), 0.5);
 }
+
+TEST(DataMeshes, CubesStandOutInValueFromThePictureBehindThem)
+{
+    // Scene 4 draws the cubes in 0x88ff00, darkened by depth to
+    // (30000 - z) / 30000, over "data/BirdGnome.bmp". Wherever a cube is
+    // wholly in view, most of the picture behind it must be clearly lighter
+    // or darker than the cube itself, or the cube sinks into it.
+    SDL_Surface *raw = SDL_LoadBMP("data/BirdGnome.bmp");
+    ASSERT_NE(raw, nullptr);
+    ASSERT_EQ(raw->format->BytesPerPixel, 3);
+    auto luma = [](double r, double g, double b) { return 0.299 * r + 0.587 * g + 0.114 * b; };
+    auto picture_luma = [&](int x, int y) {
+        const uint8_t *p = static_cast<const uint8_t *>(raw->pixels) + y * raw->pitch + x * 3;   // blue, green, red
+        return luma(p[2], p[1], p[0]);
+    };
+    const double ORIGIN_X[2] = {-9000.0, 9000.0};
+    const int POSES = 300;
+    double worst = 1.0;
+    for (int i = 0; i <= POSES; i++) {
+        float t = (float)(30.0 * i / POSES);
+        for (int k = 0; k < 2; k++) {
+            Extent e = extent("cube.raw", ORIGIN_X[k], 6000, 11000, t, 0.0f, t);
+            if (!(e.min_x >= 0 && e.max_x < 800 && e.min_y >= 0 && e.max_y < 530))
+                continue;
+            double shade = (30000.0 - std::min(e.mean_z, 30000.0)) / 30000.0;
+            double cube = luma(0x88 * shade, 0xff * shade, 0);
+            int clear = 0, all = 0;
+            for (int y = (int)e.min_y; y <= (int)e.max_y; y++)
+                for (int x = (int)e.min_x; x <= (int)e.max_x; x++, all++)
+                    clear += std::fabs(picture_luma(x, y) - cube) >= 30.0;
+            worst = std::min(worst, (double)clear / all);
+
+        }
+    }
+    SDL_FreeSurface(raw);
+    EXPECT_GT(worst, 0.8) << "share of the picture behind a cube that stands apart from it in value";
+}
