@@ -288,16 +288,28 @@ TEST(DataPictures, FontSheetHoldsOneGlyphPerCellAndBlackElsewhere)
     font_free(font);
 }
 
-TEST(DataPictures, FunIsOneCleanStencilWithANarrowEdge)
+namespace {
+
+// How a tinted word's alpha (its green) falls off at the rim: soft pixels
+// far from any solid one (blur, glow), and soft pixels per pixel of rim.
+struct Rim {
+    int stray = 0;
+    double width = 0;
+};
+const int EMPTY = 8, FULL = 247;
+
+int green_clamped(const Picture &p, int x, int y)
 {
-    // Scene 5 tints "fun!" dark and takes its alpha from green: letters at
-    // full green, a rim of two or three anti-aliased pixels, nothing else.
-    Picture fun("fun.bmp");
-    const int EMPTY = 8, FULL = 247;
-    auto g = [&](int x, int y) { return fun.green(std::clamp(x, 0, fun.w() - 1), std::clamp(y, 0, fun.h() - 1)); };
-    int partial = 0, rim = 0, stray = 0;
-    for (int y = 0; y < fun.h(); y++)
-        for (int x = 0; x < fun.w(); x++) {
+    return p.green(std::clamp(x, 0, p.w() - 1), std::clamp(y, 0, p.h() - 1));
+}
+
+Rim rim_of(const Picture &p)
+{
+    auto g = [&](int x, int y) { return green_clamped(p, x, y); };
+    int partial = 0, rim = 0;
+    Rim r;
+    for (int y = 0; y < p.h(); y++)
+        for (int x = 0; x < p.w(); x++) {
             int v = g(x, y);
             if (v >= FULL && (g(x - 1, y) < FULL || g(x + 1, y) < FULL || g(x, y - 1) < FULL || g(x, y + 1) < FULL))
                 rim++;
@@ -308,38 +320,62 @@ TEST(DataPictures, FunIsOneCleanStencilWithANarrowEdge)
             for (int dy = -3; dy <= 3; dy++)
                 for (int dx = -3; dx <= 3; dx++)
                     near_full |= g(x + dx, y + dy) >= FULL;
-            stray += !near_full;
+            r.stray += !near_full;
         }
-    EXPECT_EQ(stray, 0) << "soft pixels away from a letter's rim: blur or glow";
-    ASSERT_GT(rim, 1000) << "a big word";
-    double edge_width = (double)partial / rim;   // partial pixels per pixel of rim
-    EXPECT_GE(edge_width, 1.5);
-    EXPECT_LE(edge_width, 3.5);
-    // Nothing but the word: its parts are f, u, n and the stroke and dot of '!'.
-    std::vector<int> label((size_t)fun.w() * fun.h(), 0);
-    int parts = 0;
-    for (int start = 0; start < (int)label.size(); start++) {
-        if (label[start] || g(start % fun.w(), start / fun.w()) <= EMPTY)
+    r.width = rim ? (double)partial / rim : 1e9;
+    return r;
+}
+
+// The number of 4-connected pieces of ink.
+int pieces_of(const Picture &p)
+{
+    std::vector<bool> seen((size_t)p.w() * p.h(), false);
+    int pieces = 0;
+    for (int start = 0; start < (int)seen.size(); start++) {
+        if (seen[start] || p.green(start % p.w(), start / p.w()) <= EMPTY)
             continue;
-        parts++;
+        pieces++;
         std::vector<int> stack = {start};
-        label[start] = parts;
+        seen[start] = true;
         while (!stack.empty()) {
-            int i = stack.back(), x = i % fun.w(), y = i / fun.w();
+            int i = stack.back(), x = i % p.w(), y = i / p.w();
             stack.pop_back();
             const int next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
             for (auto &n : next) {
-                if (n[0] < 0 || n[1] < 0 || n[0] >= fun.w() || n[1] >= fun.h())
+                if (n[0] < 0 || n[1] < 0 || n[0] >= p.w() || n[1] >= p.h())
                     continue;
-                int j = n[1] * fun.w() + n[0];
-                if (!label[j] && g(n[0], n[1]) > EMPTY) {
-                    label[j] = parts;
+                int j = n[1] * p.w() + n[0];
+                if (!seen[j] && p.green(n[0], n[1]) > EMPTY) {
+                    seen[j] = true;
                     stack.push_back(j);
                 }
             }
         }
     }
-    EXPECT_EQ(parts, 5);
+    return pieces;
+}
+
+}  // namespace
+
+TEST(DataPictures, TintedWordsAreSolidWithANarrowRim)
+{
+    // Scenes 5 and 6 tint these words dark and take their alpha from green:
+    // letters at full green, a rim of two or three anti-aliased pixels, no
+    // glow; "fun!" has nothing else around it (f, u, n, and the two parts of '!').
+    const struct {
+        const char *file;
+        int pieces;   // 0: not counted
+    } words[] = {{"fun.bmp", 5}, {"hope.bmp", 0}, {"visions.bmp", 0}};
+    for (auto &word : words) {
+        Picture p(word.file);
+        Rim r = rim_of(p);
+        EXPECT_EQ(r.stray, 0) << word.file << ": soft pixels away from a letter's rim";
+        EXPECT_GE(r.width, 1.5) << word.file;
+        EXPECT_LE(r.width, 3.5) << word.file;
+        if (word.pieces) {
+            EXPECT_EQ(pieces_of(p), word.pieces) << word.file;
+        }
+    }
 }
 
 TEST(DataPictures, ScrollLettersStandCloseAndDarkenRingsAtFullStrength)
