@@ -359,13 +359,14 @@ int pieces_of(const Picture &p)
 
 TEST(DataPictures, TintedWordsAreSolidWithANarrowRim)
 {
-    // Scenes 5 and 6 tint these words dark and take their alpha from green:
-    // letters at full green, a rim of two or three anti-aliased pixels, no
-    // glow; "fun!" has nothing else around it (f, u, n, and the two parts of '!').
+    // Scenes 5 and 6 tint these words dark, scene 1 its first card white
+    // over a pale haze; each takes its alpha from green: letters at full
+    // green, a rim of two or three anti-aliased pixels, no glow. "fun!" has
+    // nothing else around it (f, u, n, and the two parts of '!').
     const struct {
         const char *file;
         int pieces;   // 0: not counted
-    } words[] = {{"fun.bmp", 5}, {"hope.bmp", 0}, {"visions.bmp", 0}};
+    } words[] = {{"fun.bmp", 5}, {"hope.bmp", 0}, {"visions.bmp", 0}, {"qfx_logo.bmp", 0}};
     for (auto &word : words) {
         Picture p(word.file);
         Rim r = rim_of(p);
