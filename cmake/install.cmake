@@ -124,8 +124,10 @@ set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${debian_architecture})
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # What the program links (SDL_mixer brings its own decoders); the versions
-# are those whose symbols it uses.
+# are those whose symbols it uses. SDL 1.2 is either implementation: the
+# SDL 1.2 interface over SDL2 (sdl12-compat, 1.2.60 is the first the show
+# was tested with; its full screen fills the display) or classic SDL 1.2.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6 (>= 2.34), libgcc-s1, libstdc++6 (>= 9), libsdl1.2debian (>= 1.2.15), libsdl-mixer1.2 (>= 1.2.12)")
+    "libc6 (>= 2.34), libgcc-s1, libstdc++6 (>= 9), libsdl1.2-compat (>= 1.2.60) | libsdl1.2debian (>= 1.2.15), libsdl-mixer1.2 (>= 1.2.12)")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
