@@ -1,0 +1,22 @@
+# The browser build, configured by scripts/web.sh with Debian's emscripten
+# (emcmake). SSE2 intrinsics become wasm SIMD; the AVX2 paths and the
+# processor check exist only on x86 (raster.h). SDL and SDL_mixer are the
+# browser's platform layer (src/shell/platform_web*), not emscripten's.
+add_compile_options(-msimd128 -msse2)
+
+add_library(sdl INTERFACE)
+target_include_directories(sdl INTERFACE ${CMAKE_SOURCE_DIR}/src/shell/platform_web)
+
+add_subdirectory(src/raster)
+add_subdirectory(src/render3d)
+add_subdirectory(src/shell)
+add_subdirectory(src/scenes)
+add_subdirectory(tools/player)
+add_subdirectory(src/web)
+
+# The table dump, run by Node.js on the build folder's data (tests/web).
+add_executable(lanternfay-tables ${CMAKE_SOURCE_DIR}/tests/cross/table_dump.cpp)
+target_link_libraries(lanternfay-tables PRIVATE scenes)
+target_link_options(lanternfay-tables PRIVATE -sNODERAWFS=1 -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1
+                    -sEXIT_RUNTIME=1 -sWASM_ASYNC_COMPILATION=0)
+set_target_properties(lanternfay-tables PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
