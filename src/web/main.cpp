@@ -53,15 +53,18 @@ bool step()
     if (scene > SCENE_COUNT)
         return false;
     costs.clear();
+    const long long tick_ms = player_now_ms(player);
     if (!player_step(player, &costs)) {
         player_close(player);
         open_next_scene();
         return scene <= SCENE_COUNT;
     }
-    clock_ms = scene_start_ms(scene) + player_now_ms(player) - player.period_ms;
+    clock_ms = scene_start_ms(scene) + tick_ms;
     SceneFigures &f = figures[scene];
     f.frames += player.tick_frames;
-    f.frames_due = (player_now_ms(player) - player.period_ms) / player.cadence_ms + 1;
+    // The frames the show's pace asks for at this tick: every cadence_ms from 0.
+    const long long previous_ms = tick_ms - player.period_ms;
+    f.frames_due += tick_ms / player.cadence_ms - (previous_ms < 0 ? -1 : previous_ms / player.cadence_ms);
     for (double ms : costs)
         f.frame_ms_total += ms;
     return true;
@@ -94,14 +97,25 @@ EMSCRIPTEN_KEEPALIVE int lanternfay_start_up()
     return 1;
 }
 
-// Starts the show's timeline (and its music) at show time 0 and its first scene.
-// cadence 0 is the show's own pace.
-EMSCRIPTEN_KEEPALIVE void lanternfay_begin(int cadence)
+// Starts the show's timeline (and its music) and its first scene; cadence
+// 0 is the show's own pace. With from_ms the clock passes run on to that
+// show time first, drawing only the frame there (the page starts the music
+// there too); what each scene achieved is counted from then on.
+EMSCRIPTEN_KEEPALIVE void lanternfay_begin(int cadence, int from_ms)
 {
     cadence_ms = cadence;
     started = true;
     show_start_music();
     open_next_scene();
+    if (from_ms > 0) {
+        while (scene <= SCENE_COUNT && next_tick_show_ms() <= from_ms) {
+            player_skip_frames_before(player, from_ms - scene_start_ms(scene));
+            if (!step())
+                break;
+        }
+        for (SceneFigures &f : figures)
+            f = SceneFigures{};
+    }
 }
 
 // Real time: every clock pass up to show_ms and the frames due, within

@@ -229,10 +229,8 @@
     cover.classList.add('hidden');
     if (music.context)
       music.context.resume();
-    Show()._lanternfay_begin(0);
+    Show()._lanternfay_begin(0, fromMs);
     clock.wallStart = performance.now();
-    if (fromMs > 0)
-      Show()._lanternfay_advance(fromMs, 0);   // clock passes up to the start, one frame
     playing = true;
     requestAnimationFrame(animationFrame);
   }
@@ -276,7 +274,7 @@
   // ---- The tests' entries (?test): moments on virtual time --------------------------
 
   function testEntries() {
-    api.begin = (cadenceMs) => Show()._lanternfay_begin(cadenceMs || 0);
+    api.begin = (cadenceMs) => Show()._lanternfay_begin(cadenceMs || 0, 0);
     api.playTo = (showMs) => Show()._lanternfay_play_to(showMs);
     // The canvas as red, green, blue bytes, base64.
     api.pixels = () => {
