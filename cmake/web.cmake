@@ -20,3 +20,9 @@ target_link_libraries(lanternfay-tables PRIVATE scenes)
 target_link_options(lanternfay-tables PRIVATE -sNODERAWFS=1 -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1
                     -sEXIT_RUNTIME=1 -sWASM_ASYNC_COMPILATION=0)
 set_target_properties(lanternfay-tables PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# The browser's SDL layer on its own, under Node.js (tests/web).
+add_executable(test_platform_web ${CMAKE_SOURCE_DIR}/tests/web/test_platform_web.cpp)
+target_link_libraries(test_platform_web PRIVATE shell)
+target_link_options(test_platform_web PRIVATE -sENVIRONMENT=node -sEXIT_RUNTIME=1 -sWASM_ASYNC_COMPILATION=0)
+set_target_properties(test_platform_web PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

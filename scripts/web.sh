@@ -22,7 +22,7 @@ build() {
     cmake --build "$native" -j 2 --target show_data
   fi
   emcmake cmake -S . -B "$web_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$web_build" -j 2 --target lanternfay-web lanternfay-tables
+  cmake --build "$web_build" -j 2 --target lanternfay-web
   rm -rf "$out"
   mkdir -p "$out/data"
   cp "$web_build"/web/index.html "$web_build"/web/page.js "$web_build"/web/lanternfay.js \
