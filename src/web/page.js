@@ -227,6 +227,7 @@
       return;
     api.state = 'playing';
     cover.classList.add('hidden');
+    stage.classList.add('playing');
     if (music.context)
       music.context.resume();
     Show()._lanternfay_begin(0, fromMs);
@@ -245,6 +246,7 @@
       logScene(figures[lastScene - 1]);
     Show()._lanternfay_end();
     api.state = 'ended';
+    stage.classList.remove('playing');
     cover.classList.remove('hidden');
     say(text + ' Reload the page to watch it again.');
   }

@@ -6,11 +6,12 @@ the change from scene 1 to scene 2 at 30.5 s): the music must be running,
 the show's clock (its last clock pass) within 20 ms of the music's position
 from the first second on, and what each scene achieved is printed. Without
 that permission the page must wait for a click and say so, with no
-uncaught error. Escape ends the show to the closing screen.
+uncaught error. Escape ends the show to the closing screen, and a data file
+the server does not have is named on the page.
 
   tests/web/play.py WEB_OUT
 """
-import asyncio, os, statistics, sys
+import asyncio, os, statistics, sys, tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import browser
@@ -76,12 +77,36 @@ async def needs_click(base, failures):
         check(not page.exceptions, 'no uncaught error (%s)' % page.exceptions, failures)
 
 
+async def missing_file(base, failures):
+    async with browser.Page(base + 'index.html') as page:
+        state = await page.wait_for_state(['ready', 'failed'])
+        status = await page.evaluate('document.getElementById("status").textContent')
+        check(state == 'failed' and 'data/cube.raw' in status, 'a missing data file is named: "%s"' % status, failures)
+
+
+def without_a_file(web_out, folder, missing):
+    """folder: web_out again (links), but data/missing left out."""
+    for entry in os.listdir(web_out):
+        if entry != 'data':
+            os.symlink(os.path.join(web_out, entry), os.path.join(folder, entry))
+    os.mkdir(os.path.join(folder, 'data'))
+    for entry in os.listdir(os.path.join(web_out, 'data')):
+        if entry != missing:
+            os.symlink(os.path.join(web_out, 'data', entry), os.path.join(folder, 'data', entry))
+
+
 def main():
-    server, base = browser.serve(sys.argv[1])
+    web_out = os.path.abspath(sys.argv[1])
+    server, base = browser.serve(web_out)
     failures = []
     try:
         asyncio.run(needs_click(base, failures))
         asyncio.run(real_time(base, failures))
+        with tempfile.TemporaryDirectory() as folder:
+            without_a_file(web_out, folder, 'cube.raw')
+            broken, broken_base = browser.serve(folder)
+            asyncio.run(missing_file(broken_base, failures))
+            broken.shutdown()
     finally:
         server.shutdown()
     sys.exit(1 if failures else 0)
