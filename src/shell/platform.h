@@ -1,7 +1,8 @@
 // platform.h — the only place that talks to the operating system directly:
 // threads, the interrupt signal, the working directory and the few choices
 // that differ between Linux and Windows. platform.cpp has the one #ifdef
-// _WIN32 of the program (and this header the one declaration it needs).
+// _WIN32 of the program (and this header the one declaration it needs). The
+// browser build's platform (SDL and SDL_mixer on the page) is platform_web.*.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -35,6 +36,11 @@ bool working_directory(char *buffer, size_t size);
 // srandom() seeds that sequence.
 long random();
 void srandom(unsigned int seed);
+#endif
+#ifdef __EMSCRIPTEN__
+// The browser: copies the display surface into the canvas's byte order and
+// puts it on the page (platform_web.cpp), once per animation frame.
+void web_show_display();
 #endif
 // The SDL_SetVideoMode flags for this command line: a window (0) when the first
 // argument is exactly "window", full screen otherwise. Windows always gets

@@ -3,11 +3,13 @@
 // music calls on the page's audio (platform_web.js), and the GNU C library's
 // random sequence. Built only for the browser (__EMSCRIPTEN__).
 //
-// Pixels are combined by the raster library, as on every target; what is left
-// here is what SDL itself does with whole pixels: surfaces, fills, the
-// format changes of a blit (24-bit pictures into 32-bit surfaces, alpha set
-// or kept as SDL 1.2's blitters set or keep it), the per-pixel-alpha blit
-// with SDL 1.2's own arithmetic, BMP loading and the flip.
+// Pixels are combined by the raster library, as on every target. What the
+// show still asks of SDL is done here as SDL 1.2's software blitters do it,
+// to the byte: surfaces, fills, BMP loading, the format changes of a blit
+// (24-bit pictures into 32-bit surfaces, the alpha they get or keep), the
+// blend by per-pixel alpha of scene 2's glows and font with SDL's own
+// arithmetic, and the flip. Formats the show never uses are refused with an
+// error rather than drawn some other way.
 #ifdef __EMSCRIPTEN__
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -559,7 +561,6 @@ uint8_t *canvas_bytes = nullptr;   // the display as the canvas wants it: red, g
 
 } // namespace
 
-// Copies the display into the canvas's byte order and puts it on the page.
 void web_show_display()
 {
     if (!display)

@@ -18,9 +18,6 @@
 #include "scenes.h"
 #include "shell.h"
 
-// Defined by the browser's platform layer: puts the display on the canvas.
-void web_show_display();
-
 namespace {
 
 struct SceneFigures {

@@ -4,11 +4,11 @@
 In headless Chromium the page plays the show on virtual time and each moment
 is read back from its canvas; the native frame tool writes the same moments
 (same cadence) as PNGs. Every pixel must match. The browser build's table
-dump (Node.js, the same wasm engine) must match the native dump byte for byte.
+dump, run in a page of its own, must match the native dump byte for byte.
 
   tests/web/frames.py NATIVE_BUILD WEB_BUILD WEB_OUT
 """
-import asyncio, base64, os, subprocess, sys, tempfile, time
+import asyncio, base64, hashlib, os, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import browser
@@ -70,25 +70,45 @@ def compare_pictures(native, web):
     return failures == 0 and len(native) == len(web) == len(MOMENTS)
 
 
-def compare_tables(native_build, web_build):
-    with tempfile.TemporaryDirectory() as native_out, tempfile.TemporaryDirectory() as web_out:
+def native_tables(native_build):
+    with tempfile.TemporaryDirectory() as out:
         env = dict(os.environ, SDL_VIDEODRIVER='dummy', SDL_AUDIODRIVER='dummy')
-        subprocess.run([os.path.join(native_build, 'tests/cross/lanternfay-tables'), native_out], cwd=native_build,
+        subprocess.run([os.path.join(native_build, 'tests/cross/lanternfay-tables'), out], cwd=native_build,
                        env=env, check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(['node', os.path.abspath(os.path.join(web_build, 'lanternfay-tables.js')), web_out],
-                       cwd=native_build, check=True, stdout=subprocess.DEVNULL)
-        names = sorted(os.listdir(native_out))
-        differing = [n for n in names if not os.path.exists(os.path.join(web_out, n)) or
-                     open(os.path.join(native_out, n), 'rb').read() != open(os.path.join(web_out, n), 'rb').read()]
-        extra = sorted(set(os.listdir(web_out)) - set(names))
-        print('tables: %d of %d identical%s' % (len(names) - len(differing), len(names),
-                                                ''.join('; differs: ' + n for n in differing + extra)))
-        return not differing and not extra and len(names) > 0
+        return {name: hashlib.sha256(open(os.path.join(out, name), 'rb').read()).hexdigest()
+                for name in os.listdir(out)}
+
+
+async def browser_tables(web_build, web_out):
+    """The dump of the browser build, run in a page over the page's own data."""
+    with tempfile.TemporaryDirectory() as folder:
+        page_dir = os.path.join(web_build, 'tables-page')
+        for name in os.listdir(page_dir):
+            os.symlink(os.path.join(page_dir, name), os.path.join(folder, name))
+        os.symlink(os.path.join(web_out, 'data'), os.path.join(folder, 'data'))
+        server, base = browser.serve(folder)
+        try:
+            async with browser.Page(base + 'index.html') as page:
+                for _ in range(100):
+                    if await page.evaluate('typeof dumpTables') == 'function':
+                        break
+                    await asyncio.sleep(0.1)
+                return await page.evaluate('dumpTables()')
+        finally:
+            server.shutdown()
+
+
+def compare_tables(native, web):
+    names = sorted(native)
+    differing = [n for n in names if native[n] != web.get(n)] + sorted(set(web) - set(native))
+    print('tables: %d of %d identical%s' % (len(names) - len(differing), len(names),
+                                            ''.join('; differs: ' + n for n in differing)))
+    return not differing and len(names) > 0
 
 
 def main():
     native_build, web_build, web_out = (os.path.abspath(path) for path in sys.argv[1:4])
-    tables_ok = compare_tables(native_build, web_build)
+    tables_ok = compare_tables(native_tables(native_build), asyncio.run(browser_tables(web_build, web_out)))
     with tempfile.TemporaryDirectory() as out:
         native = native_pixels(native_build, out)
     web = asyncio.run(browser_pixels(web_out))

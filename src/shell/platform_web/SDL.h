@@ -112,7 +112,8 @@ SDL_Surface *SDL_LoadBMP_RW(SDL_RWops *source, int freesrc);
 // The one display surface: 800 x 600 x 32 (0x00RRGGBB), pixels in wasm memory.
 SDL_Surface *SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags);
 SDL_Surface *SDL_GetVideoSurface();
-// Puts the display surface on the page's canvas.
+// Marks the frame done. The page puts the display on its canvas once per
+// animation frame (web_show_display, platform.h): the browser shows no more.
 int SDL_Flip(SDL_Surface *screen);
 void SDL_WM_SetCaption(const char *title, const char *icon);
 int SDL_ShowCursor(int toggle);
