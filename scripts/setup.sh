@@ -6,6 +6,11 @@
 #   scripts/setup.sh            what the native build and its tests need
 #   scripts/setup.sh --cross    also the Linux 32-bit and Windows 32-bit builds
 #                               (i386 architecture, source entries, mingw-w64, wine)
+#   scripts/setup.sh --sdl12-compat DIR
+#                               also unpacks Debian's libsdl1.2-compat (the SDL 1.2
+#                               interface over SDL2) into DIR, leaving the system's
+#                               SDL 1.2 alone; its library is then in
+#                               DIR/usr/lib/<multiarch>/sdl12-compat (for LD_LIBRARY_PATH)
 set -euo pipefail
 
 PACKAGES=(
@@ -17,6 +22,8 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core libvorbis-dev libogg-dev libpng-dev
   # tests: unit tests, a display and keystrokes for end-to-end runs, audio analysis
   libgtest-dev xvfb xauth xdotool sox
+  # the tests under sdl12-compat: the SDL2 it runs on; a window manager for full screen
+  libsdl2-2.0-0 openbox
   # the capture tool: encoding, scaling and resampling; ffprobe and ffmpeg for its tests
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   # the browser build (scripts/web.sh) and its tests: headless Chromium over its DevTools protocol
@@ -61,10 +68,30 @@ check_without_dpkg() {
 }
 
 cross=0
+compat_dir=""
 extra=()
-for argument in "$@"; do
-  if [[ "$argument" == "--cross" ]]; then cross=1; else extra+=("$argument"); fi
+while [[ $# -gt 0 ]]; do
+  case "$1" in
+    --cross) cross=1 ;;
+    --sdl12-compat) compat_dir=${2:?"--sdl12-compat needs a folder"}; shift ;;
+    *) extra+=("$1") ;;
+  esac
+  shift
 done
+
+# The compatibility library unpacked privately: apt-get download needs no
+# root, dpkg -x installs nothing. Done once; the folder keeps it.
+unpack_sdl12_compat() {
+  local dir=$1 deb
+  [[ -z "$dir" ]] && return 0
+  compgen -G "$dir/usr/lib/*/sdl12-compat/libSDL-1.2.so.0" >/dev/null && return 0
+  mkdir -p "$dir/download"
+  (cd "$dir/download" && apt-get download -q libsdl1.2-compat 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
+  deb=$(compgen -G "$dir/download/libsdl1.2-compat_*.deb" | head -n 1 || true)
+  [[ -n "$deb" ]] || { echo "setup: could not download libsdl1.2-compat" >&2; exit 1; }
+  dpkg -x "$deb" "$dir"
+  echo "setup: libsdl1.2-compat $(dpkg-deb -f "$deb" Version) unpacked into $dir"
+}
 
 command -v dpkg-query >/dev/null 2>&1 || check_without_dpkg
 
@@ -106,7 +133,10 @@ for package in "${PACKAGES[@]}" "${extra[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$package")
 done
-[[ ${#missing[@]} -eq 0 && $refresh -eq 0 ]] && exit 0
+if [[ ${#missing[@]} -eq 0 && $refresh -eq 0 ]]; then
+  unpack_sdl12_compat "$compat_dir"
+  exit 0
+fi
 
 if ! can_install; then
   echo "setup: cannot install here (no apt-get, or not root and no sudo); missing Debian packages:" >&2
@@ -114,6 +144,8 @@ if ! can_install; then
   exit 1
 fi
 $SUDO apt-get update -qq
-[[ ${#missing[@]} -eq 0 ]] && exit 0
-echo "setup: installing ${missing[*]}"
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [[ ${#missing[@]} -gt 0 ]]; then
+  echo "setup: installing ${missing[*]}"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+unpack_sdl12_compat "$compat_dir"

@@ -1,5 +1,5 @@
 // font.cpp — the proportional bitmap font: glyphs cut once from a sheet
-// drawn light on black, looked up by character and laid with SDL's blit.
+// drawn light on black, looked up by character and blended by their alpha.
 #include "raster.h"
 #include <cstddef>
 #include <cstring>
@@ -36,7 +36,7 @@ SDL_Surface *glyph_cut(SDL_Surface *sheet, const GlyphRect &cell)
     area.y = static_cast<Sint16>(cell.y);
     area.w = static_cast<Uint16>(cell.w);
     area.h = static_cast<Uint16>(cell.h);
-    SDL_UpperBlit(sheet, &area, glyph, nullptr);   // SDL converts the sheet's format
+    picture_draw(sheet, &area, glyph, 0, 0);   // converts the sheet's format
     // The sheet is light on black: blue carries the shape, so it becomes the
     // alpha and dark pixels turn transparent.
     ptrdiff_t stride = glyph->pitch / 4;
@@ -114,12 +114,7 @@ void font_draw_glyph(Font *font, char ch, SDL_Surface *dst, int x, int y)
     // surface, and wrapping it would put the glyph somewhere visible.
     if (!glyph || !dst || x < -32768 || x > 32767 || y < -32768 || y > 32767)
         return;
-    SDL_Rect place;
-    place.x = static_cast<Sint16>(x);
-    place.y = static_cast<Sint16>(y);
-    place.w = static_cast<Uint16>(glyph->w);
-    place.h = static_cast<Uint16>(glyph->h);
-    SDL_UpperBlit(glyph, nullptr, dst, &place);   // SDL clips and blends by the glyph's alpha
+    picture_draw(glyph, nullptr, dst, x, y);   // clipped, blended by the glyph's alpha
 }
 
 void draw_string_with(Font *font, const char *text, int x, int y)
@@ -127,6 +122,7 @@ void draw_string_with(Font *font, const char *text, int x, int y)
     if (!font || !text || !screen)
         return;
     int pen_x = x, pen_y = y;
+    lock_surface(screen);
     for (const char *c = text; *c; ++c) {
         if (*c == ' ') {
             pen_x += SPACE_ADVANCE;
@@ -142,4 +138,5 @@ void draw_string_with(Font *font, const char *text, int x, int y)
         font_draw_glyph(font, *c, screen, pen_x, pen_y);
         pen_x += glyph->w;
     }
+    unlock_surface(screen);
 }

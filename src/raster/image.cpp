@@ -22,10 +22,10 @@ SDL_Surface *surface_converted_for(SDL_Surface *picture, const SDL_Surface *targ
                                              format->Rmask, format->Gmask, format->Bmask, format->Amask);
     if (!copy)
         return nullptr;
-    // The blit chosen here depends on the two formats and on picture's own
-    // flags only, never on what the destination holds: it is the one that
-    // drawing picture onto target uses.
-    SDL_UpperBlit(picture, nullptr, copy, nullptr);
+    // Without a key or alpha the conversion depends on the two formats only,
+    // never on what the destination holds: it is the one that drawing
+    // picture onto target makes.
+    picture_draw(picture, nullptr, copy, 0, 0);
     // SDL marks a surface with an alpha mask for blending; the copy must be
     // copied as it is.
     SDL_SetAlpha(copy, 0, SDL_ALPHA_OPAQUE);
@@ -40,7 +40,7 @@ void surface_tint(SDL_Surface **slot, uint8_t red, uint8_t green, uint8_t blue)
     SDL_Surface *tinted = argb_surface_new(old->w, old->h);
     if (!tinted)
         return;   // keep the old picture rather than leave an empty slot
-    SDL_UpperBlit(old, nullptr, tinted, nullptr);   // SDL converts to 0xAARRGGBB
+    picture_draw(old, nullptr, tinted, 0, 0);   // converted to 0xAARRGGBB
     SDL_FreeSurface(old);
     *slot = tinted;
     // One colour everywhere; the shape moves into alpha, taken from green,

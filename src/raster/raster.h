@@ -132,6 +132,38 @@ void darken_rect_halves(int x0, int y0, int x1, int y1);
 void darken_rect_halves_reference(int x0, int y0, int x1, int y1);   // the plain loop
 void darken_rect_halves_sse2(int x0, int y0, int x1, int y1);        // 4 pixels at a time
 
+// ---- Pictures of other formats ------------------------------------------------
+// Loaded pictures are 24-bit; glyphs and glows carry per-pixel alpha. How such
+// a picture lands on a 32-bit surface is computed here, byte for byte as the
+// blits of SDL 1.2.15 compute it, and never left to whichever SDL 1.2 is
+// underneath: the one built over SDL2 rounds the blend differently and keeps
+// other top bytes, and a browser has no SDL blit at all.
+
+// Draws the area of src (NULL: all of it) onto the 32-bit dst with the area's
+// top-left at (x, y), clipped as SDL_UpperBlit clips (to src, then to dst's
+// clip rectangle). src's flags say how its pixels combine:
+//  - an alpha mask and SDL_SRCALPHA: blended by each pixel's alpha; alpha 0
+//    leaves dst alone, 255 copies the colour; dst keeps its own alpha byte.
+//    Same colour masks (0xFF000000 alpha): blend_pixel_by_alpha; other
+//    formats round each step up by 255/256 first, as SDL 1.2.15 does, and
+//    keep dst's alpha (0 without an alpha mask) where SDL 1.2.15 sometimes
+//    carries a stray bit into it; no picture of the show is such a format.
+//  - SDL_SRCCOLORKEY: pixels equal to the key (alpha bits aside) are
+//    skipped, the others converted as below.
+//  - otherwise every pixel is converted: the colours shifted into dst's
+//    format (a palette entry for 8 bits; 16-bit fields are not widened as
+//    SDL 1.2.15's 16-to-32-bit tables widen them), alpha 255 where dst has an
+//    alpha mask (src's own alpha when it has one), top bits 0 where dst has
+//    none. Two surfaces of the same format: whole rows are copied, src may be dst.
+// src has 1 (palette), 2, 3 or 4 bytes per pixel; anything else, or a dst
+// that is not 32-bit, draws nothing. Surface-wide alpha is not applied.
+// Locks src when SDL says it must be; the caller locks dst (the display).
+void picture_draw(SDL_Surface *src, const SDL_Rect *area, SDL_Surface *dst, int x, int y);
+// The blend of one ARGB pixel over a pixel of the same colour masks: each
+// colour channel d becomes d + floor((s - d) * alpha / 256); alpha 255 gives
+// s's colour, alpha 0 leaves dst as it is; the result keeps dst's top byte.
+uint32_t blend_pixel_by_alpha(uint32_t src, uint32_t dst);
+
 // ---- Bitmap font -------------------------------------------------------------
 
 // One glyph's cell in the font sheet.
@@ -152,7 +184,8 @@ Font *font_new(SDL_Surface *sheet, const char *characters, GlyphRect **rects);
 SDL_Surface *font_find_glyph(Font *font, char ch);
 // Releases the glyphs and the record.
 void font_free(Font *font);
-// SDL-blits the glyph of ch with its top-left at (x, y) of dst; nothing if ch has none.
+// Blends the glyph of ch onto dst by its alpha (picture_draw), top-left at
+// (x, y); nothing if ch has none. The caller locks dst if it is the display.
 void font_draw_glyph(Font *font, char ch, SDL_Surface *dst, int x, int y);
 // Draws text on `screen` with font: space advances 22, line feed goes 70 down.
 // (The shell's draw_string calls it with the scroll-text font.)
@@ -182,10 +215,11 @@ void unlock_surface(SDL_Surface *s);
 // Creates an ARGB surface (flags 0, depth 32, masks 00FF0000/0000FF00/000000FF/FF000000),
 // zero-filled; NULL for a negative size.
 SDL_Surface *argb_surface_new(int width, int height);
-// A copy of picture in target's pixel format, made by the same SDL blit that
-// draws picture onto target; SDL_UpperBlit of the copy onto target is then a
-// plain row copy giving target the very bytes (alpha included) that blitting
-// picture would, without converting every pixel each time. The caller frees
+// A copy of picture in target's pixel format, made by the same picture_draw
+// that draws picture onto target; drawing the copy onto target (picture_draw,
+// or SDL_UpperBlit) is then a plain row copy giving target the very bytes
+// (alpha included) that drawing picture would, without converting every pixel
+// each time. The caller frees
 // it; NULL when either is NULL, when picture has a colour key or alpha (its
 // blit then depends on what target holds), or when out of memory.
 SDL_Surface *surface_converted_for(SDL_Surface *picture, const SDL_Surface *target);

@@ -78,8 +78,7 @@ void emit_character(Scene2Render &r, float scroll)
     if (ch != ' ') {
         SDL_Surface *glyph = font_find_glyph(scene2->font, ch);
         if (glyph) {
-            SDL_Rect at = {(Sint16)GLYPH_X, (Sint16)GLYPH_Y, (Uint16)glyph->w, (Uint16)glyph->h};
-            SDL_UpperBlit(glyph, nullptr, scene2->text_surface, &at);
+            picture_draw(glyph, nullptr, scene2->text_surface, GLYPH_X, GLYPH_Y);
         }
     }
     ++r.pos;
@@ -119,9 +118,9 @@ void draw_glow(SDL_Surface *flare, int x, int y)
 {
     if (!flare)
         return;
-    SDL_Rect at = {(Sint16)(x - (flare->w >> 2)), (Sint16)(y - (flare->h >> 2)), (Uint16)flare->w,
-                   (Uint16)flare->h};
-    SDL_UpperBlit(flare, nullptr, screen, &at);
+    lock_surface(screen);
+    picture_draw(flare, nullptr, screen, x - (flare->w >> 2), y - (flare->h >> 2));
+    unlock_surface(screen);
 }
 
 } // namespace

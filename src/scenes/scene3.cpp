@@ -34,7 +34,7 @@ SDL_Surface *opaque_copy(SDL_Surface *picture)
     const Uint32 alpha_flags = picture->flags & (SDL_SRCALPHA | SDL_RLEACCELOK);
     const Uint8 alpha = picture->format->alpha;
     SDL_SetAlpha(picture, 0, 255);
-    SDL_UpperBlit(picture, nullptr, copy, nullptr);
+    picture_draw(picture, nullptr, copy, 0, 0);
     if (alpha_flags)
         SDL_SetAlpha(picture, alpha_flags, alpha);
     uint32_t *row = static_cast<uint32_t *>(copy->pixels);
@@ -48,7 +48,7 @@ SDL_Surface *texture_from(SDL_Surface *picture)
 {
     SDL_Surface *texture = argb_surface_new(TEXTURE_WIDTH, TEXTURE_HEIGHT);
     if (picture)
-        SDL_UpperBlit(picture, nullptr, texture, nullptr);
+        picture_draw(picture, nullptr, texture, 0, 0);
     return texture;
 }
 
@@ -97,9 +97,7 @@ void draw_column_row(int y, int phase_column, float spin, const uint32_t *textur
 void scene3_prepare()
 {
     SDL_FillRect(backbuffer, nullptr, 0xFF000000);
-    SDL_Rect at = {450, 0, 0, 0};
-    if (BitmapTable[BITMAP_ELF])
-        SDL_UpperBlit(BitmapTable[BITMAP_ELF], nullptr, backbuffer, &at);
+    picture_draw(BitmapTable[BITMAP_ELF], nullptr, backbuffer, 450, 0);
     // Two bevelled bars, x 350..360 and 440..450, brightest at their outer edges.
     for (int i = 0; i <= 10; ++i) {
         Uint32 g = (Uint32)(255 - 8 * i);

@@ -83,13 +83,15 @@ void scene4_clock_pass(Scene4Clock &c, Sint32 elapsed_ms)
 void scene4_render_begin(Scene4Render &r)
 {
     r = Scene4Render{};
-    SDL_UpperBlit(BitmapTable[BITMAP_GNOME], nullptr, screen, nullptr);
+    lock_surface(screen);
+    picture_draw(BitmapTable[BITMAP_GNOME], nullptr, screen, 0, 0);
+    unlock_surface(screen);
 }
 
 void scene4_draw_frame(Scene4Render &)
 {
     SDL_Surface *picture = scene4->picture ? scene4->picture : BitmapTable[BITMAP_GNOME];
-    SDL_UpperBlit(picture, nullptr, backbuffer, nullptr);
+    picture_draw(picture, nullptr, backbuffer, 0, 0);
     world_render(scene4->world, backbuffer);
 
     float pos = scene4->position.load(relaxed);

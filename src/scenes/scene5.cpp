@@ -116,7 +116,7 @@ void scene5_render_begin(Scene5Render &r) { r = Scene5Render{}; }
 
 void scene5_draw_frame(Scene5Render &)
 {
-    SDL_UpperBlit(scene5->road ? scene5->road : BitmapTable[BITMAP_SUMMER_ROAD], nullptr, backbuffer, nullptr);
+    picture_draw(scene5->road ? scene5->road : BitmapTable[BITMAP_SUMMER_ROAD], nullptr, backbuffer, 0, 0);
     world_render(scene5->world, backbuffer);
 
     lock_surface(screen);

@@ -82,10 +82,8 @@ void scene6_render_begin(Scene6Render &r) { r = Scene6Render{}; }
 
 void scene6_draw_frame(Scene6Render &)
 {
-    SDL_Rect origin = {0, 0, 0, 0};
-    SDL_UpperBlit(scene6->cityscape ? scene6->cityscape : BitmapTable[BITMAP_CITYSCAPE], nullptr, screen, &origin);
-
     lock_surface(screen);
+    picture_draw(scene6->cityscape ? scene6->cityscape : BitmapTable[BITMAP_CITYSCAPE], nullptr, screen, 0, 0);
     // "hope" rises from 200 and falls from 400; "visions" rises from 500 and falls from 700.
     draw_word(BitmapTable[BITMAP_HOPE], 145, 95, word_opacity(scene6->position.load(relaxed), 200.0f));
     draw_word(BitmapTable[BITMAP_VISIONS], 169, 95, word_opacity(scene6->position.load(relaxed), 500.0f));

@@ -145,6 +145,21 @@ uint32_t video_mode_flags(int argc, char **argv)
 }
 #endif
 
+void prefer_display_settings(uint32_t video_flags)
+{
+    // sdl12-compat numbers itself from 1.2.50 on; classic SDL stops at 1.2.15.
+    const SDL_version *linked = SDL_Linked_Version();
+    const bool over_sdl2 = linked->major == 1 && linked->minor == 2 && linked->patch >= 50;
+    if (!over_sdl2 || !(video_flags & SDL_FULLSCREEN))
+        return;
+    // Read when SDL starts. Waiting for the display's refresh costs the
+    // render thread up to one refresh per frame, which the show's clocks
+    // absorb: they run from the timeline, not from the frames.
+    static char vsync[] = "SDL12COMPAT_SYNC_TO_VBLANK=1";   // putenv keeps the string itself
+    if (!std::getenv("SDL12COMPAT_SYNC_TO_VBLANK"))
+        SDL_putenv(vsync);
+}
+
 void install_interrupt_handler(void (*handler)(int))
 {
     signal(SIGINT, handler);

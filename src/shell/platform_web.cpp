@@ -213,6 +213,12 @@ void SDL_Quit()
 char *SDL_GetError() { return const_cast<char *>(last_error.c_str()); }
 void SDL_SetError(const char *text) { last_error = text; }
 char *SDL_getenv(const char *name) { return std::getenv(name); }
+
+const SDL_version *SDL_Linked_Version()
+{
+    static const SDL_version classic = {1, 2, 15};
+    return &classic;
+}
 int SDL_putenv(char *assignment) { return putenv(assignment); }
 
 // ---- Surfaces ------------------------------------------------------------------

@@ -28,12 +28,12 @@ SDL_Surface *new_argb(int width, int height)
 }
 
 // Replaces a picture by an ARGB surface of the given size holding it at
-// (0, 0): SDL converts the pixels (opaque), cuts what does not fit and leaves
+// (0, 0): the pixels converted (opaque), what does not fit cut off, and
 // the rest of the surface transparent black.
 void argb_copy(int index, int width, int height)
 {
     SDL_Surface *copy = new_argb(width, height);
-    SDL_UpperBlit(BitmapTable[index], nullptr, copy, nullptr);
+    picture_draw(BitmapTable[index], nullptr, copy, 0, 0);
     SDL_FreeSurface(BitmapTable[index]);
     BitmapTable[index] = copy;
 }

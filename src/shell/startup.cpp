@@ -77,6 +77,7 @@ bool prepare_show(const char *directory)
 
 bool show_start_up(uint32_t video_flags, StartUpSound sound)
 {
+    prefer_display_settings(video_flags);
     char directory[256];
     if (!check_working_directory(directory, sizeof directory))
         return false;

@@ -24,15 +24,20 @@ fail() {
   exit 1
 }
 
-# Re-runs the calling script inside its own virtual X display. A server
-# number of our own (not the shared default) keeps parallel runs apart.
+# Re-runs the calling script inside its own virtual X display, of
+# $e2e_screen (default 1024x768x24). A server number of our own (not the
+# shared default) keeps parallel runs apart.
 run_under_xvfb() {
   if [[ -z "${LANTERNFAY_E2E_DISPLAY:-}" ]]; then
     export LANTERNFAY_E2E_DISPLAY=1
     exec xvfb-run --auto-servernum --server-num=$((100 + $$ % 800)) \
-      --server-args="-screen 0 1024x768x24 -noreset" bash "$0" "$@"
+      --server-args="-screen 0 ${e2e_screen:-1024x768x24} -noreset" bash "$0" "$@"
   fi
 }
+
+# Whether the program runs on sdl12-compat (the SDL 1.2 interface over SDL2)
+# rather than classic SDL 1.2: the library it loads brings SDL2 along.
+on_sdl12_compat() { ldd "$program" | grep -q 'libSDL2-2\.0\.so'; }
 
 now_ms() { date +%s%3N; }
 

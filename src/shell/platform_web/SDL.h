@@ -32,6 +32,11 @@ void SDL_Quit();
 char *SDL_GetError();
 void SDL_SetError(const char *text);
 char *SDL_getenv(const char *name);
+struct SDL_version {
+    Uint8 major, minor, patch;
+};
+// 1.2.15: the interface of classic SDL 1.2, which this layer follows.
+const SDL_version *SDL_Linked_Version();
 int SDL_putenv(char *assignment);
 
 // ---- Surfaces --------------------------------------------------------------------
