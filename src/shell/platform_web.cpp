@@ -3,13 +3,11 @@
 // music calls on the page's audio (platform_web.js), and the GNU C library's
 // random sequence. Built only for the browser (__EMSCRIPTEN__).
 //
-// Pixels are combined by the raster library, as on every target. What the
-// show still asks of SDL is done here as SDL 1.2's software blitters do it,
-// to the byte: surfaces, fills, BMP loading, the format changes of a blit
-// (24-bit pictures into 32-bit surfaces, the alpha they get or keep), the
-// blend by per-pixel alpha of scene 2's glows and font with SDL's own
-// arithmetic, and the flip. Formats the show never uses are refused with an
-// error rather than drawn some other way.
+// Pixels are combined by the raster library, as on every target (pictures
+// are drawn by picture_draw, never by an SDL blit): what is left here is
+// surfaces in wasm memory, fills, BMP loading and the flip, as SDL 1.2 does
+// them. Formats the show never uses are refused with an error rather than
+// handled some other way.
 #ifdef __EMSCRIPTEN__
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -78,16 +76,6 @@ SDL_PixelFormat *format_new(int depth, uint32_t r, uint32_t g, uint32_t b, uint3
     return f;
 }
 
-uint32_t read_pixel(const uint8_t *p, int bytes)
-{
-    if (bytes == 4) {
-        uint32_t v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
-    return p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-}
-
 void write_pixel(uint8_t *p, int bytes, uint32_t v)
 {
     if (bytes == 4) {
@@ -113,80 +101,6 @@ uint32_t join(const Channels &c, const SDL_PixelFormat *f)
     if (f->Amask)
         v |= c.a << f->Ashift;
     return v;
-}
-
-bool same_format(const SDL_PixelFormat *a, const SDL_PixelFormat *b)
-{
-    return a->BitsPerPixel == b->BitsPerPixel && a->Rmask == b->Rmask && a->Gmask == b->Gmask &&
-           a->Bmask == b->Bmask && a->Amask == b->Amask;
-}
-
-// ---- Blits ------------------------------------------------------------------------
-
-// SDL 1.2's blend of a 32-bit pixel by its own alpha onto one with the same
-// red, green and blue places: red and blue side by side in one word, steps
-// of (s - d) * alpha >> 8, opaque pixels copied, the destination's alpha
-// byte kept. The packed arithmetic is SDL's and gives its exact bytes.
-void blend_row_by_pixel_alpha(const uint32_t *src, uint32_t *dst, int width)
-{
-    for (int x = 0; x < width; x++) {
-        uint32_t s = src[x];
-        uint32_t alpha = s >> 24;
-        if (alpha == 0)
-            continue;
-        if (alpha == SDL_ALPHA_OPAQUE) {
-            dst[x] = (s & 0x00FFFFFFu) | (dst[x] & 0xFF000000u);
-            continue;
-        }
-        uint32_t d = dst[x];
-        uint32_t kept_alpha = d & 0xFF000000u;
-        uint32_t s1 = s & 0xFF00FFu, d1 = d & 0xFF00FFu;
-        d1 = (d1 + ((s1 - d1) * alpha >> 8)) & 0xFF00FFu;
-        s &= 0xFF00u;
-        d &= 0xFF00u;
-        d = (d + ((s - d) * alpha >> 8)) & 0xFF00u;
-        dst[x] = d1 | d | kept_alpha;
-    }
-}
-
-// The alpha a plain (unblended) blit leaves: the source's own when both
-// have an alpha channel, else the source surface's alpha value.
-void convert_row(const uint8_t *src, const SDL_PixelFormat *sf, uint8_t *dst, const SDL_PixelFormat *df, int width)
-{
-    for (int x = 0; x < width; x++) {
-        Channels c = split(read_pixel(src + x * sf->BytesPerPixel, sf->BytesPerPixel), sf, sf->alpha);
-        write_pixel(dst + x * df->BytesPerPixel, df->BytesPerPixel, join(c, df));
-    }
-}
-
-int lower_blit(SDL_Surface *src, const SDL_Rect &from, SDL_Surface *dst, const SDL_Rect &to)
-{
-    const SDL_PixelFormat *sf = src->format, *df = dst->format;
-    const uint8_t *s = static_cast<const uint8_t *>(src->pixels) + from.y * src->pitch + from.x * sf->BytesPerPixel;
-    uint8_t *d = static_cast<uint8_t *>(dst->pixels) + to.y * dst->pitch + to.x * df->BytesPerPixel;
-    const bool blend = (src->flags & SDL_SRCALPHA) && sf->Amask;
-    if (blend) {
-        if (sf->BytesPerPixel != 4 || df->BytesPerPixel != 4 || sf->Amask != 0xFF000000u || sf->Rmask != df->Rmask ||
-            sf->Gmask != df->Gmask || sf->Bmask != df->Bmask) {
-            SDL_SetError("Blit with alpha between these formats is not supported");
-            return -1;
-        }
-        for (int row = 0; row < from.h; row++, s += src->pitch, d += dst->pitch)
-            blend_row_by_pixel_alpha(reinterpret_cast<const uint32_t *>(s), reinterpret_cast<uint32_t *>(d), from.w);
-        return 0;
-    }
-    if (src->flags & SDL_SRCALPHA) {
-        SDL_SetError("Blit with a surface alpha is not supported");
-        return -1;
-    }
-    if (same_format(sf, df)) {   // SDL copies the words, alpha and all
-        for (int row = 0; row < from.h; row++, s += src->pitch, d += dst->pitch)
-            std::memmove(d, s, size_t(from.w) * sf->BytesPerPixel);
-        return 0;
-    }
-    for (int row = 0; row < from.h; row++, s += src->pitch, d += dst->pitch)
-        convert_row(s, sf, d, df, from.w);
-    return 0;
 }
 
 // ---- BMP files ------------------------------------------------------------------
@@ -297,67 +211,6 @@ void SDL_GetRGB(Uint32 pixel, const SDL_PixelFormat *f, Uint8 *r, Uint8 *g, Uint
 Uint32 SDL_MapRGB(const SDL_PixelFormat *f, Uint8 r, Uint8 g, Uint8 b)
 {
     return join({r, g, b, SDL_ALPHA_OPAQUE}, f);
-}
-
-int SDL_UpperBlit(SDL_Surface *src, SDL_Rect *srcrect, SDL_Surface *dst, SDL_Rect *dstrect)
-{
-    if (!src || !dst) {
-        SDL_SetError("SDL_UpperBlit: passed a NULL surface");
-        return -1;
-    }
-    SDL_Rect whole_destination = {0, 0, 0, 0};
-    if (!dstrect)
-        dstrect = &whole_destination;
-    // SDL 1.2's clipping: the source rectangle to the source, then the
-    // destination (only its x and y count) to the destination's clip rectangle.
-    int src_x = 0, src_y = 0, w = src->w, h = src->h;
-    if (srcrect) {
-        src_x = srcrect->x;
-        w = srcrect->w;
-        if (src_x < 0) {
-            w += src_x;
-            dstrect->x = Sint16(dstrect->x - src_x);
-            src_x = 0;
-        }
-        if (src->w - src_x < w)
-            w = src->w - src_x;
-        src_y = srcrect->y;
-        h = srcrect->h;
-        if (src_y < 0) {
-            h += src_y;
-            dstrect->y = Sint16(dstrect->y - src_y);
-            src_y = 0;
-        }
-        if (src->h - src_y < h)
-            h = src->h - src_y;
-    }
-    const SDL_Rect &clip = dst->clip_rect;
-    int dx = clip.x - dstrect->x;
-    if (dx > 0) {
-        w -= dx;
-        dstrect->x = Sint16(dstrect->x + dx);
-        src_x += dx;
-    }
-    dx = dstrect->x + w - clip.x - clip.w;
-    if (dx > 0)
-        w -= dx;
-    int dy = clip.y - dstrect->y;
-    if (dy > 0) {
-        h -= dy;
-        dstrect->y = Sint16(dstrect->y + dy);
-        src_y += dy;
-    }
-    dy = dstrect->y + h - clip.y - clip.h;
-    if (dy > 0)
-        h -= dy;
-    if (w <= 0 || h <= 0) {
-        dstrect->w = dstrect->h = 0;
-        return 0;
-    }
-    dstrect->w = Uint16(w);
-    dstrect->h = Uint16(h);
-    SDL_Rect from = {Sint16(src_x), Sint16(src_y), Uint16(w), Uint16(h)};
-    return lower_blit(src, from, dst, *dstrect);
 }
 
 int SDL_FillRect(SDL_Surface *dst, SDL_Rect *rect, Uint32 colour)

@@ -1,7 +1,7 @@
 // test_platform_web.cpp — the browser's SDL layer on its own (Node.js): SDL
-// 1.2's blit clipping and format rules, its per-pixel-alpha arithmetic, fills,
-// BMP files and the GNU C library's random sequence. The pictures of the
-// whole show are held to the native build's by tests/web/frames.py.
+// 1.2's surfaces and fills, BMP files and the GNU C library's random
+// sequence. The pictures of the whole show are held to the native build's by
+// tests/web/frames.py.
 #include <SDL.h>
 #include <cstdio>
 #include <cstdlib>
@@ -36,70 +36,29 @@ SDL_Surface *argb(int w, int h, uint32_t fill)
     return s;
 }
 
-// Where a 4 x 3 source lands on an 8 x 6 target, and which source pixel is first.
-void blit_clipping()
+// What SDL 1.2 makes for the show's surfaces: default masks, alpha on with an
+// alpha mask, rows padded to four bytes, zeroed pixels, SDL_SetAlpha's flags.
+void surfaces()
 {
-    struct Case {
-        const char *what;
-        bool whole_source;
-        SDL_Rect from, to;
-        SDL_Rect landed;   // x, y, w, h written back
-        int first_x, first_y;   // source pixel at the landed corner
-    } cases[] = {
-        {"inside, w = h = 0 given", true, {}, {2, 1, 0, 0}, {2, 1, 4, 3}, 0, 0},
-        {"hanging off the left and top", true, {}, {-1, -2, 0, 0}, {0, 0, 3, 1}, 1, 2},
-        {"hanging off the right and bottom", true, {}, {6, 4, 0, 0}, {6, 4, 2, 2}, 0, 0},
-        {"a source rectangle partly outside its surface", false, {-1, 1, 3, 5}, {0, 0, 0, 0}, {1, 0, 2, 2}, 0, 1},
-        {"wholly outside", true, {}, {8, 0, 0, 0}, {8, 0, 0, 0}, -1, -1},
-    };
-    for (const Case &c : cases) {
-        SDL_Surface *src = argb(4, 3, 0xFF000100u), *dst = argb(8, 6, 0);
-        SDL_Rect from = c.from, to = c.to;
-        CHECK(SDL_UpperBlit(src, c.whole_source ? nullptr : &from, dst, &to) == 0, "%s: blit failed", c.what);
-        CHECK(to.x == c.landed.x && to.y == c.landed.y && to.w == c.landed.w && to.h == c.landed.h,
-              "%s: landed %d,%d %dx%d", c.what, to.x, to.y, to.w, to.h);
-        if (c.first_x >= 0)
-            CHECK(pixel(dst, to.x, to.y) == pixel(src, c.first_x, c.first_y), "%s: first pixel %08x", c.what,
-                  pixel(dst, to.x, to.y));
-        SDL_FreeSurface(src);
-        SDL_FreeSurface(dst);
-    }
-}
-
-// The alpha a plain blit leaves, and SDL 1.2's blend by per-pixel alpha.
-void blit_formats()
-{
-    SDL_Surface *rgb24 = SDL_CreateRGBSurface(0, 1, 1, 24, 0xFF0000, 0xFF00, 0xFF, 0);
-    std::memcpy(rgb24->pixels, "\x30\x20\x10", 3);   // blue, green, red
-    SDL_Surface *target = argb(1, 1, 0);
-    SDL_UpperBlit(rgb24, nullptr, target, nullptr);
-    CHECK(pixel(target, 0, 0) == 0xFF102030u, "24-bit into ARGB: %08x (opaque: the surface alpha)", pixel(target, 0, 0));
-
-    SDL_Surface *src = argb(1, 1, 0x40ABCDEFu);
-    SDL_UpperBlit(src, nullptr, target, nullptr);
-    CHECK(pixel(target, 0, 0) == 0x40ABCDEFu, "ARGB copied without blending keeps its alpha: %08x", pixel(target, 0, 0));
-
-    struct Blend {
-        uint32_t source, target, result;
-    } blends[] = {
-        {0x80FF0000u, 0x120000FFu, 0x127F007Fu},   // half: up by 127, down by 128 (>> 8 floors); target alpha kept
-        {0xFF112233u, 0x55FFFFFFu, 0x55112233u},   // opaque: copied, target alpha kept
-        {0x00112233u, 0x55FFFFFFu, 0x55FFFFFFu},   // transparent: nothing
-        {0x01FFFFFFu, 0x00000000u, 0x00000000u},   // alpha 1 moves nothing
-        {0xFEFFFFFFu, 0x00000000u, 0x00FDFDFDu},   // 254 of 256, floored
-    };
-    SDL_SetAlpha(src, SDL_SRCALPHA, 255);
-    for (const Blend &b : blends) {
-        pixel(src, 0, 0) = b.source;
-        pixel(target, 0, 0) = b.target;
-        SDL_UpperBlit(src, nullptr, target, nullptr);
-        CHECK(pixel(target, 0, 0) == b.result, "blend %08x over %08x: %08x, not %08x", b.source, b.target,
-              pixel(target, 0, 0), b.result);
-    }
-    SDL_Surface *narrow = SDL_CreateRGBSurface(0, 1, 1, 24, 0xFF0000, 0xFF00, 0xFF, 0);
-    CHECK(SDL_UpperBlit(src, nullptr, narrow, nullptr) == -1, "a blend it does not do SDL's way is refused");
-    for (SDL_Surface *s : {rgb24, target, src, narrow})
-        SDL_FreeSurface(s);
+    SDL_Surface *plain = SDL_CreateRGBSurface(0, 3, 2, 24, 0, 0, 0, 0);
+    CHECK(plain && plain->format->Rmask == 0xFF0000 && plain->format->Bmask == 0xFF && plain->pitch == 12 &&
+              !(plain->flags & SDL_SRCALPHA),
+          "24-bit, default masks: pitch %d", plain ? plain->pitch : -1);
+    SDL_Surface *s = SDL_CreateRGBSurface(0, 5, 2, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u);
+    CHECK(s && (s->flags & SDL_SRCALPHA) && s->format->Ashift == 24 && s->pitch == 20, "ARGB: alpha on");
+    bool zero = true;
+    for (int y = 0; y < 2; y++)
+        for (int x = 0; x < 5; x++)
+            zero = zero && pixel(s, x, y) == 0;
+    CHECK(zero, "new pixels are zero");
+    SDL_SetAlpha(s, 0, 128);
+    CHECK(!(s->flags & SDL_SRCALPHA) && s->format->alpha == 255, "alpha off: surface alpha opaque");
+    SDL_SetAlpha(s, SDL_SRCALPHA | SDL_RLEACCELOK, 90);
+    CHECK((s->flags & SDL_SRCALPHA) && (s->flags & SDL_RLEACCELOK) && s->format->alpha == 90, "alpha on again");
+    CHECK(!SDL_CreateRGBSurface(0, 2, 2, 16, 0, 0, 0, 0) && std::strstr(SDL_GetError(), "Unsupported"),
+          "16-bit refused");
+    SDL_FreeSurface(plain);
+    SDL_FreeSurface(s);
 }
 
 void fills()
@@ -182,8 +141,7 @@ void random_sequence()
 
 int main()
 {
-    blit_clipping();
-    blit_formats();
+    surfaces();
     fills();
     bmp_files();
     random_sequence();

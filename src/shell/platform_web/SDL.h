@@ -2,9 +2,9 @@
 // SDL 1.2's names, values and rules, implemented by platform_web.cpp on wasm
 // memory and the page's canvas. Surfaces are plain software surfaces whose
 // pixels live in wasm memory; the display is one of them, copied to the
-// canvas by SDL_Flip. Blits move whole pixels the way SDL 1.2's software
-// blitters do for the formats the show uses (24- and 32-bit, byte-aligned
-// masks); anything else is refused with an error, never drawn differently.
+// canvas once per animation frame. There is no blit: the raster library
+// draws every picture itself. Only 24- and 32-bit surfaces with byte-aligned
+// masks exist; anything else is refused with an error.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -59,8 +59,13 @@ struct SDL_Color {
     Uint8 r, g, b, unused;
 };
 
+struct SDL_Palette {
+    int ncolors;
+    SDL_Color *colors;
+};
+
 struct SDL_PixelFormat {
-    void *palette;          // always NULL: only true-colour surfaces exist here
+    SDL_Palette *palette;   // always NULL: only true-colour surfaces exist here
     Uint8 BitsPerPixel;     // 24 or 32
     Uint8 BytesPerPixel;    // 3 or 4
     Uint8 Rloss, Gloss, Bloss, Aloss;
@@ -92,16 +97,12 @@ SDL_Surface *SDL_CreateRGBSurface(Uint32 flags, int width, int height, int depth
 void SDL_FreeSurface(SDL_Surface *surface);
 int SDL_LockSurface(SDL_Surface *surface);
 void SDL_UnlockSurface(SDL_Surface *surface);
-// SDL_SRCALPHA in flag turns blending by alpha on (per pixel when the surface
-// has an alpha mask); without it the surface is copied, alpha and all.
+// Sets or clears SDL_SRCALPHA (and SDL_RLEACCELOK) and the surface alpha, as
+// SDL 1.2 does; picture_draw reads them.
 int SDL_SetAlpha(SDL_Surface *surface, Uint32 flag, Uint8 alpha);
 void SDL_GetRGB(Uint32 pixel, const SDL_PixelFormat *format, Uint8 *r, Uint8 *g, Uint8 *b);
 Uint32 SDL_MapRGB(const SDL_PixelFormat *format, Uint8 r, Uint8 g, Uint8 b);
 
-// Clips srcrect to src and dstrect (x, y only) to dst as SDL 1.2 does and
-// writes the blitted size back into dstrect. NULL rectangles: all of it.
-int SDL_UpperBlit(SDL_Surface *src, SDL_Rect *srcrect, SDL_Surface *dst, SDL_Rect *dstrect);
-#define SDL_BlitSurface SDL_UpperBlit
 // Fills rect (NULL: all of dst), clipped to dst, with a pixel value.
 int SDL_FillRect(SDL_Surface *dst, SDL_Rect *rect, Uint32 colour);
 
