@@ -62,11 +62,12 @@ def main():
                       % (f['scene'], f['animation_frames'] / f['seconds'], f['frames'], f['frames_due'],
                          100 * f['frames'] / max(1, f['frames_due']), f['frame_ms']))
         heard = [s for s in samples if s['audio'] is not None and s['now'] - samples[0]['now'] >= 1000]
-        gaps = [s['clock'] - s['audio'] for s in heard]
-        if gaps:
-            print('  clock minus music position: median %.1f ms, 5th..95th percentile %.1f..%.1f ms, worst %.1f ms'
-                  % (statistics.median(gaps), sorted(gaps)[len(gaps) // 20], sorted(gaps)[-len(gaps) // 20 - 1],
-                     max(gaps, key=abs)))
+        for scene in range(1, 9):
+            gaps = sorted(s['clock'] - s['audio'] for s in heard if s['scene'] == scene)
+            if gaps:
+                print('  scene %d: clock minus music position: median %.1f ms, 5th..95th percentile %.1f..%.1f ms,'
+                      ' worst %.1f ms' % (scene, statistics.median(gaps), gaps[len(gaps) // 20],
+                                          gaps[-len(gaps) // 20 - 1], max(gaps, key=abs)))
     server.shutdown()
 
 
