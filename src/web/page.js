@@ -141,7 +141,14 @@
     printErr: (line) => console.warn(line),
     onAbort: (what) => fail('The show stopped: ' + what),
   };
-  const runtimeReady = new Promise((resolve) => { window.Module.onRuntimeInitialized = resolve; });
+  const runtimeReady = new Promise((resolve, reject) => {
+    window.Module.onRuntimeInitialized = resolve;
+    // The show's program, loaded once Module is in place for it.
+    const script = document.createElement('script');
+    script.src = 'lanternfay.js';
+    script.onerror = () => reject(new Error('its program lanternfay.js could not be loaded'));
+    document.body.appendChild(script);
+  });
 
   async function fetchBytes(name) {
     let response;
