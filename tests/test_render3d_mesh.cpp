@@ -7,6 +7,11 @@
 #include <dirent.h>
 #include <string>
 #include <vector>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#include "raster.h"
 #include "render3d.h"
 
 namespace {
@@ -444,4 +449,71 @@ TEST(MeshLoad, AFileAboveTheSizeLimitIsLeftOutUnread)
     EXPECT_EQ(read->item, nullptr);
     list_free_nodes(read);
     std::remove(path.c_str());
+}
+
+namespace {
+
+// An object with a mesh of count triangles, all at the origin.
+SceneObject *object_with(size_t count)
+{
+    SceneObject *object = object_new();
+    for (size_t i = 0; i < count; ++i)
+        object_add_triangle(static_cast<Triangle *>(std::calloc(1, sizeof(Triangle))), object);
+    return object;
+}
+
+} // namespace
+
+#ifndef _WIN32
+// Opening a named pipe would wait for a writer for ever: whatever is not a
+// plain file is refused by its kind before anything opens it.
+TEST(DataFiles, OnlyPlainFilesAreOpened)
+{
+    const std::string pipe = std::string("render3d_pipe_") + std::to_string(getpid()) + ".raw";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::string plain = write_file("0 0 0 1 0 0 0 1 0 ");
+    const struct { const char *path; const char *kind; } cases[] = {
+        {pipe.c_str(), "a named pipe"}, {".", "a folder"}, {"/dev/null", "a device"},
+        {plain.c_str(), nullptr},       {"render3d_no_such_file.raw", nullptr},
+    };
+    for (const auto &c : cases) {
+        const char *kind = not_a_plain_file(c.path);
+        EXPECT_STREQ(kind, c.kind) << c.path;
+        if (!c.kind)
+            continue;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(mesh_load(c.path, 0), nullptr) << c.path;
+        std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(std::string("it is ") + c.kind + ", not a plain file"), std::string::npos) << said;
+        EXPECT_EQ(image_load(c.path), nullptr) << c.path;
+    }
+    std::remove(pipe.c_str());
+    std::remove(plain.c_str());
+}
+#endif
+
+// The grass copies one mesh once per blade: a world counts every copy, and
+// objects past its budget come in without their triangles, with one notice.
+TEST(World, ObjectsPastTheTriangleBudgetAreLeftOutWithOneNotice)
+{
+    World *world = world_new();
+    ASSERT_NE(world, nullptr);
+    const size_t half = WORLD_MAX_TRIANGLES / 2;
+    SceneObject *first = object_with(half), *second = object_with(half), *third = object_with(1);
+    testing::internal::CaptureStderr();
+    world_add_object(first, world);
+    world_add_object(second, world);            // exactly at the budget
+    world_add_object(third, world);             // one past it: left out
+    EXPECT_FALSE(world_has_room(world, 1));     // asked again: no second notice
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(mesh_triangle_count(first->mesh), half);
+    EXPECT_EQ(mesh_triangle_count(second->mesh), half);
+    EXPECT_EQ(third->mesh, nullptr);
+    EXPECT_NE(said.find("left out"), std::string::npos) << said;
+    EXPECT_EQ(said.find("left out"), said.rfind("left out")) << said;
+    // An object taken out gives its triangles back, as scene 7's plates do.
+    world_remove_object(second, world);
+    EXPECT_TRUE(world_has_room(world, half));
+    object_free(second);
+    world_free(world);
 }

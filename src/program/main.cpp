@@ -1,7 +1,9 @@
 // main.cpp — the program: start-up, the eight scenes, shutdown.
 //
 // Start-up problems are reported on standard output and end the program with
-// status 255 (-1); a show that played, or was stopped by the viewer, ends with 0.
+// status 255 (-1); a show that played, or was stopped by the viewer (Escape,
+// the window's close button, SIGINT or SIGTERM), ends with 0. A second stop
+// signal during the shutdown ends it at once with 130 (SIGINT) or 143 (SIGTERM).
 #include <cstdio>
 #include <new>
 #include "scenes.h"
@@ -10,7 +12,10 @@
 int main(int argc, char *argv[])
 {
     uint32_t video_flags = video_mode_flags(argc, argv);
+    // Ours before SDL starts: SDL would otherwise turn SIGTERM into a quit
+    // event, which nothing reads once the scenes are over.
     install_interrupt_handler(handle_sigint);
+    install_termination_handler(handle_sigint);
     if (!show_start_up(video_flags, START_WITH_MUSIC))
         return -1;
     bool statistics = stats_begin();

@@ -2,6 +2,31 @@
 #include "raster.h"
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
+
+const char *not_a_plain_file(const char *path)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    switch (status.type()) {
+    case fs::file_type::regular:
+    case fs::file_type::not_found:
+    case fs::file_type::none:
+        return nullptr;   // a plain file, or nothing there: the caller's open says which
+    case fs::file_type::directory:
+        return "a folder";
+    case fs::file_type::fifo:
+        return "a named pipe";
+    case fs::file_type::block:
+    case fs::file_type::character:
+        return "a device";
+    case fs::file_type::socket:
+        return "a socket";
+    default:
+        return "a special file";
+    }
+}
 
 SDL_Surface *argb_surface_new(int width, int height)
 {
@@ -83,7 +108,7 @@ void read_pixels(std::FILE *file, SDL_Surface *s, int bytes_per_pixel)
 
 SDL_Surface *image_load(const char *path)
 {
-    if (!path)
+    if (!path || not_a_plain_file(path))
         return nullptr;
     std::FILE *file = std::fopen(path, "rb");
     if (!file)

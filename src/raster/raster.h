@@ -195,6 +195,15 @@ void draw_string_with(Font *font, const char *text, int x, int y);
 extern const char FONT_CHARACTERS[];
 extern GlyphRect *FONT_GLYPH_RECTS[];   // 39 entries and a NULL
 
+// ---- Data files ---------------------------------------------------------
+
+// What stands at path when something is there but it is not a plain file
+// ("a folder", "a named pipe", "a device", "a socket", "a special file"); NULL for a
+// plain file and for nothing at all. The show reads its data only from plain
+// files: opening a named pipe waits for a writer that may never come, and a
+// device may never end. Symbolic links are followed.
+const char *not_a_plain_file(const char *path);
+
 // ---- Images and sprites --------------------------------------------------
 
 // Replaces *slot by an ARGB copy coloured (red, green, blue) whose alpha is
@@ -203,7 +212,8 @@ void surface_tint(SDL_Surface **slot, uint8_t red, uint8_t green, uint8_t blue);
 // Reads a raw image (u16 width, height, bits per pixel; RGB(A) rows) into a
 // surface with SDL's default 32-bit masks (no alpha mask). bits / 8 of 3 or 4
 // reads pixels until the file ends; other depths read none. NULL when the file
-// cannot be opened, is shorter than its 6-byte header, or is too large for SDL.
+// is not a plain file, cannot be opened, is shorter than its 6-byte header,
+// or is too large for SDL.
 SDL_Surface *image_load(const char *path);
 
 // Locks s for direct pixel access when SDL says it must be locked (a

@@ -1,5 +1,6 @@
 // mesh.cpp — the .raw mesh reader and the list, object and world records.
 #include "render3d.h"
+#include "raster.h"
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -172,6 +173,12 @@ void list_free_nodes(PtrList *list)
 
 Mesh *mesh_load(const char *path, uint32_t colour)
 {
+    if (const char *what = not_a_plain_file(path)) {
+        char why[64];
+        std::snprintf(why, sizeof why, "it is %s, not a plain file", what);
+        report_refused(path, why);
+        return nullptr;
+    }
     FILE *file = std::fopen(path, "r");
     if (!file)
         return nullptr;
@@ -241,10 +248,49 @@ World *world_new()
     return world;
 }
 
+size_t mesh_triangle_count(const Mesh *mesh)
+{
+    size_t count = 0;
+    for (const PtrList *node = mesh; node && node->item; node = node->next)
+        ++count;
+    return count;
+}
+
+bool world_has_room(World *world, size_t count)
+{
+    if (count <= WORLD_MAX_TRIANGLES && world->triangles <= WORLD_MAX_TRIANGLES - count)
+        return true;
+    if (!world->budget_told)
+        std::fprintf(stderr, "A scene's meshes hold more than %zu triangles together; the objects past that are left out.\n",
+                     WORLD_MAX_TRIANGLES);
+    world->budget_told = true;
+    return false;
+}
+
+namespace {
+
+void free_mesh(Mesh *mesh)
+{
+    for (PtrList *node = mesh; node; node = node->next)
+        std::free(node->item);
+    list_free_nodes(mesh);
+}
+
+} // namespace
+
 void world_add_object(SceneObject *object, World *world)
 {
+    // Counted before the guard is taken: the render thread never reads the
+    // count, and only the one thread that adds and removes writes it.
+    size_t count = object ? mesh_triangle_count(object->mesh) : 0;
+    if (count > 0 && !world_has_room(world, count)) {
+        free_mesh(object->mesh);
+        object->mesh = nullptr;
+        count = 0;
+    }
     SDL_mutexP(world->guard);
     list_append(world->objects, object);
+    world->triangles += count;
     SDL_mutexV(world->guard);
 }
 
@@ -258,6 +304,7 @@ void world_remove_object(SceneObject *object, World *world)
         if (node->item != object)
             continue;
         node->item = nullptr;
+        world->triangles -= mesh_triangle_count(object->mesh);
         if (previous) {
             previous->next = node->next;
             std::free(node);
@@ -283,11 +330,8 @@ void object_free(SceneObject *object)
 {
     if (!object)
         return;
-    if (object->mesh) {
-        for (PtrList *node = object->mesh; node; node = node->next)
-            std::free(node->item);
-        list_free_nodes(object->mesh);
-    }
+    if (object->mesh)
+        free_mesh(object->mesh);
     if (object->children) {
         for (PtrList *node = object->children; node; node = node->next)
             object_free(static_cast<SceneObject *>(node->item));

@@ -53,12 +53,21 @@ constexpr int DEPTH_LIMIT = 51200;
 
 struct RenderScratch;   // per-frame working storage, reused between frames
 
+// The most triangles the objects of one world may hold together, copies
+// counted. Every frame copies, orders and fills each of them, so this bounds
+// a scene's memory (about 250 bytes a triangle: its mesh, the frame's copy
+// and its place in the order; 8 MB at the limit) and its frame cost, whatever
+// its files hold. The show's own scenes hold at most about 5,000.
+constexpr size_t WORLD_MAX_TRIANGLES = 32768;
+
 // What one scene draws.
 struct World {
     PtrList *objects;   // owned SceneObjects; changed only under guard
     int32_t *depth;     // a DepthBuffer
     SDL_mutex *guard;   // held by world_render's walk and by each add and remove
     RenderScratch *scratch;
+    size_t triangles;   // of the objects in it now, counted by add and remove
+    bool budget_told;   // the notice that objects are left out was given
 };
 
 // A new empty list (one head node); NULL if out of memory.
@@ -74,9 +83,10 @@ void list_free_nodes(PtrList *list);
 constexpr size_t MESH_MAX_TRIANGLES = 16384;
 constexpr size_t MESH_MAX_BYTES = 4u << 20;   // 4 MiB
 // Reads a .raw file; every triangle gets colour. NULL for a missing, empty
-// or unreadable file, and for one above MESH_MAX_BYTES or MESH_MAX_TRIANGLES
-// (with a notice on standard error naming it, once for repeated loads of the
-// same file); a file with fewer than nine numbers gives an empty mesh.
+// or unreadable file, and for one that is not a plain file (a pipe would
+// block the show for ever) or above MESH_MAX_BYTES or MESH_MAX_TRIANGLES
+// (these three with a notice on standard error naming it, once for repeated
+// loads of the same file); a file with fewer than nine numbers gives an empty mesh.
 // A number longer than 15 bytes (its leading separator included) is cut to
 // its first 15 bytes before conversion.
 Mesh *mesh_load(const char *path, uint32_t colour);
@@ -89,10 +99,18 @@ SceneObject *object_new();
 // New world with an empty object list, a cleared depth buffer, its guard and
 // its scratch storage; NULL if any of them cannot be had.
 World *world_new();
-// Appends object to the world, which then owns it. Takes the guard.
+// Appends object to the world, which then owns it. Takes the guard. An
+// object whose triangles would take the world past WORLD_MAX_TRIANGLES comes
+// in without them (its mesh is freed): it is left out of the picture.
 void world_add_object(SceneObject *object, World *world);
-// Unlinks the first node holding object (ownership returns to the caller).
-// Takes the guard. Removing the last object leaves an empty head node, so the
+// Whether count more triangles still fit in the world. When they do not, the
+// world says once on standard error that objects are left out; a caller about
+// to copy a mesh for a new object asks first, so that no copy is made in vain.
+bool world_has_room(World *world, size_t count);
+// The number of triangles in mesh (0 for NULL).
+size_t mesh_triangle_count(const Mesh *mesh);
+// Unlinks the first node holding object (ownership returns to the caller);
+// its triangles no longer count against the world's budget. Takes the guard. Removing the last object leaves an empty head node, so the
 // world stays usable. No effect when object is NULL or not in the world.
 void world_remove_object(SceneObject *object, World *world);
 // Appends triangle (a malloc'd block, owned by the object from now on) to

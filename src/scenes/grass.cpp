@@ -12,10 +12,14 @@ constexpr Uint32 GRASS_COLOUR = 0xff99dd00;
 void plant_grass(World *world, SceneObject **blades, int count, int first_row)
 {
     // Every blade owns its mesh; the file is read once and the others are
-    // copies of it, the same triangles a load would give.
+    // copies of it, the same triangles a load would give. A copy that would
+    // not fit in the world's budget is never made: that blade stays bare.
     for (int i = 0; i < count; i++) {
         SceneObject *blade = object_new();
-        blade->mesh = i == 0 ? mesh_load("data/grass.raw", GRASS_COLOUR) : mesh_copy(blades[0]->mesh);
+        if (i == 0)
+            blade->mesh = mesh_load("data/grass.raw", GRASS_COLOUR);
+        else if (world_has_room(world, mesh_triangle_count(blades[0]->mesh)))
+            blade->mesh = mesh_copy(blades[0]->mesh);
         long r1 = random();
         blade->rx.store(-90.0f, relaxed);   // radians, as every pose angle: not a quarter turn
         blade->ry.store(0.0f, relaxed);

@@ -123,6 +123,11 @@ bool load_bitmaps(const char *working_directory)
             free_bitmaps();
             return false;
         }
+        if (const char *what = not_a_plain_file(path)) {
+            std::printf("Cannot load %s: it is %s, not a plain file.\n", path, what);
+            free_bitmaps();
+            return false;
+        }
         SDL_RWops *source = SDL_RWFromFile(path, "rb");
         SDL_Surface *picture = source ? SDL_LoadBMP_RW(source, 1) : nullptr;   // closes the source
         if (!picture) {

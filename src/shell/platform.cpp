@@ -91,9 +91,35 @@ void srandom(unsigned int seed)
     srand(seed);
 }
 
+void exit_at_once(int status, void (*last)())
+{
+    last();
+    _exit(status);
+}
+
 #else
 #include <pthread.h>
 #include <unistd.h>
+
+namespace {
+
+volatile sig_atomic_t status_at_alarm = 1;
+
+void exit_on_alarm(int)
+{
+    _exit(status_at_alarm);
+}
+
+} // namespace
+
+void exit_at_once(int status, void (*last)())
+{
+    status_at_alarm = status;
+    signal(SIGALRM, exit_on_alarm);
+    alarm(1);
+    last();
+    _exit(status);
+}
 
 struct ThreadHandle {
     pthread_t id;

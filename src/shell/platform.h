@@ -26,6 +26,11 @@ void thread_ended_by_exception(const char *what);
 void install_interrupt_handler(void (*handler)(int));
 // Installs handler for the termination signal (SIGTERM).
 void install_termination_handler(void (*handler)(int));
+// Ends the process at once with status, from a signal handler: runs last()
+// first (giving the display back, say), then leaves without running exit
+// handlers or destructors. On POSIX last() gets one second: one that hangs
+// (it may need a lock the interrupted thread holds) is cut short.
+[[noreturn]] void exit_at_once(int status, void (*last)());
 // Whether stream writes to a terminal (progress can then be redrawn in place).
 bool is_terminal(FILE *stream);
 // Writes the working directory into buffer; false when it cannot be read or does not fit.

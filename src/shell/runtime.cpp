@@ -15,6 +15,9 @@ std::atomic<ShowState *> interrupt_target{nullptr};
 // Set by every interrupt; begin_running looks at it for those that came
 // while there was no record yet.
 std::atomic<uint8_t> interrupt_seen{0};
+// 1 from end_running: the show is over, and a stop signal that comes during
+// the shutdown (which a library may drag out) ends the program instead.
+std::atomic<uint8_t> shutting_down{0};
 
 // Set by the main thread when a thread cannot start, or by a scene thread
 // that ended by an exception.
@@ -25,8 +28,10 @@ constexpr int ACTIVE_CHECK_MS = 1;
 
 } // namespace
 
-void handle_sigint(int)
+void handle_sigint(int signal_number)
 {
+    if (shutting_down.load(relaxed))
+        exit_at_once(128 + signal_number, show_restore_display_at_once);
     interrupt_seen.store(1, relaxed);
     ShowState *state = interrupt_target.load(relaxed);
     if (state)
@@ -35,6 +40,7 @@ void handle_sigint(int)
 
 void begin_running(ShowState *state)
 {
+    shutting_down.store(0, relaxed);
     state->running.store(1, relaxed);
     interrupt_target.store(state, relaxed);
     // Checked after the target is set: an interrupt from here on clears running
@@ -46,6 +52,7 @@ void begin_running(ShowState *state)
 void end_running()
 {
     interrupt_target.store(nullptr, relaxed);
+    shutting_down.store(1, relaxed);
 }
 
 void poll_input()

@@ -19,9 +19,10 @@
 enum StartUpSound { START_SILENT = 0, START_WITH_MUSIC = 1 };
 
 // Starts the show with these SDL_SetVideoMode flags. START_WITH_MUSIC also
-// starts SDL's audio and loads "data/lanternfay.ogg" (a missing file is a
-// notice on standard error; the show then plays silent); the audio device is
-// not opened here. On failure prints why on standard output (the program's
+// starts SDL's audio and loads "data/lanternfay.ogg" (a missing file, or
+// audio that cannot start, is a notice on standard error, and the show then
+// plays silent: only the picture's failures end start-up); the audio device
+// is not opened here. On failure prints why on standard output (the program's
 // own messages), releases everything it made, ends SDL and returns false.
 bool show_start_up(uint32_t video_flags, StartUpSound sound);
 // The music start-up loaded, or NULL (silent, or not loaded).
@@ -31,8 +32,13 @@ struct _Mix_Music *show_music();
 void show_start_music();
 // Frees what start-up made, in the show's shutdown order (scene records,
 // pictures, backbuffer, tables, music), and ends SDL. Safe after a failed
-// start-up and when called twice.
+// start-up and when called twice. Never waits for the music: one fading out
+// is halted before it is freed.
 void show_shut_down();
+// Ends SDL, which gives the display back (a full-screen mode, the cursor),
+// unless the shutdown already has or is doing it. For a stop signal that cuts
+// the shutdown short; safe in signal context as far as SDL_Quit is.
+void show_restore_display_at_once();
 
 // ---- The scenes' facts and the show's timeline ------------------------------------
 
@@ -114,15 +120,19 @@ void sleep_while_active(int ms, const std::atomic<uint8_t> &active);
 // (an allocation failure, say): the program then exits with 255.
 bool scene_thread_failed();
 
-// The SIGINT handler: clears running of the ShowState that begin_running
-// handed over. Before that there is no record to touch; the interrupt is
-// remembered instead and begin_running applies it.
+// The handler of the stop signals (SIGINT and SIGTERM): clears running of
+// the ShowState that begin_running handed over. Before that there is no
+// record to touch; the interrupt is remembered instead and begin_running
+// applies it. After end_running the show is over and only the shutdown is
+// left: a stop signal then ends the program at once, with status 128 + the
+// signal's number (130, 143), after giving the display back.
 void handle_sigint(int signal_number);
 // Sets state->running to 1 and lets handle_sigint clear it from now on. An
 // interrupt remembered from earlier in start-up clears it again at once, so
 // no scene starts.
 void begin_running(ShowState *state);
-// Stops handle_sigint touching the ShowState; call before it is freed.
+// Stops handle_sigint touching the ShowState; call before it is freed. From
+// here on a stop signal ends the program at once (until the next begin_running).
 void end_running();
 
 // Ends every frame: fade-in over a scene's first 80 frames, fade-out over

@@ -17,7 +17,12 @@ const char MUSIC_FILE[] = "data/lanternfay.ogg";
 const char CAPTION[] = "Quillfrost Lanternfay";
 
 Mix_Music *music = nullptr;   // held from start-up to shutdown
-bool sdl_started = false;
+// Why there is no sound, when SDL's audio could not start; empty when it did.
+char no_audio_why[256] = "";
+// True from SDL_Init until someone takes it to end SDL: the shutdown, or a
+// second stop signal that cuts a shutdown short (it may come while SDL_Quit
+// is already running, and then leaves it alone).
+std::atomic<bool> sdl_running{false};
 
 bool check_working_directory(char *directory, size_t size)
 {
@@ -33,10 +38,24 @@ bool check_working_directory(char *directory, size_t size)
     return true;
 }
 
+// Audio starts on its own, after the video: some SDL 1.2 builds refuse the
+// whole start for an audio driver they do not have, and the show can play
+// without sound, never without a picture.
+void start_audio()
+{
+    no_audio_why[0] = '\0';
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == -1)
+        std::snprintf(no_audio_why, sizeof no_audio_why, "%s", *SDL_GetError() ? SDL_GetError() : "no audio driver");
+}
+
 // The audio device opens only after the preparation, so that the music
 // starts with the first scene; loading the file needs no device.
 void load_music()
 {
+    if (const char *what = not_a_plain_file(MUSIC_FILE)) {
+        std::fprintf(stderr, "No music (%s: it is %s, not a plain file); the show plays silent.\n", MUSIC_FILE, what);
+        return;
+    }
     music = Mix_LoadMUS(MUSIC_FILE);
     if (!music)
         std::fprintf(stderr, "No music (%s: %s); the show plays silent.\n", MUSIC_FILE, SDL_GetError());
@@ -81,19 +100,26 @@ bool show_start_up(uint32_t video_flags, StartUpSound sound)
     char directory[256];
     if (!check_working_directory(directory, sizeof directory))
         return false;
-    Uint32 subsystems = sound == START_WITH_MUSIC ? SDL_INIT_AUDIO | SDL_INIT_VIDEO : SDL_INIT_VIDEO;
-    if (SDL_Init(subsystems) == -1) {
+    if (SDL_Init(SDL_INIT_VIDEO) == -1) {
         std::printf("%s\n", SDL_GetError());
         return false;
     }
-    sdl_started = true;
-    if (sound == START_WITH_MUSIC)
+    sdl_running.store(true, relaxed);
+    if (sound == START_WITH_MUSIC) {
+        start_audio();
         load_music();
+    }
     if (!open_screen(video_flags) || !prepare_show(directory)) {
         show_shut_down();
         return false;
     }
     return true;
+}
+
+void show_restore_display_at_once()
+{
+    if (sdl_running.exchange(false, relaxed))
+        SDL_Quit();
 }
 
 Mix_Music *show_music()
@@ -104,8 +130,9 @@ Mix_Music *show_music()
 void show_start_music()
 {
     // Without a sound device the show still plays, silent, and says so once.
-    if (Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048) == -1 && music) {
-        const char *why = Mix_GetError();
+    const bool audio_started = no_audio_why[0] == '\0';
+    if ((!audio_started || Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048) == -1) && music) {
+        const char *why = audio_started ? Mix_GetError() : no_audio_why;
         std::fprintf(stderr, "No sound device%s%s%s; the show plays silent.\n", *why ? " (" : "", why, *why ? ")" : "");
     }
     Mix_VolumeMusic(MIX_MAX_VOLUME);
@@ -122,14 +149,18 @@ void show_shut_down()
     backbuffer = nullptr;
     tables_free();
     if (music) {
+        // Freeing a music that is fading out waits until the fade ends, and
+        // a paused music never gets there: halted, it is freed at once. The
+        // picture is black and the music nearly silent by now, or the viewer
+        // asked to stop, so the cut is not heard.
         Mix_PauseMusic();
+        Mix_HaltMusic();
         Mix_FreeMusic(music);
         music = nullptr;
     }
     set_show_music(nullptr);
     timeline_end();
-    if (sdl_started)
+    if (sdl_running.exchange(false, relaxed))
         SDL_Quit();   // also closes the audio device
-    sdl_started = false;
     screen = nullptr;
 }

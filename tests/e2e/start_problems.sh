@@ -24,6 +24,15 @@ echo "not a picture" >"$work/copy/data/elf.bmp"
 start_show "$work/copy" window
 wait_show 30
 expect_failure "unreadable data/elf.bmp" "$work/copy/data/elf.bmp"
+
+# A named pipe in its place: refused before it is opened (opening it would
+# wait for a writer for ever), in the words of a missing picture.
+rm "$work/copy/data/elf.bmp"
+mkfifo "$work/copy/data/elf.bmp"
+start_show "$work/copy" window
+wait_show 30
+expect_failure "a named pipe as data/elf.bmp" "$work/copy/data/elf.bmp: it is a named pipe, not a plain file"
+rm "$work/copy/data/elf.bmp"
 mv "$work/elf.bmp" "$work/copy/data/elf.bmp"
 
 # A working directory that no longer exists cannot be read.
@@ -52,16 +61,20 @@ wait_show 30
 [[ -s "$work/show.log" ]] || fail "no display: no message"
 echo "no display: status 255, \"$(head -n 1 "$work/show.log")\""
 
-# No music: the show plays silent; an interrupt then ends it as usual.
-rm "$work/copy/data/lanternfay.ogg"
-start_show "$work/copy" window
-sleep 3
-kill -0 "$show_pid" 2>/dev/null || fail "without music the show did not play"
-kill -INT "$show_pid"
-wait_show 5
-[[ $show_status -eq 0 ]] || fail "without music: exit status $show_status after SIGINT"
-grep -q "plays silent" "$work/show.log" || fail "without music: no notice"
-echo "no music: the show played silent, \"$(head -n 1 "$work/show.log")\", status 0"
+# No music, or a named pipe in its place: the show plays silent; an
+# interrupt then ends it as usual.
+for music in missing pipe; do
+  rm -f "$work/copy/data/lanternfay.ogg"
+  [[ $music == pipe ]] && mkfifo "$work/copy/data/lanternfay.ogg"
+  start_show "$work/copy" window
+  sleep 3
+  kill -0 "$show_pid" 2>/dev/null || fail "music $music: the show did not play"
+  kill -INT "$show_pid"
+  wait_show 5
+  [[ $show_status -eq 0 ]] || fail "music $music: exit status $show_status after SIGINT"
+  grep -q "plays silent" "$work/show.log" || fail "music $music: no notice"
+  echo "music $music: the show played silent, \"$(head -n 1 "$work/show.log")\", status 0"
+done
 
 # No sound device: the show plays silent, and says so once.
 SDL_AUDIODRIVER=no-such-driver start_show "$build_dir" window

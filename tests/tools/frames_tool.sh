@@ -4,7 +4,8 @@
 # usage on standard error; a short span writes its PNGs; Ctrl-C or SIGTERM
 # stops it at once, saying where it was, and writes nothing it did not reach;
 # a mesh far too large is left out with one notice instead of costing
-# seconds and gigabytes per frame.
+# seconds and gigabytes per frame; a named pipe in place of a mesh is left
+# out unopened, and one in place of a picture ends start-up with a message.
 #   tests/tools/frames_tool.sh FRAMES_TOOL VERSION     (run in the build folder)
 set -euo pipefail
 tool=$(realpath "$1") version=$2
@@ -85,3 +86,18 @@ notices=$(grep -c "Mesh data/grass.raw is left out: it has more than" "$work/err
 [[ $notices -eq 1 ]] || fail "large mesh: $notices notices, expected one"
 (( took < 30000 )) || fail "large mesh: scene 4 to 0.2 s took $took ms"
 echo "large mesh: left out with one notice (\"$(head -n 1 "$work/err.txt")\"); 0.2 s of scene 4 in $took ms"
+
+# Named pipes in the data: opening one would wait for a writer for ever.
+rm "$work/show/data/grass.raw"
+mkfifo "$work/show/data/grass.raw"
+status=0
+(cd "$work/show" && exec timeout 60 "$tool" --scene 4 --at 0.2 --out "$work/piped") >"$work/out.txt" 2>"$work/err.txt" || status=$?
+[[ $status -eq 0 ]] || fail "pipe as a mesh: exit status $status"
+grep -q "Mesh data/grass.raw is left out: it is a named pipe, not a plain file" "$work/err.txt" || fail "pipe as a mesh: no notice"
+mv "$work/show/data/elf.bmp" "$work/elf.bmp"
+mkfifo "$work/show/data/elf.bmp"
+status=0
+(cd "$work/show" && exec timeout 60 "$tool" --scene 4 --at 0.2 --out "$work/piped") >"$work/out.txt" 2>"$work/err.txt" || status=$?
+[[ $status -eq 1 ]] || fail "pipe as a picture: exit status $status, expected 1"
+grep -q "elf.bmp: it is a named pipe, not a plain file" "$work/out.txt" || fail "pipe as a picture: no message"
+echo "named pipes: as a mesh left out with a notice, as a picture a message and status 1"

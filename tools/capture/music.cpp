@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include "capture.h"
+#include "raster.h"
 
 namespace {
 
@@ -31,6 +32,10 @@ void music_open(ShowMusic &music, const char *path, long long first_ms)
 {
     music = ShowMusic{};
     music.next_sample = first_ms * music.rate / 1000;
+    if (const char *what = not_a_plain_file(path)) {
+        std::fprintf(stderr, "No music (%s: it is %s, not a plain file); the video's sound is silent.\n", path, what);
+        return;
+    }
     const int status = ov_fopen(path, &music.file);
     if (status != 0) {
         std::fprintf(stderr, "No music (%s: %s); the video's sound is silent.\n", path,
