@@ -24,6 +24,7 @@ int lanternfay_page_music_play();
 void lanternfay_page_music_fade(int steps, int step_ms);
 void lanternfay_page_music_volume(int volume);
 void lanternfay_page_music_pause(int paused);
+void lanternfay_page_music_stop();
 }
 
 namespace {
@@ -117,6 +118,8 @@ int SDL_Init(Uint32)
     start_ms = emscripten_get_now();
     return 0;
 }
+
+int SDL_InitSubSystem(Uint32) { return 0; }
 
 void SDL_Quit()
 {
@@ -408,6 +411,15 @@ int Mix_FadeOutMusic(int ms)
 }
 
 Mix_Fading Mix_FadingMusic() { return fading ? MIX_FADING_OUT : MIX_NO_FADING; }
+int Mix_HaltMusic()
+{
+    if (music_playing)
+        lanternfay_page_music_stop();
+    music_playing = false;
+    fading = false;
+    return 0;
+}
+
 void Mix_PauseMusic() { lanternfay_page_music_pause(1); }
 void Mix_ResumeMusic() { lanternfay_page_music_pause(0); }
 int Mix_PlayingMusic() { return music_playing; }

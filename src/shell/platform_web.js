@@ -26,4 +26,8 @@ mergeInto(LibraryManager.library, {
     if (Module.lanternfayPage)
       Module.lanternfayPage.musicPause(paused !== 0);
   },
+  lanternfay_page_music_stop: function () {
+    if (Module.lanternfayPage)
+      Module.lanternfayPage.musicStop();
+  },
 });

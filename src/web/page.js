@@ -127,6 +127,10 @@
       if (music.gain)
         music.gain.gain.value = music.volume;
     },
+    musicStop() {
+      if (music.source)
+        music.source.stop();
+    },
     musicPause(paused) {
       if (music.context)
         paused ? music.context.suspend() : music.context.resume();

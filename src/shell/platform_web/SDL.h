@@ -27,6 +27,8 @@ typedef int64_t Sint64;
 #define SDL_INIT_AUDIO 0x00000010u
 #define SDL_INIT_VIDEO 0x00000020u
 int SDL_Init(Uint32 flags);
+// Audio needs nothing started here: the page's audio plays the music.
+int SDL_InitSubSystem(Uint32 flags);
 void SDL_Quit();
 // The text of the last failure.
 char *SDL_GetError();

@@ -24,6 +24,8 @@ int Mix_VolumeMusic(int volume);
 // Fades out over ms, then halts; a fade under way is not restarted.
 int Mix_FadeOutMusic(int ms);
 Mix_Fading Mix_FadingMusic();
+// Stops the music at once (a fade under way too).
+int Mix_HaltMusic();
 void Mix_PauseMusic();
 void Mix_ResumeMusic();
 int Mix_PlayingMusic();
