@@ -1,6 +1,6 @@
 // The data generator's own pieces: the machine-independent maths, the
-// triangulator behind the lettering and the car, the BMP writer, and the
-// synthesiser's filter and timing.
+// triangulator behind the lettering and the car, the distance field behind
+// the solid lettering, the BMP writer, and the synthesiser's filter and timing.
 #include "canvas.h"
 #include "detmath.h"
 #include "synth.h"
@@ -86,6 +86,28 @@ TEST(DataGeneratorTriangulate, SimplifyDropsOnlyStraightPoints)
     std::vector<Point> c = {{0, 0}, {5, 0.001}, {10, 0}, {10, 10}, {0, 10}};
     EXPECT_EQ(simplify_contour(c, 0.01).size(), 4u);
     EXPECT_EQ(simplify_contour(c, 0.0001).size(), 5u);
+}
+
+TEST(DataGeneratorCanvas, DistanceIsEuclideanAndGrowsShapesExactly)
+{
+    // One lit pixel at (20, 12) of a 41 x 25 mask: the distance to its edge is
+    // the distance between pixel centres less half a pixel, in every direction.
+    Mask dot(41, 25);
+    dot.at(20, 12) = 1.0f;
+    Mask d = mask_distance(dot);
+    const struct {
+        int x, y;
+        double expected;
+    } cases[] = {{20, 12, -0.5}, {21, 12, 0.5}, {20, 2, 9.5}, {23, 16, 4.5}, {0, 0, std::sqrt(544.0) - 0.5},
+                 {40, 24, std::sqrt(544.0) - 0.5}};
+    for (auto &c : cases)
+        EXPECT_NEAR(d.at(c.x, c.y), c.expected, 1e-5) << c.x << ", " << c.y;
+    // Grown by 4.5 with a 2-pixel rim: solid to radius 4, empty from 6 on.
+    Mask grown = solid_shape(dot, 4.5, 2.0);
+    EXPECT_FLOAT_EQ(grown.at(24, 12), 1.0f);
+    EXPECT_FLOAT_EQ(grown.at(25, 12), 0.5f);
+    EXPECT_FLOAT_EQ(grown.at(26, 12), 0.0f);
+    EXPECT_FLOAT_EQ(grown.at(20, 2), 0.0f);
 }
 
 TEST(DataGeneratorBmp, RoundTripsThroughSdlWithRowPadding)

@@ -222,3 +222,140 @@ TEST(DataMeshes, LetteringStandsInFrontOfItsPlate)
     }
     EXPECT_LT(x_of_leftmost_screen, 400.0);
 }
+
+TEST(DataMeshes, GreetingPlatesStandBetweenTheirTitlesAndTheGrass)
+{
+    // Scene 7: each plate at its group's x, height -500, pulsing between depth
+    // 7125 and 9500, turned by ry = tilt and rz = tilt - 0.1 k over its window
+    // (tilt = 0.0004 p). Its title picture is laid at row 80, shaking by up to
+    // 3 rows; the grass blades (y 12000 to 15000, depth 10000) lift their tips
+    // to the rows measured here when they lean away from the viewer. The plate
+    // must clear the title and leave the grass only its lower edge.
+    struct Group {
+        const char *frame, *title;
+        double x;
+        double p0, p1;   // the window in positions
+    };
+    const Group groups[4] = {{"5tide_frame.raw", "5tide_title.bmp", 150, 25, 200},
+                             {"v3xm00r_frame.raw", "vexmoor_title.bmp", 800, 225, 400},
+                             {"palundo_frame.raw", "palundo_title.bmp", 700, 424, 600},
+                             {"kb_frame.raw", "kb_title.bmp", 300, 624, 800}};
+    double grass_tips = 1e30;
+    for (float rz : {0.0f, 90.0f, 200.0f, 333.0f})
+        grass_tips = std::min(grass_tips, extent("grass.raw", 0, 13500, 10000, -90.0f, 0.0f, rz).min_y);
+    for (int k = 0; k < 4; k++) {
+        SDL_Surface *title = SDL_LoadBMP((std::string("data/") + groups[k].title).c_str());
+        ASSERT_NE(title, nullptr) << groups[k].title;
+        double title_bottom = 80 + 3 + title->h;
+        SDL_FreeSurface(title);
+        for (double p : {groups[k].p0, groups[k].p1})
+            for (double depth : {7125.0, 9500.0}) {
+                float tilt = (float)(p * 0.0004);
+                Extent e = extent(groups[k].frame, groups[k].x, -500, depth, 2.8797932f, tilt, (float)(tilt - 0.1 * k));
+                double height = e.max_y - e.min_y;
+                EXPECT_GT(e.min_y, title_bottom) << groups[k].frame << " at depth " << depth << ", p " << p;
+                EXPECT_LT(e.max_y - grass_tips, height / 3.0) << groups[k].frame << " at depth " << depth;
+                EXPECT_GT(height, 70.0) << groups[k].frame;
+                EXPECT_GT(e.min_x, 0.0) << groups[k].frame;
+                EXPECT_LT(e.max_x, 800.0) << groups[k].frame;
+            }
+    }
+}
+
+namespace {
+
+// The share of ink that a title picture and its plate's lettering have in
+// common, once the lettering (seen front-on) is fitted to the title's ink
+// box: 1 for the same word in the same letters, far less for another spelling.
+double title_and_lettering_overlap(const char *title_file, const char *letters_file)
+{
+    SDL_Surface *title = SDL_LoadBMP((std::string("data/") + title_file).c_str());
+    if (!title || title->format->BytesPerPixel != 3)
+        return 0.0;
+    auto ink = [&](int x, int y) {   // a 24-bit BMP row holds blue, green, red
+        return static_cast<const uint8_t *>(title->pixels)[y * title->pitch + x * 3 + 1] >= 128;
+    };
+    int x0 = title->w, x1 = -1, y0 = title->h, y1 = -1;
+    for (int y = 0; y < title->h; y++)
+        for (int x = 0; x < title->w; x++)
+            if (ink(x, y)) {
+                x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+            }
+    std::vector<Triangle> letters = load(letters_file);
+    double lx0 = 1e30, lx1 = -1e30, ly0 = 1e30, ly1 = -1e30;
+    for (const Triangle &t : letters)
+        for (int v = 0; v < 3; v++) {
+            const double *p = &t.x0 + v * 3;
+            lx0 = std::min(lx0, p[0]), lx1 = std::max(lx1, p[0]), ly0 = std::min(ly0, p[1]), ly1 = std::max(ly1, p[1]);
+        }
+    auto covered = [&](double mx, double my) {
+        for (const Triangle &t : letters) {
+            double d1 = (mx - t.x1) * (t.y0 - t.y1) - (t.x0 - t.x1) * (my - t.y1);
+            double d2 = (mx - t.x2) * (t.y1 - t.y2) - (t.x1 - t.x2) * (my - t.y2);
+            double d3 = (mx - t.x0) * (t.y2 - t.y0) - (t.x2 - t.x0) * (my - t.y0);
+            if ((d1 >= 0 && d2 >= 0 && d3 >= 0) || (d1 <= 0 && d2 <= 0 && d3 <= 0))
+                return true;
+        }
+        return false;
+    };
+    int both = 0, either = 0;
+    for (int y = y0; y <= y1; y++)
+        for (int x = x0; x <= x1; x++) {
+            double mx = lx0 + (x + 0.5 - x0) / (x1 + 1 - x0) * (lx1 - lx0);
+            double my = ly1 - (y + 0.5 - y0) / (y1 + 1 - y0) * (ly1 - ly0);   // the model's y is up
+            bool a = ink(x, y), b = covered(mx, my);
+            both += a && b;
+            either += a || b;
+        }
+    SDL_FreeSurface(title);
+    return either ? (double)both / either : 0.0;
+}
+
+}  // namespace
+
+TEST(DataMeshes, EachGroupIsSpeltOneWayOnItsTitleAndItsPlate)
+{
+    const char *pairs[4][2] = {{"5tide_title.bmp", "5tide.raw"}, {"vexmoor_title.bmp", "v3xm00r.raw"},
+                               {"palundo_title.bmp", "palundo.raw"}, {"kb_title.bmp", "kb.raw"}};
+    for (auto &pair : pairs)
+        EXPECT_GT(title_and_lettering_overlap(pair[0], pair[1]), 0.75) << pair[0] << " and " << pair[1];
+    // Another group's lettering does not pass for this one's.
+    EXPECT_LT(title_and_lettering_overlap("5tide_title.bmp", "palundo.raw"), 0.5);
+}
+
+TEST(DataMeshes, CubesStandOutInValueFromThePictureBehindThem)
+{
+    // Scene 4 draws the cubes in 0x88ff00, darkened by depth to
+    // (30000 - z) / 30000, over "data/BirdGnome.bmp". Wherever a cube is
+    // wholly in view, most of the picture behind it must be clearly lighter
+    // or darker than the cube itself, or the cube sinks into it.
+    SDL_Surface *raw = SDL_LoadBMP("data/BirdGnome.bmp");
+    ASSERT_NE(raw, nullptr);
+    ASSERT_EQ(raw->format->BytesPerPixel, 3);
+    auto luma = [](double r, double g, double b) { return 0.299 * r + 0.587 * g + 0.114 * b; };
+    auto picture_luma = [&](int x, int y) {
+        const uint8_t *p = static_cast<const uint8_t *>(raw->pixels) + y * raw->pitch + x * 3;   // blue, green, red
+        return luma(p[2], p[1], p[0]);
+    };
+    const double ORIGIN_X[2] = {-9000.0, 9000.0};
+    const int POSES = 300;
+    double worst = 1.0;
+    for (int i = 0; i <= POSES; i++) {
+        float t = (float)(30.0 * i / POSES);
+        for (int k = 0; k < 2; k++) {
+            Extent e = extent("cube.raw", ORIGIN_X[k], 6000, 11000, t, 0.0f, t);
+            if (!(e.min_x >= 0 && e.max_x < 800 && e.min_y >= 0 && e.max_y < 530))
+                continue;
+            double shade = (30000.0 - std::min(e.mean_z, 30000.0)) / 30000.0;
+            double cube = luma(0x88 * shade, 0xff * shade, 0);
+            int clear = 0, all = 0;
+            for (int y = (int)e.min_y; y <= (int)e.max_y; y++)
+                for (int x = (int)e.min_x; x <= (int)e.max_x; x++, all++)
+                    clear += std::fabs(picture_luma(x, y) - cube) >= 30.0;
+            worst = std::min(worst, (double)clear / all);
+
+        }
+    }
+    SDL_FreeSurface(raw);
+    EXPECT_GT(worst, 0.8) << "share of the picture behind a cube that stands apart from it in value";
+}

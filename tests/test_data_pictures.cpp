@@ -3,6 +3,7 @@
 #include "raster.h"
 #include "support.h"
 #include <SDL.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -285,4 +286,148 @@ TEST(DataPictures, FontSheetHoldsOneGlyphPerCellAndBlackElsewhere)
             opaque++;
     EXPECT_GT(opaque, 25);
     font_free(font);
+}
+
+namespace {
+
+// How a tinted word's alpha (its green) falls off at the rim: soft pixels
+// far from any solid one (blur, glow), and soft pixels per pixel of rim.
+struct Rim {
+    int stray = 0;
+    double width = 0;
+};
+const int EMPTY = 8, FULL = 247;
+
+int green_clamped(const Picture &p, int x, int y)
+{
+    return p.green(std::clamp(x, 0, p.w() - 1), std::clamp(y, 0, p.h() - 1));
+}
+
+Rim rim_of(const Picture &p)
+{
+    auto g = [&](int x, int y) { return green_clamped(p, x, y); };
+    int partial = 0, rim = 0;
+    Rim r;
+    for (int y = 0; y < p.h(); y++)
+        for (int x = 0; x < p.w(); x++) {
+            int v = g(x, y);
+            if (v >= FULL && (g(x - 1, y) < FULL || g(x + 1, y) < FULL || g(x, y - 1) < FULL || g(x, y + 1) < FULL))
+                rim++;
+            if (v <= EMPTY || v >= FULL)
+                continue;
+            partial++;
+            bool near_full = false;
+            for (int dy = -3; dy <= 3; dy++)
+                for (int dx = -3; dx <= 3; dx++)
+                    near_full |= g(x + dx, y + dy) >= FULL;
+            r.stray += !near_full;
+        }
+    r.width = rim ? (double)partial / rim : 1e9;
+    return r;
+}
+
+// The number of 4-connected pieces of ink.
+int pieces_of(const Picture &p)
+{
+    std::vector<bool> seen((size_t)p.w() * p.h(), false);
+    int pieces = 0;
+    for (int start = 0; start < (int)seen.size(); start++) {
+        if (seen[start] || p.green(start % p.w(), start / p.w()) <= EMPTY)
+            continue;
+        pieces++;
+        std::vector<int> stack = {start};
+        seen[start] = true;
+        while (!stack.empty()) {
+            int i = stack.back(), x = i % p.w(), y = i / p.w();
+            stack.pop_back();
+            const int next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
+            for (auto &n : next) {
+                if (n[0] < 0 || n[1] < 0 || n[0] >= p.w() || n[1] >= p.h())
+                    continue;
+                int j = n[1] * p.w() + n[0];
+                if (!seen[j] && p.green(n[0], n[1]) > EMPTY) {
+                    seen[j] = true;
+                    stack.push_back(j);
+                }
+            }
+        }
+    }
+    return pieces;
+}
+
+}  // namespace
+
+TEST(DataPictures, TintedWordsAreSolidWithANarrowRim)
+{
+    // Scenes 5 and 6 tint these words dark, scene 1 its first card white
+    // over a pale haze; each takes its alpha from green: letters at full
+    // green, a rim of two or three anti-aliased pixels, no glow. "fun!" has
+    // nothing else around it (f, u, n, and the two parts of '!').
+    const struct {
+        const char *file;
+        int pieces;   // 0: not counted
+    } words[] = {{"fun.bmp", 5}, {"hope.bmp", 0}, {"visions.bmp", 0}, {"qfx_logo.bmp", 0}};
+    for (auto &word : words) {
+        Picture p(word.file);
+        Rim r = rim_of(p);
+        EXPECT_EQ(r.stray, 0) << word.file << ": soft pixels away from a letter's rim";
+        EXPECT_GE(r.width, 1.5) << word.file;
+        EXPECT_LE(r.width, 3.5) << word.file;
+        if (word.pieces) {
+            EXPECT_EQ(pieces_of(p), word.pieces) << word.file;
+        }
+    }
+}
+
+TEST(DataPictures, ScrollLettersStandCloseAndDarkenRingsAtFullStrength)
+{
+    // Scene 2 blits each glyph onto its black scroll buffer by the glyph's
+    // alpha and darkens the rings under the buffer by its blue byte t: blue
+    // towards 10, green towards 40, red by a quarter. The rings' red and blue
+    // come from one map value 160 apart, green from another, so every ring
+    // colour (r, g, (r - 160) mod 256) may lie under a letter. Where letters
+    // reach full strength they differ from every one of them by at least
+    // about 40; a soft letter darkens less and sinks into the red rings.
+    Picture sheet("fonts64.bmp");
+    Font *font = font_new(sheet.s, FONT_CHARACTERS, FONT_GLYPH_RECTS);
+    const std::string text = "marrowind 2o1o... lanternfay is upon us!";
+    double gap_sum = 0;
+    int letters = 0;
+    for (char ch : text) {
+        SDL_Surface *glyph = font_find_glyph(font, ch);
+        if (!glyph)
+            continue;
+        SDL_Surface *buffer = argb_surface_new(glyph->w, glyph->h);
+        SDL_FillRect(buffer, nullptr, 0xFF000000);
+        SDL_BlitSurface(glyph, nullptr, buffer, nullptr);
+        std::vector<int> strengths;
+        int left = glyph->w, right = -1;
+        for (int y = 0; y < glyph->h; y++)
+            for (int x = 0; x < glyph->w; x++) {
+                int t = pixel_at(buffer, x, y) & 0xFF;
+                if (t < 16)
+                    continue;
+                strengths.push_back(t);
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        SDL_FreeSurface(buffer);
+        ASSERT_FALSE(strengths.empty()) << ch;
+        std::sort(strengths.begin(), strengths.end());
+        int t = strengths[strengths.size() / 4];   // three quarters of the ink is at least this strong
+        double weakest = 1e9;
+        for (int r = 0; r < 256; r += 2)
+            for (int g = 0; g < 256; g += 2) {
+                int b = (r + 96) & 0xFE;   // r - 160, modulo 256
+                int red = r - (t * r / 255 >> 2), green = g - t * (g - 40) / 255, blue = b - t * (b - 10) / 255;
+                weakest = std::min(weakest, std::sqrt((double)(r - red) * (r - red) + (g - green) * (g - green) +
+                                                      (b - blue) * (b - blue)));
+            }
+        EXPECT_GE(weakest, 38.0) << "glyph " << ch << ", lower quartile of strength " << t;
+        gap_sum += glyph->w - (right - left + 1);
+        letters++;
+    }
+    font_free(font);
+    // The text advances by whole cells: glyphs that fill them read as words.
+    EXPECT_LE(gap_sum / letters, 14.0) << "mean empty columns per cell";
 }

@@ -352,6 +352,84 @@ void fade_edges(Mask &m, int pixels)
         }
 }
 
+// One row of the squared distance transform (Felzenszwalb and Huttenlocher):
+// the lower envelope of the parabolas rooted at every sample.
+static void distance_row(const std::vector<double> &f, std::vector<double> &out, std::vector<int> &root,
+                         std::vector<double> &bound)
+{
+    // Far samples are 1e20, not infinity, so every crossing stays a finite
+    // number above the first bound.
+    const double FAR = 1e21;
+    int n = (int)f.size(), k = 0;
+    root[0] = 0;
+    bound[0] = -FAR;
+    bound[1] = FAR;
+    auto crossing = [&](int q, int r) { return ((f[q] + (double)q * q) - (f[r] + (double)r * r)) / (2.0 * q - 2.0 * r); };
+    for (int q = 1; q < n; q++) {
+        double s = crossing(q, root[k]);
+        while (s <= bound[k]) {
+            k--;
+            s = crossing(q, root[k]);
+        }
+        k++;
+        root[k] = q;
+        bound[k] = s;
+        bound[k + 1] = FAR;
+    }
+    k = 0;
+    for (int q = 0; q < n; q++) {
+        while (bound[k + 1] < q)
+            k++;
+        double d = q - root[k];
+        out[q] = d * d + f[root[k]];
+    }
+}
+
+// Squared distance from every pixel to the nearest pixel where `inside` holds.
+static std::vector<double> squared_distance(const Mask &m, bool want_inside)
+{
+    const double FAR = 1e20;
+    int n = std::max(m.w, m.h);
+    std::vector<double> f(n), out(n), bound(n + 1), grid((size_t)m.w * m.h);
+    std::vector<int> root(n);
+    for (size_t i = 0; i < grid.size(); i++)
+        grid[i] = ((m.v[i] >= 0.5f) == want_inside) ? 0.0 : FAR;
+    f.resize(m.h), out.resize(m.h);
+    for (int x = 0; x < m.w; x++) {
+        for (int y = 0; y < m.h; y++)
+            f[y] = grid[(size_t)y * m.w + x];
+        distance_row(f, out, root, bound);
+        for (int y = 0; y < m.h; y++)
+            grid[(size_t)y * m.w + x] = out[y];
+    }
+    f.resize(m.w), out.resize(m.w);
+    for (int y = 0; y < m.h; y++) {
+        for (int x = 0; x < m.w; x++)
+            f[x] = grid[(size_t)y * m.w + x];
+        distance_row(f, out, root, bound);
+        for (int x = 0; x < m.w; x++)
+            grid[(size_t)y * m.w + x] = out[x];
+    }
+    return grid;
+}
+
+Mask mask_distance(const Mask &m)
+{
+    std::vector<double> to_inside = squared_distance(m, true), to_outside = squared_distance(m, false);
+    Mask d(m.w, m.h);
+    for (size_t i = 0; i < d.v.size(); i++)
+        d.v[i] = (float)(m.v[i] >= 0.5f ? 0.5 - std::sqrt(to_outside[i]) : std::sqrt(to_inside[i]) - 0.5);
+    return d;
+}
+
+Mask solid_shape(const Mask &m, double grow, double edge)
+{
+    Mask d = mask_distance(m);
+    for (float &v : d.v)
+        v = (float)clamp01(0.5 - (v - grow) / edge);
+    return d;
+}
+
 // ---- noise ------------------------------------------------------------------------------
 
 static int wrap_index(int64_t i, int period)

@@ -80,6 +80,13 @@ Image grey_image(const Mask &m);
 Mask with_glow(const Mask &m, double radius, double strength);
 // Fades the mask to 0 over the outermost pixels, so a sprite's rectangle never shows.
 void fade_edges(Mask &m, int pixels);
+// Signed distance in pixels from each pixel centre to the edge of the shape
+// where the mask is at least 0.5: negative inside, positive outside (exact
+// Euclidean distance between pixel centres, less half a pixel).
+Mask mask_distance(const Mask &m);
+// The shape grown by `grow` pixels (negative: thinned), solid inside, with an
+// anti-aliased rim `edge` pixels wide and nothing beyond it.
+Mask solid_shape(const Mask &m, double grow, double edge);
 
 // ---- noise -------------------------------------------------------------------------
 

@@ -12,6 +12,7 @@
 // their outlines: open frames, gaps and parts standing proud.
 #include "meshes.h"
 #include "detmath.h"
+#include "greetings.h"
 #include "text.h"
 #include "triangulate.h"
 #include <algorithm>
@@ -340,24 +341,37 @@ TriMesh make_car_blokes()
 
 // ---- greeting plates -----------------------------------------------------------------
 // The lettering is the group's name in outline, 0.3 units in front of a
-// plate; the plate is a chamfered panel inside a raised border with a gap
-// between them, studs at the corners.
+// plain chamfered panel. The scene pulses the plate from depth 9500 to 7125
+// and lays each frame over the last, so for a few frames the plate is seen
+// at two sizes at once: the panel is one solid piece with no border or gap
+// whose edge could cross the letters of the other size, and the name is
+// heavy and short enough to stay whole in the overlap.
+//
+// The scene holds the plate's object at height -500, just above the screen's
+// middle, where the tips of the grass stand thickest. The plate is modelled
+// above its origin instead, so that at both ends of its pulse its panel lies
+// below the title pictures (rows 80 to 123) and only its lower edge reaches
+// into the grass's tips (about row 236 for a blade of middling height).
+
+const double PLATE_LIFT = 1.12;        // the panel's centre above the object's origin
+const double PLATE_HALF_HEIGHT = 0.82;
+const double LETTER_MARGIN = 0.22;     // panel around the letters' ink, each side
+const double LETTERS_MAX_WIDTH = 5.4;
 
 struct Lettering {
     std::vector<std::vector<Point>> contours;   // y up, centred on the origin
     double half_width, half_height;
 };
 
-Lettering lettering(const std::string &name)
+Lettering lettering(const GreetedGroup &group)
 {
-    TextStyle style;
-    style.face = Face::sans_bold;
+    TextStyle style = group.style;
     style.size = 100.0;
     std::vector<std::vector<Point>> contours;
     double pen = 0.0, minx = 1e9, maxx = -1e9, miny = 1e9, maxy = -1e9;
-    for (char ch : name) {
+    for (const char *ch = group.name; *ch; ch++) {
         double advance;
-        for (auto &c : text_glyph_contours(ch, style, 3, advance)) {
+        for (auto &c : text_glyph_contours(*ch, style, 3, advance)) {
             std::vector<Point> flipped;
             for (auto &p : c)
                 flipped.push_back({p.x + pen, -p.y});
@@ -370,45 +384,37 @@ Lettering lettering(const std::string &name)
             }
             contours.push_back(flipped);
         }
-        pen += advance + 4.0;
+        pen += advance;
     }
-    // Fit within 7 x 2.1 units, centred.
-    double k = std::min(7.0 / (maxx - minx), 2.1 / (maxy - miny));
+    double room_height = 2.0 * (PLATE_HALF_HEIGHT - LETTER_MARGIN);
+    double k = std::min(LETTERS_MAX_WIDTH / (maxx - minx), room_height / (maxy - miny));
     double cx = (minx + maxx) / 2.0, cy = (miny + maxy) / 2.0;
     for (auto &c : contours)
         for (auto &p : c)
-            p = {(p.x - cx) * k, (p.y - cy) * k};
+            p = {(p.x - cx) * k, (p.y - cy) * k + PLATE_LIFT};
     return {contours, (maxx - minx) * k / 2.0, (maxy - miny) * k / 2.0};
 }
 
-std::vector<Point> chamfered(double hw, double hh, double c)
+std::vector<Point> chamfered(double hw, double hh, double c, double lift)
 {
-    return {{-hw + c, -hh}, {hw - c, -hh}, {hw, -hh + c}, {hw, hh - c}, {hw - c, hh}, {-hw + c, hh}, {-hw, hh - c}, {-hw, -hh + c}};
+    return {{-hw + c, lift - hh}, {hw - c, lift - hh}, {hw, lift - hh + c}, {hw, lift + hh - c},
+            {hw - c, lift + hh},  {-hw + c, lift + hh}, {-hw, lift + hh - c}, {-hw, lift - hh + c}};
 }
 
-TriMesh plate_text(const std::string &name)
+TriMesh plate_text(const GreetedGroup &group)
 {
     TriMesh m;
-    Lettering l = lettering(name);
+    Lettering l = lettering(group);
     flat(m, l.contours, [](Point p) { return v3(p.x, p.y, -0.3); });
     return m;
 }
 
-TriMesh plate_frame(const std::string &name)
+TriMesh plate_frame(const GreetedGroup &group)
 {
     TriMesh m;
-    Lettering l = lettering(name);
-    double hw = std::max(2.6, l.half_width + 0.9), hh = l.half_height + 0.75;
-    auto border_out = chamfered(hw, hh, 0.55), border_in = chamfered(hw - 0.3, hh - 0.3, 0.45);
-    flat(m, {border_out, border_in}, [](Point p) { return v3(p.x, p.y, -0.1); });
-    flat(m, {chamfered(hw - 0.45, hh - 0.45, 0.38)}, [](Point p) { return v3(p.x, p.y, 0.0); });
-    for (int sx = -1; sx <= 1; sx += 2)
-        for (int sy = -1; sy <= 1; sy += 2) {
-            std::vector<Point> stud;
-            for (int i = 0; i < 6; i++)
-                stud.push_back({sx * (hw - 0.15) + 0.14 * det::cos(det::TWO_PI * i / 6), sy * (hh - 0.95) + 0.14 * det::sin(det::TWO_PI * i / 6)});
-            flat(m, {stud}, [](Point p) { return v3(p.x, p.y, -0.18); });
-        }
+    Lettering l = lettering(group);
+    double hw = std::max(1.6, l.half_width + 1.5 * LETTER_MARGIN);
+    flat(m, {chamfered(hw, PLATE_HALF_HEIGHT, 0.3, PLATE_LIFT)}, [](Point p) { return v3(p.x, p.y, 0.0); });
     return m;
 }
 
@@ -426,14 +432,14 @@ TriMesh make_hjul() { return scaled(make_car_wheels(), CAR_SCALE); }
 TriMesh make_lykter() { return scaled(make_car_lamps(), CAR_SCALE); }
 TriMesh make_blokes() { return scaled(make_car_blokes(), CAR_SCALE); }
 
-TriMesh make_5tide() { return plate_text("5tide"); }
-TriMesh make_5tide_frame() { return plate_frame("5tide"); }
-TriMesh make_v3xm00r() { return plate_text("v3xm00r"); }
-TriMesh make_v3xm00r_frame() { return plate_frame("v3xm00r"); }
-TriMesh make_palundo() { return plate_text("palundo"); }
-TriMesh make_palundo_frame() { return plate_frame("palundo"); }
-TriMesh make_kb() { return plate_text("kb"); }
-TriMesh make_kb_frame() { return plate_frame("kb"); }
+TriMesh make_5tide() { return plate_text(GREETED_GROUPS[0]); }
+TriMesh make_5tide_frame() { return plate_frame(GREETED_GROUPS[0]); }
+TriMesh make_v3xm00r() { return plate_text(GREETED_GROUPS[1]); }
+TriMesh make_v3xm00r_frame() { return plate_frame(GREETED_GROUPS[1]); }
+TriMesh make_palundo() { return plate_text(GREETED_GROUPS[2]); }
+TriMesh make_palundo_frame() { return plate_frame(GREETED_GROUPS[2]); }
+TriMesh make_kb() { return plate_text(GREETED_GROUPS[3]); }
+TriMesh make_kb_frame() { return plate_frame(GREETED_GROUPS[3]); }
 
 // Three decimals at most, no trailing zeros, no "-0": short tokens.
 std::string number(double v)

@@ -5,6 +5,7 @@
 #include "raster.h"
 #include "text.h"
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 // ---- scene 2 ---------------------------------------------------------------------
@@ -35,34 +36,36 @@ Image make_flare_big() { return glow_picture(256, 16.0, 26.0, 0.0); }
 Image make_flare_small() { return glow_picture(128, 8.0, 13.0, 40.0); }
 
 // The font sheet: light glyphs on black in exactly the cells that the show
-// cuts out, each glyph squeezed to fit its cell's width with a small margin.
+// cuts out. The scroll text advances by whole cells, so each glyph is drawn
+// as a capital (the text is lower case, the sheet's names are) and widened
+// to fill its cell: the letters then stand close, as words. The scene can
+// only darken what lies under a letter, by the glyph's strength, so every
+// stroke is solid at full strength with a crisp rim: a soft halo would only
+// darken less.
 Image make_fonts64()
 {
-    const int W = 790, H = 192, BASELINE = 48, MARGIN = 2;
+    const int W = 790, H = 192, BASELINE = 52, MARGIN = 3;
+    const double MOST_WIDENED = 1.6;
     Image img(W, H);
     TextStyle style;
     style.face = Face::sans_bold;
-    style.size = 57.0;
-    style.x_scale = 1.25;   // wide letters fill the 64-pixel cells of the scroll text
+    style.size = 62.0;
     for (int i = 0; FONT_GLYPH_RECTS[i]; i++) {
         const GlyphRect &cell = *FONT_GLYPH_RECTS[i];
-        std::string ch(1, FONT_CHARACTERS[i]);
+        std::string ch(1, (char)std::toupper((unsigned char)FONT_CHARACTERS[i]));
         TextStyle s = style;
         TextBox box = text_measure(ch, s);
-        double ink = box.right - box.left, room = cell.w - 2 * MARGIN - 2;
-        if (ink > room) {
-            s.x_scale *= room / ink;
-            box = text_measure(ch, s);
-        }
+        double ink = box.right - box.left, room = cell.w - 2.0 * MARGIN;
+        s.x_scale = std::min(room / ink, MOST_WIDENED);
+        box = text_measure(ch, s);
         Mask glyph(cell.w, cell.h);
         double x = std::floor((cell.w - (box.right - box.left)) / 2.0 - box.left);
         text_draw(glyph, ch, s, x, BASELINE);
-        // A faint halo inside the cell keeps the letters legible over busy colours.
-        Mask lit = with_glow(glyph, 2.0, 0.35);
+        Mask solid = solid_shape(glyph, 0.5, 1.5);
         for (int y = 0; y < cell.h; y++)
             for (int gx = 0; gx < cell.w; gx++) {
-                double v = clamp01(lit.at(gx, y));
-                if (gx < MARGIN - 1 || gx >= cell.w - MARGIN + 1)
+                double v = clamp01(solid.at(gx, y));
+                if (gx < 1 || gx >= cell.w - 1)
                     v = 0.0;
                 img.set(cell.x + gx, cell.y + y, {v, v, v});
             }

@@ -411,6 +411,7 @@ Image make_sunflare()
 
 // ---- title cards -------------------------------------------------------------
 
+// The makers' card.
 Image make_qfx_logo()
 {
     const int W = 620, H = 180;
@@ -421,19 +422,23 @@ Image make_qfx_logo()
     style.size = text_fit_width("Quillfrost", style, 540);
     TextBox box = text_draw_centred(m, "Quillfrost", style, W / 2.0, 78);
     // A quill stroke sweeping under the name, thick in the middle, fine at the ends.
+    Mask marks(W, H);
     auto swash = cubic_curve({box.left - 10, box.bottom + 20}, {W * 0.35, box.bottom + 40},
                              {W * 0.65, box.bottom + 2}, {box.right + 12, box.bottom + 16}, 120);
     for (size_t i = 1; i < swash.size(); i++) {
         double t = (double)i / swash.size();
-        double radius = 0.6 + 3.0 * det::sin(det::PI * t);
-        mask_capsule(m, swash[i - 1].x, swash[i - 1].y, swash[i].x, swash[i].y, radius, 1.0);
+        double radius = 0.8 + 3.0 * det::sin(det::PI * t);
+        mask_capsule(marks, swash[i - 1].x, swash[i - 1].y, swash[i].x, swash[i].y, radius, 1.0);
     }
-    mask_snowflake(m, box.right + 4, box.top + 2, 15, 1.0);
-    mask_sparkle(m, box.left + 6, box.bottom + 16, 10, 0.9);
-    mask_snowflake(m, box.left + 34, box.top - 6, 8, 0.8);
-    Mask soft = with_glow(m, 7, 0.45);
-    fade_edges(soft, 3);
-    return grey_image(soft);
+    mask_snowflake(marks, box.right + 4, box.top + 2, 15, 1.0);
+    mask_sparkle(marks, box.left + 6, box.bottom + 16, 10, 1.0);
+    mask_snowflake(marks, box.left + 34, box.top - 8, 8, 1.0);
+    // It fades in white over a haze that is nearly white itself: only solid,
+    // heavy strokes with a crisp rim part from it. A glow would spread a
+    // pale veil around the letters and take away the little contrast there is.
+    Mask card = solid_shape(m, 2.0, 1.8);
+    mask_max(card, solid_shape(marks, 0.4, 1.5));
+    return grey_image(card);
 }
 
 Image make_presents()

@@ -2,6 +2,7 @@
 // seeds, the closing line and the two closing clip-art pictures. All are
 // light on black with soft edges; their brightness becomes their opacity.
 #include "detmath.h"
+#include "greetings.h"
 #include "pictures.h"
 #include "text.h"
 #include <algorithm>
@@ -35,29 +36,17 @@ void mask_snowflake(Mask &m, double cx, double cy, double radius, double value)
 
 namespace {
 
-// A single line of lettering fitted to a width, centred, with a soft glow.
-// Thickens the strokes by about `grow` pixels on each side and leaves a soft
-// edge of a pixel or two: a tinted overlay then cuts a clean, solid stencil.
-Mask embolden(const Mask &m, double grow)
-{
-    Mask spread = mask_blur(m, grow * 2.0);
-    for (size_t i = 0; i < spread.v.size(); i++)
-        spread.v[i] = (float)std::max((double)m.v[i], smoothstep(0.12, 0.42, spread.v[i]));
-    return spread;
-}
-
-// A heavy word (strokes grown by `grow`) with a faint glow around it.
-Image heavy_word_picture(int w, int h, const std::string &text, TextStyle style, double ink_width, double grow,
-                         double glow)
+// A heavy word (strokes grown by `grow`), solid with a crisp rim: the scene
+// tints it dark, and any glow would only lay a grey veil around it.
+Image heavy_word_picture(int w, int h, const std::string &text, TextStyle style, double ink_width, double grow)
 {
     Mask m(w, h);
     style.size = text_fit_width(text, style, ink_width - 2.0 * grow);
     text_draw_centred(m, text, style, w / 2.0, h / 2.0);
-    Mask soft = with_glow(embolden(m, grow), glow, 0.3);
-    fade_edges(soft, 3);
-    return grey_image(soft);
+    return grey_image(solid_shape(m, grow, 1.8));
 }
 
+// A single line of lettering fitted to a width, centred, with a soft glow.
 Image word_picture(int w, int h, const std::string &text, TextStyle style, double ink_width, double glow)
 {
     Mask m(w, h);
@@ -72,88 +61,103 @@ Image word_picture(int w, int h, const std::string &text, TextStyle style, doubl
 
 // ---- scene 5 -----------------------------------------------------------------------
 
-// The overlay of scene 5: a big bouncing "fun!" among stars and confetti.
+// The overlay of scene 5: the scene tints it dark and lays it at up to half
+// opacity, so the word is a dark stencil. It stands in the sky above the
+// road like a banner over the car (whose roof never rises above row 237),
+// heavy, solid to the last pixel and with a clean edge of two or three
+// pixels: nothing else, so the lens shows no smudges.
 Image make_fun()
 {
     const int W = 800, H = 600;
-    Mask m(W, H);
     TextStyle style;
     style.face = Face::sans_bold;
-    style.shear = 0.12;
-    style.tracking = 6;
-    style.size = text_fit_width("fun!", style, 540);
+    style.shear = 0.16;
+    style.x_scale = 1.12;
+    style.tracking = 18;
+    style.size = text_fit_width("fun!", style, 440);
     Mask word(W, H);
-    text_draw_centred(word, "fun!", style, W / 2.0, H / 2.0 - 10);
-    // Solid and heavy, with a soft edge: under the dark tint it reads as a
-    // clean stencil of the word.
-    m = embolden(word, 7.0);
-    Rng rng(150);
-    for (int i = 0; i < 34; i++) {
-        double a = rng.range(0, det::TWO_PI), r = rng.range(270, 345);
-        double x = W / 2.0 + det::cos(a) * r, y = H / 2.0 + det::sin(a) * r * 0.65;
-        if (i % 3 == 0)
-            mask_sparkle(m, x, y, rng.range(10, 22), 1.0);
-        else
-            mask_ellipse(m, x, y, rng.range(4, 9), rng.range(2, 3.5), rng.range(0, det::PI), 0.9);
-    }
-    return grey_image(m);
+    text_draw_centred(word, "fun!", style, W / 2.0, 116);
+    return grey_image(solid_shape(word, 4.0, 2.5));
 }
 
 // ---- scene 6 -----------------------------------------------------------------------
 
 // The seeds are drawn at 39 % opacity at most, so each is broad and bright:
 // solid strokes, a soft fill where the strokes are thin.
-
 // A dandelion seed seen as it flies: a round plume of rays with bright
-// tufts all round its top, a short stalk and the seed below.
-Image dandelion_seed(int size, uint64_t seed)
+// tufts all round its top, a short stalk and the seed below; `s` pixels per
+// unit of its 48-unit design, tilted by `tilt` radians about its centre.
+void dandelion_seed(Mask &m, double cx, double cy, double s, double tilt, uint64_t seed)
 {
-    Mask m(size, size);
-    double s = size / 48.0, cx = size / 2.0, cy = 19.0 * s;
     Rng rng(seed);
-    Mask puff(size, size);
-    mask_disc(puff, cx, cy, 15.0 * s, 0.5);
+    double ct = det::cos(tilt), st = det::sin(tilt);
+    auto at = [&](double u, double v) {   // design units around the plume's centre (24, 19)
+        double dx = (u - 24.0) * s, dy = (v - 19.0) * s;
+        return Point{cx + dx * ct - dy * st, cy + dx * st + dy * ct};
+    };
+    Point centre = at(24, 19);
+    Mask puff(m.w, m.h);
+    mask_disc(puff, centre.x, centre.y, 15.0 * s, 0.5);
     mask_max(m, mask_blur(puff, 2.5 * s));
     for (int i = 0; i < 16; i++) {
         double a = det::PI * (0.72 + 1.56 * (i + 0.5) / 16.0) + rng.range(-0.05, 0.05);   // all but the bottom
-        double len = rng.range(16.5, 18.5) * s;
-        double ex = cx + det::cos(a) * len, ey = cy + det::sin(a) * len;
-        mask_capsule(m, cx, cy, ex, ey, 0.6 * s + 0.2, 1.0);
-        mask_disc(m, ex, ey, 2.0 * s, 1.0);
+        double len = rng.range(16.5, 18.5);
+        Point end = at(24 + det::cos(a) * len, 19 + det::sin(a) * len);
+        mask_capsule(m, centre.x, centre.y, end.x, end.y, 0.6 * s + 0.2, 1.0);
+        mask_disc(m, end.x, end.y, 2.0 * s, 1.0);
     }
-    mask_disc(m, cx, cy, 2.5 * s, 1.0);
-    mask_capsule(m, cx, cy, cx, 38.0 * s, 0.8 * s + 0.2, 1.0);
-    mask_ellipse(m, cx, 41.5 * s, 2.4 * s, 4.4 * s, 0.0, 1.0);
-    Mask glowing = with_glow(m, 2.0 * s, 0.5);
-    fade_edges(glowing, 2);
-    return grey_image(glowing);
+    mask_disc(m, centre.x, centre.y, 2.5 * s, 1.0);
+    Point stalk = at(24, 38), nut = at(24, 41.5);
+    mask_capsule(m, centre.x, centre.y, stalk.x, stalk.y, 0.8 * s + 0.2, 1.0);
+    mask_ellipse(m, nut.x, nut.y, 2.4 * s, 4.4 * s, tilt, 1.0);
 }
 
-// A winged seed, as a maple sheds: a broad veined wing swept from a round nut.
-Image winged_seed(int size, uint64_t seed)
+// A winged seed, as a maple sheds: a broad veined wing swept from a round
+// nut, `s` pixels per unit of its 32-unit design, turned by `turn` radians.
+void winged_seed(Mask &m, double cx, double cy, double s, double turn, uint64_t seed)
 {
-    Mask m(size, size);
-    double s = size / 32.0;
     Rng rng(seed);
-    Point nut = {9.0 * s, 22.0 * s};
-    std::vector<Point> wing = cubic_curve(nut, {8.0 * s, 10.0 * s}, {18.0 * s, 3.0 * s}, {27.0 * s, 5.0 * s}, 12);
-    std::vector<Point> back = cubic_curve({27.0 * s, 5.0 * s}, {29.0 * s, 12.0 * s}, {20.0 * s, 20.0 * s}, nut, 12);
+    double ct = det::cos(turn), st = det::sin(turn);
+    auto at = [&](double u, double v) {   // design units around (16, 14)
+        double dx = (u - 16.0) * s, dy = (v - 14.0) * s;
+        return Point{cx + dx * ct - dy * st, cy + dx * st + dy * ct};
+    };
+    Point nut = at(9, 22);
+    std::vector<Point> wing = cubic_curve(nut, at(8, 10), at(18, 3), at(27, 5), 12);
+    std::vector<Point> back = cubic_curve(at(27, 5), at(29, 12), at(20, 20), nut, 12);
     wing.insert(wing.end(), back.begin() + 1, back.end());
     mask_polygon(m, wing, 0.75);
     for (int v = 0; v < 4; v++) {   // veins fanning from the nut, brighter than the wing
         double t = 0.2 + 0.2 * v + rng.range(-0.03, 0.03);
-        Point end = {nut.x + (18.0 - 2.0 * v) * s * (0.6 + t), nut.y - (19.0 - 3.0 * v) * s * (0.55 + 0.2 * t)};
-        mask_stroke(m, quad_curve(nut, {nut.x + 4.0 * s, nut.y - 10.0 * s}, end, 8), 0.55 * s + 0.15, 1.0);
+        Point end = at(9 + (18.0 - 2.0 * v) * (0.6 + t), 22 - (19.0 - 3.0 * v) * (0.55 + 0.2 * t));
+        mask_stroke(m, quad_curve(nut, at(13, 12), end, 8), 0.55 * s + 0.15, 1.0);
     }
     mask_stroke(m, wing, 0.6 * s + 0.2, 1.0);   // the rim
-    mask_ellipse(m, nut.x, nut.y, 3.6 * s, 3.0 * s, 0.6, 1.0);
-    Mask glowing = with_glow(m, 1.6 * s, 0.5);
+    mask_ellipse(m, nut.x, nut.y, 3.6 * s, 3.0 * s, 0.6 + turn, 1.0);
+}
+
+// Each sprite is drawn 150 times, so each holds more than one seed, of
+// different kinds, sizes and angles: the drift then shows a mix rather than
+// one shape repeated. The sprites keep their sizes, and so their cost.
+Image make_seed_1()
+{
+    Mask m(40, 40);
+    dandelion_seed(m, 15.5, 14.0, 0.62, 0.45, 160);   // a large one, leaning into the wind
+    winged_seed(m, 30.5, 30.0, 0.36, 2.2, 162);      // a small wing tumbling below it
+    Mask glowing = with_glow(m, 1.2, 0.5);
     fade_edges(glowing, 2);
     return grey_image(glowing);
 }
 
-Image make_seed_1() { return dandelion_seed(40, 160); }
-Image make_seed_2() { return winged_seed(28, 161); }
+Image make_seed_2()
+{
+    Mask m(28, 28);
+    winged_seed(m, 11.0, 11.0, 0.52, -0.5, 161);     // a wing, its nut low
+    dandelion_seed(m, 21.5, 20.5, 0.2, -0.6, 163);    // and a tiny plume
+    Mask glowing = with_glow(m, 1.0, 0.5);
+    fade_edges(glowing, 2);
+    return grey_image(glowing);
+}
 
 Image make_hope()
 {
@@ -161,7 +165,7 @@ Image make_hope()
     style.face = Face::serif_bold;
     style.shear = 0.25;
     style.tracking = 4;
-    return heavy_word_picture(510, 200, "hope", style, 470, 6.0, 5);
+    return heavy_word_picture(510, 200, "hope", style, 470, 4.0);
 }
 
 Image make_visions()
@@ -170,41 +174,31 @@ Image make_visions()
     style.face = Face::serif_bold;
     style.shear = 0.25;
     style.tracking = 2;
-    return heavy_word_picture(462, 170, "visions", style, 425, 5.0, 5);
+    return heavy_word_picture(462, 170, "visions", style, 425, 3.5);
 }
 
-// ---- scene 7: the four greeted groups, each in its own letter style -------------------
+// ---- scene 7: the four greeted groups -------------------------------------------------
 
-Image make_title_5tide()
+// A group's name as its plate spells and letters it, in a strip above the
+// plate: the scene lays it as a faint dark stencil that shakes, so its edges
+// are crisp and its strokes solid. The width centres it where the scene
+// draws it; the height keeps it clear of the plate below.
+Image title_picture(const GreetedGroup &group, int w)
 {
-    TextStyle style;
-    style.face = Face::sans_bold;
-    style.tracking = 4;
-    return word_picture(300, 90, "5tide", style, 270, 4);
+    const int H = 40, INK_HEIGHT = 28, MARGIN = 10;
+    TextStyle style = group.style;
+    style.size = 100.0;
+    TextBox box = text_measure(group.name, style);
+    style.size *= std::min(INK_HEIGHT / (box.bottom - box.top), (w - 2.0 * MARGIN) / (box.right - box.left));
+    Mask m(w, H);
+    text_draw_centred(m, group.name, style, w / 2.0, H / 2.0);
+    return grey_image(m);
 }
 
-Image make_title_vexmoor()
-{
-    TextStyle style;
-    style.face = Face::serif_bold;
-    return word_picture(270, 80, "vexmoor", style, 245, 4);
-}
-
-Image make_title_palundo()
-{
-    TextStyle style;
-    style.face = Face::mono_bold;
-    return word_picture(150, 50, "palundo", style, 136, 3);
-}
-
-Image make_title_kb()
-{
-    TextStyle style;
-    style.face = Face::sans_bold;
-    style.shear = 0.2;
-    style.tracking = 10;
-    return word_picture(244, 100, "kb", style, 150, 5);
-}
+Image make_title_5tide() { return title_picture(GREETED_GROUPS[0], 300); }
+Image make_title_vexmoor() { return title_picture(GREETED_GROUPS[1], 270); }
+Image make_title_palundo() { return title_picture(GREETED_GROUPS[2], 150); }
+Image make_title_kb() { return title_picture(GREETED_GROUPS[3], 244); }
 
 // ---- scene 8 -------------------------------------------------------------------------
 

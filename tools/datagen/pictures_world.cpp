@@ -78,34 +78,39 @@ void tree(Image &img, double x, double ground, double size, uint64_t seed, Colou
 
 // ---- scene 4 -----------------------------------------------------------------------
 
-// A meadow in the afternoon; a gnome in a red cap stands on a knoll with a
-// robin perched on the tip of his cap. Grass and cubes stand in front of the
-// lower half in the show, so he fills the upper middle.
+// A meadow on a hazy spring morning; a gnome in a red cap stands on a knoll
+// with a robin perched on the tip of his cap. Grass and cubes stand in front
+// of the lower half in the show, so he fills the upper middle.
+//
+// The cubes are lime, darkened by depth: bright when they swing near, dull
+// olive when far. Only a light ground sets off both, so everything the cubes
+// fly over is high-key: a pale sky, misty hills, trees in pale blossom and a
+// sunlit meadow, all clearly lighter than the nearest cube. The gnome's
+// cap, mittens and toadstools stay strongly red; his coat is pale blue.
 Image make_birdgnome()
 {
     Image img(W, H);
-    sky(img, {0.36, 0.60, 0.90}, {0.98, 0.90, 0.72}, 340, 1.3);
-    sun_glow(img, 640, 110, 90, {1.0, 0.85, 0.55}, 0.35);
-    clouds(img, 20, 260, 0.38, 111, {1.0, 0.98, 0.94}, {0.70, 0.72, 0.82});
+    sky(img, {0.62, 0.78, 0.95}, {1.0, 0.95, 0.86}, 340, 1.3);
+    sun_glow(img, 640, 110, 90, {1.0, 0.92, 0.75}, 0.3);
+    clouds(img, 20, 260, 0.38, 111, {1.0, 0.99, 0.96}, {0.82, 0.84, 0.90});
     land(img, [](int x) { return 300 - 40 * fbm(x / 160.0, 0.5, 0, 0, 3, 0.5, 112); },
-         [](int, int y) { return mix(Colour{0.52, 0.66, 0.70}, Colour{0.45, 0.60, 0.50}, clamp01((y - 260) / 80.0)); });
+         [](int, int y) { return mix(Colour{0.76, 0.83, 0.90}, Colour{0.74, 0.84, 0.80}, clamp01((y - 260) / 80.0)); });
     land(img, [](int x) { return 350 - 30 * det::sin(x / 130.0 + 1.0) - 15 * fbm(x / 60.0, 0.5, 0, 0, 3, 0.5, 113); },
          [](int x, int y) {
-             // Blue-green in the afternoon haze: the lime blades stand out against it.
              double n = fbm(x / 30.0, y / 15.0, 0, 0, 3, 0.5, 114);
-             return mix(Colour{0.16, 0.32, 0.34}, Colour{0.30, 0.46, 0.44}, n);
+             return mix(Colour{0.66, 0.79, 0.74}, Colour{0.78, 0.88, 0.82}, n);
          });
-    tree(img, 120, 360, 260, 115, {0.20, 0.42, 0.14}, {0.30, 0.20, 0.12});
-    tree(img, 700, 345, 150, 116, {0.26, 0.48, 0.18}, {0.32, 0.22, 0.14});
-    // The knoll under the gnome, and the meadow towards the viewer: deep
-    // shade of teal and violet with warm sunlit tufts, darker than the lime
-    // blades and cubes and of another hue, so they read against it.
+    tree(img, 120, 360, 260, 115, {0.95, 0.80, 0.86}, {0.42, 0.30, 0.24});
+    tree(img, 700, 345, 150, 116, {0.98, 0.88, 0.90}, {0.44, 0.32, 0.26});
+    // The knoll under the gnome and the meadow towards the viewer: sunlit,
+    // with warm tufts; darker only below row 530, under the leaves.
     land(img, [](int x) { return 455 - 70 * det::exp(-((x - 400) / 190.0) * ((x - 400) / 190.0)); },
          [](int x, int y) {
              double n = fbm(x / 12.0, y / 8.0, 0, 0, 4, 0.55, 117);
              double tint = fbm(x / 90.0, y / 40.0, 0, 0, 2, 0.5, 119);
-             Colour shade = mix(Colour{0.06, 0.16, 0.20}, Colour{0.16, 0.10, 0.22}, tint);
-             return mix(shade, Colour{0.62, 0.48, 0.22}, n * n * smoothstep(640, 380, y));
+             Colour lit = mix(Colour{0.74, 0.84, 0.62}, Colour{0.84, 0.82, 0.66}, tint);
+             Colour c = mix(lit, Colour{0.96, 0.90, 0.66}, n * n);
+             return mix(c, Colour{0.20, 0.30, 0.22}, smoothstep(520, 580, y));
          });
     Rng rng(118);
     const Colour petals[4] = {{1.0, 0.95, 0.95}, {1.0, 0.85, 0.2}, {0.95, 0.45, 0.6}, {0.7, 0.6, 1.0}};
@@ -168,20 +173,21 @@ Image make_birdgnome()
     mask_polygon(hat, cone);
     mask_polygon(hat_light, std::vector<Point>{{gx + 6, 244}, {gx + 40, 244}, {gx + 34, 150}, {gx + 40, 116}, {gx + 10, 170}});
     paint(img, boots, {0.30, 0.18, 0.10});
-    paint_fn(img, coat, [&](int x, int) { return mix(Colour{0.18, 0.32, 0.62}, Colour{0.10, 0.20, 0.45}, clamp01((x - gx + 40) / 100.0)); });
+    // A pale blue coat: the far cubes, dull olive, pass in front of it.
+    paint_fn(img, coat, [&](int x, int) { return mix(Colour{0.62, 0.76, 0.98}, Colour{0.50, 0.66, 0.92}, clamp01((x - gx + 40) / 100.0)); });
     paint(img, belt, {0.12, 0.08, 0.06});
     paint(img, buckle, {0.95, 0.78, 0.25});
-    paint(img, arms, {0.16, 0.30, 0.58});
+    paint(img, arms, {0.52, 0.68, 0.94});
     paint(img, mitts, {0.80, 0.20, 0.15});
     paint(img, face, {0.96, 0.78, 0.66});
     paint(img, cheeks, {0.95, 0.50, 0.45});
     paint_fn(img, beard, [&](int, int y) { return mix(Colour{1.0, 1.0, 0.98}, Colour{0.80, 0.82, 0.86}, clamp01((y - 260) / 100.0)); });
     paint(img, nose, {0.98, 0.66, 0.56});
     paint(img, eyes, {0.10, 0.08, 0.08});
-    paint(img, hat, {0.82, 0.10, 0.10});
+    paint(img, hat, {0.62, 0.05, 0.07});   // deep red: the near cubes swing past it bright
     for (size_t i = 0; i < hat_light.v.size(); i++)
         hat_light.v[i] = std::min(hat_light.v[i], hat.v[i]);
-    paint(img, hat_light, {1.0, 0.35, 0.25}, 0.5);
+    paint(img, hat_light, {0.80, 0.16, 0.14}, 0.5);
 
     // The robin on the cap's tip.
     const double bx = gx + 52, by = 96;
