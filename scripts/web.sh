@@ -2,7 +2,8 @@
 # The show in a web browser.
 #   scripts/web.sh build          builds web/ (HTML, script, wasm and the data) with
 #                                 Debian's emscripten; the data comes from a native
-#                                 build (build/, made here when missing)
+#                                 build (build/, made when missing, its data brought
+#                                 up to date)
 #   scripts/web.sh serve [PORT]   serves web/ on http://127.0.0.1:PORT/ (default 8000)
 # Environment: LANTERNFAY_NATIVE_BUILD (default build), LANTERNFAY_WEB_BUILD
 # (default build-web), LANTERNFAY_WEB_OUT (default web).
@@ -17,10 +18,9 @@ build() {
   # Nothing is fetched: emscripten's prebuilt system libraries only, no ports.
   # Its optimiser runs on the system's Node.js, which finds its modules here.
   export EM_FROZEN_CACHE=1 NODE_PATH=/usr/share/nodejs
-  if [[ ! -f "$native/data/.generated" ]]; then
-    cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$native" -j 2 --target show_data
-  fi
+  # The data as the generator of these sources makes it (nothing to do when current).
+  [[ -f "$native/CMakeCache.txt" ]] || cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$native" -j 2 --target show_data >/dev/null
   emcmake cmake -S . -B "$web_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$web_build" -j 2 --target lanternfay-web
   rm -rf "$out"
