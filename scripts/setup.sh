@@ -26,6 +26,8 @@ PACKAGES=(
   libsdl2-2.0-0 openbox
   # the capture tool: encoding, scaling and resampling; ffprobe and ffmpeg for its tests
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
+  # the browser build (scripts/web.sh) and its tests: headless Chromium over its DevTools protocol
+  emscripten chromium python3-websockets
 )
 
 # The cross builds. Debian's i386 -dev packages of SDL cannot sit beside the
@@ -46,7 +48,7 @@ CROSS_PACKAGES=(
 # Without dpkg the packages cannot be asked about: look for what they provide.
 check_without_dpkg() {
   local absent=() command module
-  for command in g++ cmake make pkg-config xvfb-run xauth xdotool sox; do
+  for command in g++ cmake make pkg-config xvfb-run xauth xdotool sox emcc chromium; do
     command -v "$command" >/dev/null 2>&1 || absent+=("the command $command")
   done
   if command -v pkg-config >/dev/null 2>&1; then

@@ -64,3 +64,20 @@ TEST(Player, SlowerCadenceSkipsTicksFasterDrawsSeveral)
     EXPECT_EQ(player_now_ms(player), 50);
     player_close(player);
 }
+
+TEST(Player, FallenBehindDrawsOnlyTheLastFrameDue)
+{
+    Player player;
+    player_open(player, 8, 0);   // the scene's own pace: a frame every 5 ms
+    player_skip_frames_before(player, 52);   // frames due at 0..50: only the one at 50 is kept
+    std::vector<int> pattern;
+    for (int i = 0; i < 12; i++) {   // ticks 0..55 ms
+        ASSERT_TRUE(player_step(player, nullptr));
+        pattern.push_back(player.tick_frames);
+    }
+    EXPECT_EQ(pattern, (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1}));
+    player_skip_frames_before(player, 30);   // behind what was drawn already: changes nothing
+    ASSERT_TRUE(player_step(player, nullptr));
+    EXPECT_EQ(player.tick_frames, 1);
+    player_close(player);
+}

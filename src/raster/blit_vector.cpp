@@ -209,6 +209,7 @@ void blend_row_linear_sse2(const uint32_t *src, uint32_t *dst, int width, const 
 }
 
 // ---- AVX2 ----------------------------------------------------------------
+#if RASTER_AVX2_PATHS
 
 #define AVX2 __attribute__((target("avx2")))
 
@@ -381,11 +382,13 @@ AVX2 void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, co
     }
     blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, CubeTable);
 }
+#endif // RASTER_AVX2_PATHS
 
 } // namespace
 
 // ---- The entries -----------------------------------------------------------
 
+#if RASTER_AVX2_PATHS
 bool raster_has_avx2()
 {
     static const bool has = [] {
@@ -394,6 +397,15 @@ bool raster_has_avx2()
     }();
     return has;
 }
+
+#else
+bool raster_has_avx2() { return false; }
+void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
+{
+    blit_alpha_sse2(src, dst, x, y, opacity, mode);
+}
+void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount) { dim_rect_sse2(s, x, y, w, h, amount); }
+#endif
 
 void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
 {
@@ -418,6 +430,7 @@ void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opaci
         blend_row_linear_sse2(rows.src_row, rows.dst_row, rows.width, blend);
 }
 
+#if RASTER_AVX2_PATHS
 void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
 {
     if (!scale_exceptions.arithmetic_usable) {   // the weights need the arithmetic too
@@ -435,6 +448,7 @@ void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opaci
             blend_row_linear_avx2(rows.src_row, rows.dst_row, rows.width, blend);
     }
 }
+#endif
 
 void fade_rect(SDL_Surface *s, int x, int y, int w, int h, int level)
 {
@@ -564,6 +578,7 @@ void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount)
     }
 }
 
+#if RASTER_AVX2_PATHS
 // As the SSE2 path, eight pixels at a time.
 AVX2 void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount)
 {
@@ -601,6 +616,7 @@ AVX2 void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount)
             row_pixels[column] = dim_pixel(row_pixels[column], job.dim);
     }
 }
+#endif
 
 void darken_rect_halves(int x0, int y0, int x1, int y1)
 {

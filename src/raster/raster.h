@@ -92,8 +92,17 @@ void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opaci
 // AVX2, 8 pixels at a time: linear as the SSE2 path, cubic gathers from the
 // table. Call only when raster_has_avx2().
 void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
-// Whether this processor runs the AVX2 paths (asked once).
+// Whether this processor runs the AVX2 paths (asked once). Always false
+// where the build has no AVX2 paths (RASTER_AVX2_PATHS 0).
 bool raster_has_avx2();
+// The AVX2 paths and the processor check exist on x86 only: the browser
+// build (wasm) turns the SSE2 intrinsics into its own vectors and has no AVX2.
+// Elsewhere the two _avx2 entries run the SSE2 paths.
+#if defined(__x86_64__) || defined(__i386__)
+#define RASTER_AVX2_PATHS 1
+#else
+#define RASTER_AVX2_PATHS 0
+#endif
 // Copies whole pixels (alpha included) of src to dst at (x, y).
 void blit_copy(SDL_Surface *src, SDL_Surface *dst, int x, int y);
 // Copies the (sw + 1) x (sh + 1) block of src at (sx, sy) to dst at (x, y),

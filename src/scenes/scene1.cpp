@@ -14,9 +14,6 @@
 
 namespace {
 
-constexpr int MAP_ROWS = 256;
-constexpr int SCREEN_WIDTH = 800;
-constexpr int SCREEN_HEIGHT = 600;
 constexpr int FLAKE_COUNT = 300;
 
 constexpr Uint32 START_COLOUR = 0xFF88AAFF;  // what the backbuffer holds before the first sky

@@ -12,7 +12,6 @@ namespace {
 
 constexpr int TEXTURE_WIDTH = 360, TEXTURE_HEIGHT = 600;
 constexpr int SAMPLES = 115;        // texture columns across the half cylinder
-constexpr int COLUMN_AXIS = 128;    // screen column of the cylinder's axis
 constexpr int LAST_COLUMN_X = 358;  // spans are clipped to 0..358
 constexpr int STRIP_X = 361;
 

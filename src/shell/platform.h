@@ -1,7 +1,8 @@
 // platform.h — the only place that talks to the operating system directly:
 // threads, the interrupt signal, the working directory and the few choices
 // that differ between Linux and Windows. platform.cpp has the one #ifdef
-// _WIN32 of the program (and this header the one declaration it needs).
+// _WIN32 of the program (and this header the one declaration it needs). The
+// browser build's platform (SDL and SDL_mixer on the page) is platform_web.*.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +41,11 @@ bool working_directory(char *buffer, size_t size);
 // srandom() seeds that sequence.
 long random();
 void srandom(unsigned int seed);
+#endif
+#ifdef __EMSCRIPTEN__
+// The browser: copies the display surface into the canvas's byte order and
+// puts it on the page (platform_web.cpp), once per animation frame.
+void web_show_display();
 #endif
 // Call before SDL_Init with the video flags the show will ask for. Under
 // sdl12-compat (the SDL 1.2 interface over SDL2, what today's distributions

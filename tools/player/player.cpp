@@ -76,6 +76,13 @@ bool player_step(Player &player, std::vector<double> *frame_costs_ms)
     return true;
 }
 
+void player_skip_frames_before(Player &player, long long ms)
+{
+    const long long last_due = ms / player.cadence_ms * player.cadence_ms;
+    if (last_due > player.next_frame_ms)
+        player.next_frame_ms = last_due;
+}
+
 void player_close(Player &player)
 {
     if (player.records)

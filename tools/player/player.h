@@ -44,5 +44,8 @@ long long player_now_ms(const Player &player);
 // false (and sets `over`, drawing nothing) once the clock has ended the
 // scene. frame_costs_ms, when not null, gets each frame's wall-clock cost.
 bool player_step(Player &player, std::vector<double> *frame_costs_ms);
+// Leaves out the frames due before scene time ms, except the last of them:
+// a player that has fallen behind its clock draws one frame, not all it missed.
+void player_skip_frames_before(Player &player, long long ms);
 // Finishes the scene (frees what it prepared) and the step records.
 void player_close(Player &player);
