@@ -4,7 +4,11 @@
 // The music is what the show's mixer would play: the Ogg decoded from the
 // show's start at full volume, faded out the way SDL_mixer fades it. The
 // video goes through FFmpeg's libraries: H.264 and AAC (MP4, Matroska and
-// the like), VP9 and Opus for WebM.
+// the like), VP9 and Opus for WebM. The player's thread draws and converts
+// frames into a frame queue; the encoder's thread (and the encoder's own
+// threads) take them from there, so drawing and encoding overlap. This tool
+// is Linux-only and its two threads are its own: std::thread and one mutex,
+// not the show's platform layer, whose threads never wait on each other.
 #pragma once
 #include <condition_variable>
 #include <cstdint>
