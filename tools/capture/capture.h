@@ -117,13 +117,15 @@ void output_abandon(VideoOutput &output);
 //
 // Pictures on their way from the player to the encoder, so that the show is
 // drawn while earlier frames are encoded: a ring of FRAME_QUEUE_SLOTS
-// pictures made once. The player fills the next free slot (converting the
+// pictures made once (fewer for pictures so big that eight would take more
+// than FRAME_QUEUE_BYTES, never fewer than two). The player fills the next free slot (converting the
 // screen straight into it) and puts it in; the encoder takes slots in order.
 // The slot taken last stays the encoder's until it takes the next one, so a
 // frame whose screen has not changed needs no picture of its own: taking it
 // passes the last picture on to it. Either side waits only here, and only
 // while the ring is full or empty.
 constexpr int FRAME_QUEUE_SLOTS = 8;
+constexpr long long FRAME_QUEUE_BYTES = 128ll << 20;
 
 struct QueuedFrame {
     AVFrame *picture = nullptr;      // the screen in the encoder's format
@@ -133,6 +135,7 @@ struct QueuedFrame {
 
 struct FrameQueue {
     QueuedFrame slots[FRAME_QUEUE_SLOTS];
+    int size = FRAME_QUEUE_SLOTS;    // slots in use, 2..FRAME_QUEUE_SLOTS
     std::mutex lock;
     std::condition_variable room;    // a slot came free, or the encoder stopped
     std::condition_variable frames;  // a frame was put in, or the player closed the queue

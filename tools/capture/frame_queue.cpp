@@ -6,8 +6,11 @@
 // whose picture it may still have to send again). The counters, and the swap
 // of a repeated frame's picture, change only under the lock.
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/imgutils.h>
 }
+#include <algorithm>
 #include <utility>
 #include "capture.h"
 
@@ -15,7 +18,7 @@ namespace {
 
 QueuedFrame &slot_of(FrameQueue &queue, long long frame)
 {
-    return queue.slots[frame % FRAME_QUEUE_SLOTS];
+    return queue.slots[frame % queue.size];
 }
 
 // Slots the player cannot fill: the frames in the queue and the last one taken.
@@ -28,7 +31,11 @@ long long slots_in_use(const FrameQueue &queue)
 
 bool frame_queue_open(FrameQueue &queue, const VideoOutput &output)
 {
-    for (QueuedFrame &slot : queue.slots) {
+    const AVCodecContext *video = output.video;
+    const long long bytes = av_image_get_buffer_size(video->pix_fmt, video->width, video->height, 1);
+    queue.size = (int)std::clamp<long long>(FRAME_QUEUE_BYTES / std::max(bytes, 1ll), 2, FRAME_QUEUE_SLOTS);
+    for (int i = 0; i < queue.size; i++) {
+        QueuedFrame &slot = queue.slots[i];
         slot = QueuedFrame{};
         slot.picture = output_new_picture(output);
         if (!slot.picture) {
@@ -42,7 +49,7 @@ bool frame_queue_open(FrameQueue &queue, const VideoOutput &output)
 QueuedFrame *frame_queue_next(FrameQueue &queue)
 {
     std::unique_lock<std::mutex> held(queue.lock);
-    queue.room.wait(held, [&] { return queue.stopped || slots_in_use(queue) < FRAME_QUEUE_SLOTS; });
+    queue.room.wait(held, [&] { return queue.stopped || slots_in_use(queue) < queue.size; });
     if (queue.stopped)
         return nullptr;
     return &slot_of(queue, queue.put);
