@@ -4,9 +4,15 @@
 // The music is what the show's mixer would play: the Ogg decoded from the
 // show's start at full volume, faded out the way SDL_mixer fades it. The
 // video goes through FFmpeg's libraries: H.264 and AAC (MP4, Matroska and
-// the like), VP9 and Opus for WebM.
+// the like), VP9 and Opus for WebM. The player's thread draws and converts
+// frames into a frame queue; the encoder's thread (and the encoder's own
+// threads) take them from there, so drawing and encoding overlap. This tool
+// is Linux-only and its two threads are its own: std::thread and one mutex,
+// not the show's platform layer, whose threads never wait on each other.
 #pragma once
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vorbis/vorbisfile.h>
 
@@ -70,7 +76,6 @@ struct VideoOutput {
     AVStream *audio_stream = nullptr;
     SwsContext *scaler = nullptr;
     SwrContext *resampler = nullptr;
-    AVFrame *picture = nullptr;     // the screen, converted; reused while it stays the same
     AVFrame *sound = nullptr;       // one audio frame for the encoder
     AVAudioFifo *fifo = nullptr;    // converted sound waiting for a whole audio frame
     uint8_t **converted = nullptr;  // the resampler's output, planes for up to converted_capacity
@@ -88,9 +93,15 @@ const char *container_of(const std::string &path, std::string &codecs, bool loss
 // Makes the file with a video and an audio stream. Prints why and leaves no
 // file behind on failure.
 bool output_open(VideoOutput &output, const OutputSettings &settings);
-// Encodes the next video frame: the screen as it is, converted again only
-// when screen_changed (otherwise the last conversion is sent again).
-bool output_video_frame(VideoOutput &output, bool screen_changed);
+// A picture in the encoder's format and size, or null when none can be made.
+AVFrame *output_new_picture(const VideoOutput &output);
+// Converts (and scales) the screen as it is into picture: the one conversion
+// a frame gets. Touches only the converter, never the encoder, so it may run
+// beside output_video_frame on another thread.
+bool output_convert_screen(VideoOutput &output, AVFrame *picture);
+// Encodes picture as the next video frame. The encoder keeps no hold on it
+// once this returns, so it may be converted into again.
+bool output_video_frame(VideoOutput &output, AVFrame *picture);
 // Encodes interleaved 16-bit samples (at the rate and channels given at open).
 // At most MUSIC_BLOCK_SAMPLES per call.
 constexpr int MUSIC_BLOCK_SAMPLES = 4096;
@@ -101,3 +112,53 @@ bool output_audio(VideoOutput &output, const int16_t *samples, int frames);
 bool output_finish(VideoOutput &output, long long length_numerator, long long length_denominator);
 // Closes and removes the file (after a failure).
 void output_abandon(VideoOutput &output);
+
+// ---- The frame queue -------------------------------------------------------------
+//
+// Pictures on their way from the player to the encoder, so that the show is
+// drawn while earlier frames are encoded: a ring of FRAME_QUEUE_SLOTS
+// pictures made once (fewer for pictures so big that eight would take more
+// than FRAME_QUEUE_BYTES, never fewer than two). The player fills the next free slot (converting the
+// screen straight into it) and puts it in; the encoder takes slots in order.
+// The slot taken last stays the encoder's until it takes the next one, so a
+// frame whose screen has not changed needs no picture of its own: taking it
+// passes the last picture on to it. Either side waits only here, and only
+// while the ring is full or empty.
+constexpr int FRAME_QUEUE_SLOTS = 8;
+constexpr long long FRAME_QUEUE_BYTES = 128ll << 20;
+
+struct QueuedFrame {
+    AVFrame *picture = nullptr;      // the screen in the encoder's format
+    bool same_picture = false;       // the screen had not changed: the last picture again
+    long long music_fade_ms = -1;    // show time of a music fade asked for before this frame; -1: none
+};
+
+struct FrameQueue {
+    QueuedFrame slots[FRAME_QUEUE_SLOTS];
+    int size = FRAME_QUEUE_SLOTS;    // slots in use, 2..FRAME_QUEUE_SLOTS
+    std::mutex lock;
+    std::condition_variable room;    // a slot came free, or the encoder stopped
+    std::condition_variable frames;  // a frame was put in, or the player closed the queue
+    long long put = 0;               // frames put in so far
+    long long taken = 0;             // frames taken so far
+    bool closed = false;             // the player puts in no more
+    bool stopped = false;            // the encoder takes no more (it failed)
+};
+
+// Makes every slot's picture for output's encoder; false (nothing left
+// allocated) when memory runs out.
+bool frame_queue_open(FrameQueue &queue, const VideoOutput &output);
+// The player's side. The next slot to fill, once one is free; null when the
+// encoder has stopped. Fill it, then frame_queue_put it.
+QueuedFrame *frame_queue_next(FrameQueue &queue);
+void frame_queue_put(FrameQueue &queue);
+// No more frames: the encoder takes what is in the queue, then gets null.
+void frame_queue_close(FrameQueue &queue);
+// The encoder's side. The next frame in order, waiting for one; null once the
+// queue is closed and empty. A same_picture frame comes with the picture of
+// the frame before it. The slot stays the caller's until the next take.
+QueuedFrame *frame_queue_take(FrameQueue &queue);
+// The encoder gives up (after a failure): the player's frame_queue_next returns null.
+void frame_queue_stop(FrameQueue &queue);
+// Frees the pictures (the encoder's thread has ended).
+void frame_queue_free(FrameQueue &queue);

@@ -128,6 +128,9 @@ bool open_video(VideoOutput &output, const OutputSettings &settings)
         av_opt_set(video->priv_data, "crf", "16", 0);
         av_opt_set(video->priv_data, "profile", "high", 0);
     }
+    // The encoder's own threads, as many as FFmpeg finds the machine can use:
+    // encoding is most of a capture's work.
+    video->thread_count = 0;
     if (output.format->oformat->flags & AVFMT_GLOBALHEADER)
         video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     int status = avcodec_open2(video, codec, nullptr);
@@ -160,13 +163,7 @@ bool open_video(VideoOutput &output, const OutputSettings &settings)
         const int *identity = sws_getCoefficients(SWS_CS_DEFAULT);
         sws_setColorspaceDetails(output.scaler, identity, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
     }
-    output.picture = av_frame_alloc();
-    if (!output.picture)
-        return false;
-    output.picture->format = video->pix_fmt;
-    output.picture->width = settings.width;
-    output.picture->height = settings.height;
-    return av_frame_get_buffer(output.picture, 0) >= 0;
+    return true;
 }
 
 bool open_audio(VideoOutput &output, const OutputSettings &settings)
@@ -264,7 +261,6 @@ void free_codecs(VideoOutput &output)
     sws_freeContext(output.scaler);
     output.scaler = nullptr;
     swr_free(&output.resampler);
-    av_frame_free(&output.picture);
     av_frame_free(&output.sound);
     if (output.fifo)
         av_audio_fifo_free(output.fifo);
@@ -327,22 +323,39 @@ bool output_open(VideoOutput &output, const OutputSettings &settings)
     return true;
 }
 
-bool output_video_frame(VideoOutput &output, bool screen_changed)
+AVFrame *output_new_picture(const VideoOutput &output)
 {
-    if (screen_changed || output.video_frames == 0) {
-        // The encoder may still hold the last picture: a fresh buffer then.
-        if (av_frame_make_writable(output.picture) < 0)
-            return false;
-        if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0)
-            return false;
-        const uint8_t *rows[1] = {static_cast<const uint8_t *>(screen->pixels)};
-        const int pitch[1] = {screen->pitch};   // rows step by the pitch, not the width
-        sws_scale(output.scaler, rows, pitch, 0, screen->h, output.picture->data, output.picture->linesize);
-        if (SDL_MUSTLOCK(screen))
-            SDL_UnlockSurface(screen);
-    }
-    output.picture->pts = output.video_frames++;
-    return encode(output, output.video, output.video_stream, output.picture);
+    AVFrame *picture = av_frame_alloc();
+    if (!picture)
+        return nullptr;
+    picture->format = output.video->pix_fmt;
+    picture->width = output.video->width;
+    picture->height = output.video->height;
+    if (av_frame_get_buffer(picture, 0) < 0)
+        av_frame_free(&picture);
+    return picture;
+}
+
+bool output_convert_screen(VideoOutput &output, AVFrame *picture)
+{
+    // Should an encoder still hold the picture, it gets a fresh buffer (the
+    // encoders used here copy what they are sent, so this stays a check).
+    if (av_frame_make_writable(picture) < 0)
+        return false;
+    if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0)
+        return false;
+    const uint8_t *rows[1] = {static_cast<const uint8_t *>(screen->pixels)};
+    const int pitch[1] = {screen->pitch};   // rows step by the pitch, not the width
+    sws_scale(output.scaler, rows, pitch, 0, screen->h, picture->data, picture->linesize);
+    if (SDL_MUSTLOCK(screen))
+        SDL_UnlockSurface(screen);
+    return true;
+}
+
+bool output_video_frame(VideoOutput &output, AVFrame *picture)
+{
+    picture->pts = output.video_frames++;
+    return encode(output, output.video, output.video_stream, picture);
 }
 
 bool output_audio(VideoOutput &output, const int16_t *samples, int frames)

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <system_error>
+#include <thread>
 #include "capture.h"
 #include "shell.h"
 #include "platform.h"
@@ -211,14 +213,24 @@ void progress_show(Progress &progress, long long done, long long total, int fps,
 }
 
 // One capture under way: the span, the file, the music and how far it got.
+// Two threads share it: the player (the main thread) draws the show and
+// converts its frames into the queue; the encoder's thread takes them from
+// there and writes them with the music. Each field is one side's alone, or
+// read-only while both run; the queue is the only meeting point.
 struct Capture {
     long long from_ms = 0, span_ms = 0;
     int fps = 60;
     long long total = 0;              // frames in the span
+    VideoOutput output;               // the converter: the player's; the rest: the encoder's
+    FrameQueue queue;
+    // The player's.
+    long long queued = 0;             // frames put in the queue so far
+    bool changed = true;              // the screen has changed since the last frame queued
+    bool halted = false;              // a frame could not be queued: the player stops
+    long long fade_ms = -1;           // a music fade asked for and not yet passed on with a frame
+    // The encoder's (the main thread's again once the encoder's thread has ended).
     long long frames = 0;             // frames written so far
-    bool changed = true;              // the screen has changed since the last frame written
     bool good = true;                 // nothing has failed
-    VideoOutput output;
     ShowMusic music;
     long long music_samples = 0;      // music samples written so far
     int16_t block[MUSIC_BLOCK_SAMPLES * 2];
@@ -237,6 +249,8 @@ bool frame_before(const Capture &capture, long long n, long long show_ms)
     return n * 1000 < (show_ms - capture.from_ms) * capture.fps;
 }
 
+// ---- The encoder's side ----------------------------------------------------------
+
 // Writes the music up to sample `until` of the span.
 bool feed_music(Capture &capture, long long until)
 {
@@ -250,43 +264,109 @@ bool feed_music(Capture &capture, long long until)
     return true;
 }
 
-// Writes every frame before show time `until` and before scene_end_ms, each
-// followed by the music up to its own time: a fade that a later tick asks
-// for can only start later than that.
-void write_frames_before(Capture &capture, long long until, long long scene_end_ms)
+void fade_music(Capture &capture, long long show_ms)
 {
-    while (capture.good && capture.frames < capture.total && frame_before(capture, capture.frames, until) &&
-           frame_before(capture, capture.frames, scene_end_ms)) {
+    if (capture.music.fade_chunk >= 0)
+        return;
+    music_fade_from(capture.music, show_ms);
+    std::fprintf(stderr, "%sthe music fades out from show time %.3f s\n", capture.progress.terminal ? "\n" : "",
+                 show_ms / 1000.0);
+}
+
+// The encoder's thread: every frame from the queue, each followed by the
+// music up to its own time (a fade that a later tick asks for can only
+// start later than that), until the player closes the queue or a write fails.
+void encode_frames(Capture &capture)
+{
+    while (QueuedFrame *frame = frame_queue_take(capture.queue)) {
+        if (frame->music_fade_ms >= 0)
+            fade_music(capture, frame->music_fade_ms);
         const long long n = capture.frames;
-        capture.good = output_video_frame(capture.output, capture.changed) &&
+        capture.good = output_video_frame(capture.output, frame->picture) &&
                        feed_music(capture, n * capture.music.rate / capture.fps);
-        capture.changed = false;
+        if (!capture.good) {
+            frame_queue_stop(capture.queue);
+            return;
+        }
         capture.frames++;
         progress_show(capture.progress, capture.frames, capture.total, capture.fps, false);
     }
 }
 
-// Plays one scene tick by tick and writes the frames of the span that fall in it.
+// ---- The player's side -----------------------------------------------------------
+
+// Queues every frame before show time `until` and before scene_end_ms: the
+// screen converted into the next free slot, or, unchanged, a repeat.
+void queue_frames_before(Capture &capture, long long until, long long scene_end_ms)
+{
+    while (!capture.halted && capture.queued < capture.total && frame_before(capture, capture.queued, until) &&
+           frame_before(capture, capture.queued, scene_end_ms)) {
+        QueuedFrame *frame = frame_queue_next(capture.queue);
+        if (!frame) {   // the encoder has failed and said why
+            capture.halted = true;
+            return;
+        }
+        frame->same_picture = !capture.changed && capture.queued > 0;
+        frame->music_fade_ms = capture.fade_ms;
+        if (!frame->same_picture && !output_convert_screen(capture.output, frame->picture)) {
+            std::fprintf(stderr, "cannot convert the screen for %s\n", capture.output.path.c_str());
+            capture.halted = true;
+            return;
+        }
+        frame_queue_put(capture.queue);
+        capture.fade_ms = -1;
+        capture.changed = false;
+        capture.queued++;
+    }
+}
+
+// Plays one scene tick by tick and queues the frames of the span that fall in it.
 void capture_scene(Capture &capture, int scene)
 {
     const long long start_ms = scene_start_ms(scene), end_ms = scene_start_ms(scene + 1);
     Player player;
     player_open(player, scene, 0);
-    while (capture.good && capture.frames < capture.total && !stop_asked()) {
-        write_frames_before(capture, start_ms + player_now_ms(player), end_ms);
-        if (capture.frames == capture.total || !player_step(player, nullptr))
+    bool fade_seen = false;
+    while (!capture.halted && capture.queued < capture.total && !stop_asked()) {
+        queue_frames_before(capture, start_ms + player_now_ms(player), end_ms);
+        if (capture.queued == capture.total || !player_step(player, nullptr))
             break;
         capture.changed = capture.changed || player.tick_frames > 0;
-        if (player.music_fade_ms >= 0 && capture.music.fade_chunk < 0) {
-            music_fade_from(capture.music, start_ms + player.music_fade_ms);
-            std::fprintf(stderr, "%sthe music fades out from show time %.3f s\n",
-                         capture.progress.terminal ? "\n" : "", (start_ms + player.music_fade_ms) / 1000.0);
+        // Passed on with the next frame, so the encoder starts the fade where
+        // the show asked for it: after the music of every frame before.
+        if (player.music_fade_ms >= 0 && !fade_seen) {
+            fade_seen = true;
+            capture.fade_ms = start_ms + player.music_fade_ms;
         }
     }
     // A scene whose clock ended early shows its last picture to its end.
     if (!stop_asked())
-        write_frames_before(capture, end_ms, end_ms);
+        queue_frames_before(capture, end_ms, end_ms);
     player_close(player);
+}
+
+// Plays the span's scenes into the queue while the encoder's thread writes
+// them; returns once every frame queued is written (or writing failed).
+void play_and_encode(Capture &capture, int first, int last)
+{
+    std::thread encoder;
+    try {
+        encoder = std::thread(encode_frames, std::ref(capture));
+    } catch (const std::system_error &error) {
+        std::fprintf(stderr, "cannot start the encoder's thread: %s\n", error.what());
+        capture.good = false;
+        return;
+    }
+    for (int scene = first; scene <= last && !capture.halted && capture.queued < capture.total && !stop_asked();
+         scene++)
+        capture_scene(capture, scene);
+    frame_queue_close(capture.queue);
+    encoder.join();
+    if (capture.halted)
+        capture.good = false;
+    // A fade asked for after the last frame still shapes the sound to the span's end.
+    if (capture.good && capture.fade_ms >= 0)
+        fade_music(capture, capture.fade_ms);
 }
 
 // Finishes the file, or removes it; says which. Returns the exit status.
@@ -380,11 +460,15 @@ int main(int argc, char **argv)
                      capture->total, options.fps, settings.width, settings.height);
         capture->progress.terminal = is_terminal(stderr);
         capture->progress.start = capture->progress.last = std::chrono::steady_clock::now();
-        for (int scene = first; scene <= last && capture->good && capture->frames < capture->total && !stop_asked();
-             scene++)
-            capture_scene(*capture, scene);
+        if (frame_queue_open(capture->queue, capture->output)) {
+            play_and_encode(*capture, first, last);
+        } else {
+            std::fprintf(stderr, "no memory for the frame queue\n");
+            capture->good = false;
+        }
         status = finish_capture(*capture, options.path);
     }
+    frame_queue_free(capture->queue);
     music_close(capture->music);
     delete capture;
     frames_shut_down();
