@@ -6,6 +6,7 @@
 #   scripts/setup.sh            what the native build and its tests need
 #   scripts/setup.sh --cross    also the Linux 32-bit and Windows 32-bit builds
 #                               (i386 architecture, source entries, mingw-w64, wine)
+#   scripts/setup.sh --web      also the browser build (emscripten) and its tests (chromium)
 #   scripts/setup.sh --sdl12-compat DIR
 #                               also unpacks Debian's libsdl1.2-compat (the SDL 1.2
 #                               interface over SDL2) into DIR, leaving the system's
@@ -26,9 +27,11 @@ PACKAGES=(
   libsdl2-2.0-0 openbox
   # the capture tool: encoding, scaling and resampling; ffprobe and ffmpeg for its tests
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
-  # the browser build (scripts/web.sh) and its tests: headless Chromium over its DevTools protocol
-  emscripten chromium python3-websockets
 )
+
+# The browser build (scripts/web.sh) and its tests: headless Chromium over
+# its DevTools protocol. Only with --web: a viewer building the show needs none.
+WEB_PACKAGES=(emscripten chromium python3-websockets)
 
 # The cross builds. Debian's i386 -dev packages of SDL cannot sit beside the
 # amd64 ones, so the 32-bit Linux build takes the amd64 headers and links the
@@ -48,7 +51,7 @@ CROSS_PACKAGES=(
 # Without dpkg the packages cannot be asked about: look for what they provide.
 check_without_dpkg() {
   local absent=() command module
-  for command in g++ cmake make pkg-config xvfb-run xauth xdotool sox emcc chromium; do
+  for command in g++ cmake make pkg-config xvfb-run xauth xdotool sox; do
     command -v "$command" >/dev/null 2>&1 || absent+=("the command $command")
   done
   if command -v pkg-config >/dev/null 2>&1; then
@@ -73,6 +76,7 @@ extra=()
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --cross) cross=1 ;;
+    --web) extra+=("${WEB_PACKAGES[@]}") ;;
     --sdl12-compat) compat_dir=${2:?"--sdl12-compat needs a folder"}; shift ;;
     *) extra+=("$1") ;;
   esac

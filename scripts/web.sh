@@ -14,7 +14,8 @@ web_build=${LANTERNFAY_WEB_BUILD:-build-web}
 out=${LANTERNFAY_WEB_OUT:-web}
 
 build() {
-  command -v emcmake >/dev/null || { echo "web.sh: emscripten is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+  scripts/setup.sh --web   # emscripten and the browser tests' packages, when missing
+  command -v emcmake >/dev/null || { echo "web.sh: emscripten is missing (scripts/setup.sh --web installs it)" >&2; exit 1; }
   # Nothing is fetched: emscripten's prebuilt system libraries only, no ports.
   # Its optimiser runs on the system's Node.js, which finds its modules here.
   export EM_FROZEN_CACHE=1 NODE_PATH=/usr/share/nodejs
