@@ -16,14 +16,15 @@
 source "$(dirname "$0")/lib.bash"
 run_under_xvfb "$@"
 
-# beside NAME AUDIO_DELAY : plays the show with no display and the disk
+# beside NAME AUDIO_DELAY : plays the show, at the lowest priority so that
+# the show whose timing is measured keeps the processors, with no display and the disk
 # driver (AUDIO_DELAY ms per buffer; empty: the driver's own pace), in the
 # background; $work/NAME.pid holds its process id and, once it has ended,
 # $work/NAME.end its status and the time.
 beside() {
   local name=$1 delay=$2
   ( cd "$build_dir"
-    env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/$name.raw" \
+    nice -n 19 env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/$name.raw" \
       ${delay:+SDL_DISKAUDIODELAY=$delay} "$program" window >"$work/$name.log" 2>&1 &
     echo $! >"$work/$name.pid"
     status=0

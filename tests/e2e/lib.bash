@@ -36,8 +36,14 @@ run_under_xvfb() {
 }
 
 # Whether the program runs on sdl12-compat (the SDL 1.2 interface over SDL2)
-# rather than classic SDL 1.2: the library it loads brings SDL2 along.
-on_sdl12_compat() { ldd "$program" | grep -q 'libSDL2-2\.0\.so'; }
+# rather than classic SDL 1.2.
+on_sdl12_compat() {
+  # SDL2 may be loaded under classic SDL too (through SDL_mixer's own
+  # dependencies): look at the SDL 1.2 that is found, for sdl12-compat's settings.
+  local sdl
+  sdl=$(ldd "$program" | awk '$1 == "libSDL-1.2.so.0" { print $3 }')
+  [[ -n "$sdl" ]] && grep -q SDL12COMPAT_ "$(readlink -f "$sdl")"
+}
 
 now_ms() { date +%s%3N; }
 
