@@ -117,20 +117,70 @@ bool clip(SDL_Surface *src, const SDL_Rect *area, SDL_Surface *dst, int x, int y
     return true;
 }
 
-// The pixels of one row of the span, by how src's flags combine them.
-enum class Combine { COPY_ROWS, CONVERT, KEYED, BLEND_SAME_MASKS, BLEND_BETWEEN_FORMATS };
+// The pixels of one row of the span, by how src's flags combine them. The
+// _BYTES kinds are the same arithmetic where src and dst keep red, green and
+// blue in the same whole bytes (every picture of the show): a channel taken
+// out and put back is then the pixel's own bits, so they need no per-channel
+// shifts, and give the very words of the general kinds they stand for.
+enum class Combine {
+    COPY_ROWS,
+    CONVERT,
+    CONVERT_BYTES,
+    KEYED,
+    KEYED_BYTES,
+    BLEND_SAME_MASKS,
+    BLEND_BYTES,
+    BLEND_BETWEEN_FORMATS
+};
+
+bool is_byte_mask(uint32_t mask)
+{
+    return mask == 0xFFu || mask == 0xFF00u || mask == 0xFF0000u;
+}
+
+// Red, green and blue each a whole byte of the low three, the same in both.
+bool same_colour_bytes(const SDL_PixelFormat *s, const SDL_PixelFormat *d)
+{
+    return s->Rmask == d->Rmask && s->Gmask == d->Gmask && s->Bmask == d->Bmask && is_byte_mask(s->Rmask) &&
+           is_byte_mask(s->Gmask) && is_byte_mask(s->Bmask) && (s->Rmask | s->Gmask | s->Bmask) == 0xFFFFFFu;
+}
 
 Combine combine_for(const SDL_Surface *src, const SDL_Surface *dst)
 {
     const SDL_PixelFormat *s = src->format, *d = dst->format;
+    const bool bytes = s->BytesPerPixel >= 3 && same_colour_bytes(s, d);
     if ((src->flags & SDL_SRCALPHA) && s->Amask && s->BytesPerPixel == 4) {
         bool same_masks = s->Amask == 0xFF000000u && s->Rmask == d->Rmask && s->Gmask == d->Gmask &&
                           s->Bmask == d->Bmask;
-        return same_masks ? Combine::BLEND_SAME_MASKS : Combine::BLEND_BETWEEN_FORMATS;
+        if (!same_masks)
+            return Combine::BLEND_BETWEEN_FORMATS;
+        return bytes ? Combine::BLEND_BYTES : Combine::BLEND_SAME_MASKS;
     }
+    // Source alpha that dst has elsewhere or not at all needs the general path.
+    const bool opaque_source = s->Amask == 0;
     if (src->flags & SDL_SRCCOLORKEY)
-        return Combine::KEYED;
-    return same_format(s, d) ? Combine::COPY_ROWS : Combine::CONVERT;
+        return bytes && opaque_source ? Combine::KEYED_BYTES : Combine::KEYED;
+    if (same_format(s, d))
+        return Combine::COPY_ROWS;
+    return bytes && opaque_source ? Combine::CONVERT_BYTES : Combine::CONVERT;
+}
+
+// CONVERT_BYTES, KEYED_BYTES and BLEND_BYTES: src's colour bits as they
+// stand, with dst's alpha mask full for an opaque source.
+void draw_row_bytes(const uint8_t *from, uint32_t *to, int width, const SDL_Surface *src, const SDL_Surface *dst,
+                    Combine combine)
+{
+    const int bytes = src->format->BytesPerPixel;
+    const uint32_t opaque = dst->format->Amask;
+    // Without an alpha mask the key is the whole word read, top byte and all.
+    const uint32_t key = src->format->colorkey;
+    for (int i = 0; i < width; ++i, from += bytes) {
+        uint32_t pixel = read_pixel(from, bytes);
+        if (combine == Combine::BLEND_BYTES)
+            to[i] = blend_pixel_by_alpha(pixel, to[i]);
+        else if (combine != Combine::KEYED_BYTES || pixel != key)
+            to[i] = (pixel & 0xFFFFFFu) | opaque;
+    }
 }
 
 void draw_row(const uint8_t *from, uint32_t *to, int width, const SDL_Surface *src, const SDL_Surface *dst,
@@ -213,6 +263,9 @@ void picture_draw(SDL_Surface *src, const SDL_Rect *area, SDL_Surface *dst, int 
         for (int row = 0; row < span.height; ++row, from += src->pitch, to += dst->pitch) {
             if (combine == Combine::COPY_ROWS)
                 std::memmove(to, from, (size_t)span.width * 4);   // src may be dst
+            else if (combine == Combine::CONVERT_BYTES || combine == Combine::KEYED_BYTES ||
+                     combine == Combine::BLEND_BYTES)
+                draw_row_bytes(from, reinterpret_cast<uint32_t *>(to), span.width, src, dst, combine);
             else
                 draw_row(from, reinterpret_cast<uint32_t *>(to), span.width, src, dst, combine);
         }
