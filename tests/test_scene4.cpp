@@ -102,6 +102,10 @@ TEST(Scene4Frame, LeavesLayersScrollInOppositeDirections)
     SDL_Rect marker = {10, 0, 1, 70};
     SDL_FillRect(leaves, &marker, 0xFF0000FF);
     BitmapSwap leaves_swap(23, leaves);
+    // The backdrop converted at start-up is the real picture's: without it
+    // the scene blits the swapped one.
+    SDL_FreeSurface(scene4->picture);
+    scene4->picture = nullptr;
 
     scene4_prepare();
     Scene4Clock c;

@@ -126,6 +126,8 @@ TEST(Scene5Frame, OverlayOpacityAtTheEdgesOfItsWindows)
 {
     BitmapSwap road(16, test_surface(800, 600, 0xFF000000));
     BitmapSwap fun(32, test_surface(800, 600, 0xFFFFFFFF));
+    SDL_FreeSurface(scene5->road);   // the real road's, converted at start-up
+    scene5->road = nullptr;
     scene5_prepare();
     Scene5Clock c;
     scene5_clock_begin(c);

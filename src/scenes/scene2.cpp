@@ -129,9 +129,8 @@ void draw_glow(SDL_Surface *flare, int x, int y)
 
 void scene2_prepare()
 {
-    // The precalculation left `active` at 1; the first thing shown is the screen as it is.
+    // The precalculation left `active` at 1.
     scene2->position.store(0.0f, relaxed);
-    SDL_Flip(screen);
 }
 
 // ---- Clock -------------------------------------------------------------------
@@ -150,6 +149,10 @@ void scene2_clock_pass(Scene2Clock &, Sint32 elapsed_ms)
 
 void scene2_render_begin(Scene2Render &r)
 {
+    // The first thing shown is the screen as it is. Shown from here rather
+    // than by the preparation, which the scene's clock waits for: a flip can
+    // take milliseconds (SDL 1.2 over SDL2 draws it through a renderer).
+    SDL_Flip(screen);
     r = Scene2Render{};
     int32_t sum = 0;
     for (int k = 0; k < TEXT_LENGTH; ++k) {

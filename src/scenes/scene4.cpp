@@ -44,11 +44,6 @@ void scene4_prepare()
     world_add_object(scene4->cube_right, world);
 
     plant_grass(world, scene4->grass, BLADE_COUNT, 16000);
-
-    // The picture is 24-bit: converted to the backbuffer's 32 bits once here
-    // rather than by every frame's blit (the same bytes, for a row copy).
-    SDL_FreeSurface(scene4->picture);
-    scene4->picture = surface_converted_for(BitmapTable[BITMAP_GNOME], backbuffer);
 }
 
 // ---- Clock --------------------------------------------------------------------
@@ -117,8 +112,6 @@ void scene4_finish()
 {
     world_free(scene4->world);   // all 132 objects with their meshes
     scene4->world = nullptr;
-    SDL_FreeSurface(scene4->picture);
-    scene4->picture = nullptr;
     scene4->cube_left = scene4->cube_right = nullptr;
     for (SceneObject *&blade : scene4->grass)
         blade = nullptr;

@@ -51,11 +51,6 @@ void scene5_prepare()
     world_add_object(scene5->blokes, world);
     scene5->active.store(1, relaxed);
     scene5->path.store(0.0f, relaxed);
-
-    // The picture is 24-bit: converted to the backbuffer's 32 bits once here
-    // rather than by every frame's blit (the same bytes, for a row copy).
-    SDL_FreeSurface(scene5->road);
-    scene5->road = surface_converted_for(BitmapTable[BITMAP_SUMMER_ROAD], backbuffer);
 }
 
 // ---- Clock --------------------------------------------------------------------
@@ -141,8 +136,6 @@ void scene5_finish()
 {
     world_free(scene5->world);   // the four parts with their meshes
     scene5->world = nullptr;
-    SDL_FreeSurface(scene5->road);
-    scene5->road = nullptr;
     scene5->body = scene5->wheels = scene5->lights = scene5->blokes = nullptr;
 }
 

@@ -56,10 +56,6 @@ void scene6_prepare()
 {
     scene6->position.store(0.0f, relaxed);
     scene6->active.store(1, relaxed);
-    // The picture is 24-bit: converted to the screen's 32 bits once here
-    // rather than by every frame's blit (the same bytes, for a row copy).
-    SDL_FreeSurface(scene6->cityscape);
-    scene6->cityscape = surface_converted_for(BitmapTable[BITMAP_CITYSCAPE], screen);
 }
 
 // ---- Clock -------------------------------------------------------------------
@@ -101,12 +97,8 @@ void scene6_draw_frame(Scene6Render &)
 
 // ---- Clean-up ----------------------------------------------------------------
 
-// The seeds belong to the record, which lives until shutdown.
-void scene6_finish()
-{
-    SDL_FreeSurface(scene6->cityscape);
-    scene6->cityscape = nullptr;
-}
+// The seeds and the backdrop belong to the record, which lives until shutdown.
+void scene6_finish() {}
 
 // ---- Threads -----------------------------------------------------------------
 

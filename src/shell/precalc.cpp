@@ -187,6 +187,17 @@ void scene6_seeds()
     }
 }
 
+// The 24-bit backdrops of scenes 4 to 6 in the 32 bits of the surface each
+// is laid on, converted once before the music rather than by every frame's
+// blit (a row copy of the same bytes) or by a scene's preparation, which
+// would start it late. NULL (out of memory): the scene blits the original.
+void backdrops()
+{
+    scene4->picture = surface_converted_for(BitmapTable[BITMAP_GNOME], backbuffer);
+    scene5->road = surface_converted_for(BitmapTable[BITMAP_SUMMER_ROAD], backbuffer);
+    scene6->cityscape = surface_converted_for(BitmapTable[BITMAP_CITYSCAPE], screen);
+}
+
 } // namespace
 
 void precalculate()
@@ -217,6 +228,7 @@ void precalculate()
     scene5 = new Scene5State();
     scene6 = new Scene6State();
     scene6_seeds();
+    backdrops();
 
     scene7 = new Scene7State();
     scene8 = new Scene8State();
@@ -231,10 +243,16 @@ void teardown_scenes()
 
     delete scene8;
     delete scene7;
-    if (scene6)
+    if (scene6) {
         delete[] scene6->seeds;
+        SDL_FreeSurface(scene6->cityscape);
+    }
     delete scene6;
+    if (scene5)
+        SDL_FreeSurface(scene5->road);
     delete scene5;
+    if (scene4)
+        SDL_FreeSurface(scene4->picture);
     delete scene4;
     delete scene3;
     if (scene2) {

@@ -74,7 +74,7 @@ struct Scene4State {
     SceneObject *cube_left;
     SceneObject *cube_right;
     World *world;
-    SDL_Surface *picture;           // the backdrop in the backbuffer's format; NULL: blit the original
+    SDL_Surface *picture;           // the backdrop in the backbuffer's format, made at start-up; NULL: blit the original
 };
 
 // Scene 5: hopping car. `path` (0..780) stands where the others keep the
@@ -88,7 +88,7 @@ struct Scene5State {
     SceneObject *blokes;
     std::atomic<float> position;
     World *world;
-    SDL_Surface *road;              // the backdrop in the backbuffer's format; NULL: blit the original
+    SDL_Surface *road;              // the backdrop in the backbuffer's format, made at start-up; NULL: blit the original
 };
 
 // Scene 6: drifting seeds.
@@ -102,7 +102,7 @@ struct Scene6State {
     std::atomic<uint8_t> active;
     std::atomic<float> position;
     Seed *seeds;                    // 300, owned by the record
-    SDL_Surface *cityscape;         // the backdrop in the screen's format; NULL: blit the original
+    SDL_Surface *cityscape;         // the backdrop in the screen's format, made at start-up; NULL: blit the original
 };
 
 // Scene 7: greetings.
