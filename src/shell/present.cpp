@@ -106,5 +106,9 @@ void present_frame(int id)
 
     if (must_lock && drawable)
         SDL_UnlockSurface(screen);
-    SDL_Flip(screen);
+    // A frame finished after its scene has ended would be seen in the next
+    // scene's time, a fade's black at most, and the next scene waits for the
+    // flip (milliseconds over SDL2): the screen keeps it unseen instead.
+    if (scene_active(scene_of_presenter(id)).load(relaxed) == 1)
+        SDL_Flip(screen);
 }
