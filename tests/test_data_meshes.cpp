@@ -2,6 +2,7 @@
 // and each sits where its scene expects it once put in the scene's pose.
 #include "render3d.h"
 #include "support.h"
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -223,42 +224,104 @@ TEST(DataMeshes, LetteringStandsInFrontOfItsPlate)
     EXPECT_LT(x_of_leftmost_screen, 400.0);
 }
 
-TEST(DataMeshes, GreetingPlatesStandBetweenTheirTitlesAndTheGrass)
+namespace {
+
+// The rows a mesh covers in each screen column under a pose: where its
+// triangles' edges cross the column's middle, topmost and lowest.
+struct Span {
+    double top = 1e30, bottom = -1e30;
+    bool any() const { return top <= bottom; }
+};
+std::vector<Span> column_spans(const char *name, double ox, double oy, double oz, float rx, float ry, float rz)
+{
+    std::vector<Span> columns(800);
+    for (const Triangle &t : load(name)) {
+        Placed q[3];
+        for (int v = 0; v < 3; v++) {
+            const double *p = &t.x0 + v * 3;
+            q[v] = place(p[0], p[1], p[2], ox, oy, oz, rx, ry, rz);
+        }
+        for (int e = 0; e < 3; e++) {
+            Placed a = q[e], b = q[(e + 1) % 3];
+            if (a.x > b.x)
+                std::swap(a, b);
+            for (int c = std::max(0, (int)std::ceil(a.x - 0.5)); c < 800 && c + 0.5 <= b.x; c++) {
+                double y = b.x > a.x ? a.y + (b.y - a.y) * (c + 0.5 - a.x) / (b.x - a.x) : a.y;
+                columns[c].top = std::min(columns[c].top, y);
+                columns[c].bottom = std::max(columns[c].bottom, y);
+            }
+        }
+    }
+    return columns;
+}
+
+}  // namespace
+
+TEST(DataMeshes, GreetingPlatesReadAtBothSizesOfTheirPulse)
 {
     // Scene 7: each plate at its group's x, height -500, pulsing between depth
     // 7125 and 9500, turned by ry = tilt and rz = tilt - 0.1 k over its window
-    // (tilt = 0.0004 p). Its title picture is laid at row 80, shaking by up to
-    // 3 rows; the grass blades (y 12000 to 15000, depth 10000) lift their tips
-    // to the rows measured here when they lean away from the viewer. The plate
-    // must clear the title and leave the grass only its lower edge.
+    // (tilt = 0.0004 p). On the frame of a pulse the trails show both sizes at
+    // once: the near letters must stand clear above the far ones, and both
+    // panels' edges must fall in the gap between them, crossing no letter.
+    // The title picture (laid at row 80, shaking by up to 3 rows) stands
+    // under the plate at rest; the grass blades (y 12000 to 15000, depth
+    // 10000) lift their tips to the rows measured here when they lean away.
     struct Group {
-        const char *frame, *title;
+        const char *text, *frame, *title;
         double x;
         double p0, p1;   // the window in positions
     };
-    const Group groups[4] = {{"5tide_frame.raw", "5tide_title.bmp", 150, 25, 200},
-                             {"v3xm00r_frame.raw", "vexmoor_title.bmp", 800, 225, 400},
-                             {"palundo_frame.raw", "palundo_title.bmp", 700, 424, 600},
-                             {"kb_frame.raw", "kb_title.bmp", 300, 624, 800}};
+    const Group groups[4] = {{"5tide.raw", "5tide_frame.raw", "5tide_title.bmp", 150, 25, 200},
+                             {"v3xm00r.raw", "v3xm00r_frame.raw", "vexmoor_title.bmp", 800, 225, 400},
+                             {"palundo.raw", "palundo_frame.raw", "palundo_title.bmp", 700, 424, 600},
+                             {"kb.raw", "kb_frame.raw", "kb_title.bmp", 300, 624, 800}};
     double grass_tips = 1e30;
     for (float rz : {0.0f, 90.0f, 200.0f, 333.0f})
         grass_tips = std::min(grass_tips, extent("grass.raw", 0, 13500, 10000, -90.0f, 0.0f, rz).min_y);
     for (int k = 0; k < 4; k++) {
-        SDL_Surface *title = SDL_LoadBMP((std::string("data/") + groups[k].title).c_str());
-        ASSERT_NE(title, nullptr) << groups[k].title;
-        double title_bottom = 80 + 3 + title->h;
+        const Group &g = groups[k];
+        SDL_Surface *title = SDL_LoadBMP((std::string("data/") + g.title).c_str());
+        ASSERT_NE(title, nullptr) << g.title;
+        ASSERT_EQ(title->format->BytesPerPixel, 3);
+        int ink_top = title->h;
+        for (int y = 0; y < title->h && ink_top == title->h; y++)
+            for (int x = 0; x < title->w; x++)
+                if (static_cast<const uint8_t *>(title->pixels)[y * title->pitch + x * 3 + 1] > 8) {
+                    ink_top = y;
+                    break;
+                }
         SDL_FreeSurface(title);
-        for (double p : {groups[k].p0, groups[k].p1})
-            for (double depth : {7125.0, 9500.0}) {
-                float tilt = (float)(p * 0.0004);
-                Extent e = extent(groups[k].frame, groups[k].x, -500, depth, 2.8797932f, tilt, (float)(tilt - 0.1 * k));
-                double height = e.max_y - e.min_y;
-                EXPECT_GT(e.min_y, title_bottom) << groups[k].frame << " at depth " << depth << ", p " << p;
-                EXPECT_LT(e.max_y - grass_tips, height / 3.0) << groups[k].frame << " at depth " << depth;
-                EXPECT_GT(height, 70.0) << groups[k].frame;
-                EXPECT_GT(e.min_x, 0.0) << groups[k].frame;
-                EXPECT_LT(e.max_x, 800.0) << groups[k].frame;
+        for (double p : {g.p0, g.p1}) {
+            float tilt = (float)(p * 0.0004), rz = (float)(tilt - 0.1 * k);
+            Extent near_frame = extent(g.frame, g.x, -500, 7125, 2.8797932f, tilt, rz);
+            Extent far_text = extent(g.text, g.x, -500, 9500, 2.8797932f, tilt, rz);
+            Extent far_frame = extent(g.frame, g.x, -500, 9500, 2.8797932f, tilt, rz);
+            std::vector<Span> nt = column_spans(g.text, g.x, -500, 7125, 2.8797932f, tilt, rz),
+                              nf = column_spans(g.frame, g.x, -500, 7125, 2.8797932f, tilt, rz),
+                              ft = column_spans(g.text, g.x, -500, 9500, 2.8797932f, tilt, rz),
+                              ff = column_spans(g.frame, g.x, -500, 9500, 2.8797932f, tilt, rz);
+            int crossed = 0, columns = 0;
+            for (int c = 0; c < 800; c++) {
+                if (!nt[c].any() || !ft[c].any())
+                    continue;
+                columns++;
+                bool apart = nt[c].bottom + 2 < ft[c].top;
+                bool near_edge_between = nf[c].bottom > nt[c].bottom && nf[c].bottom < ft[c].top;
+                bool far_edge_between = ff[c].top > nt[c].bottom && ff[c].top < ft[c].top;
+                crossed += !(apart && near_edge_between && far_edge_between);
             }
+            EXPECT_GT(columns, 50) << g.text;
+            EXPECT_EQ(crossed, 0) << g.text << ", p " << p << ": columns where one size's letters or panel edge meet the other's letters";
+            EXPECT_GE(near_frame.min_y, 0.0) << g.frame << ", p " << p;
+            EXPECT_GT(far_text.max_y - far_text.min_y, 30.0) << g.text << ": letters that read at rest";
+            EXPECT_LT(far_frame.max_y, 80 + ink_top) << g.title << " under the plate at rest";
+            EXPECT_LT(far_frame.max_y, grass_tips) << g.frame << " above the grass";
+            for (const Extent &e : {near_frame, far_frame}) {
+                EXPECT_GT(e.min_x, 0.0) << g.frame;
+                EXPECT_LT(e.max_x, 800.0) << g.frame;
+            }
+        }
     }
 }
 
@@ -326,9 +389,9 @@ TEST(DataMeshes, EachGroupIsSpeltOneWayOnItsTitleAndItsPlate)
 TEST(DataMeshes, CubesStandOutInValueFromThePictureBehindThem)
 {
     // Scene 4 draws the cubes in 0x88ff00, darkened by depth to
-    // (30000 - z) / 30000, over "data/BirdGnome.bmp". Wherever a cube is
-    // wholly in view, most of the picture behind it must be clearly lighter
-    // or darker than the cube itself, or the cube sinks into it.
+    // (30000 - z) / 30000, over "data/BirdGnome.bmp". Wherever a cube shows,
+    // wholly or in part, most of the picture behind it must be clearly
+    // lighter or darker than the cube itself, or the cube sinks into it.
     SDL_Surface *raw = SDL_LoadBMP("data/BirdGnome.bmp");
     ASSERT_NE(raw, nullptr);
     ASSERT_EQ(raw->format->BytesPerPixel, 3);
@@ -344,13 +407,17 @@ TEST(DataMeshes, CubesStandOutInValueFromThePictureBehindThem)
         float t = (float)(30.0 * i / POSES);
         for (int k = 0; k < 2; k++) {
             Extent e = extent("cube.raw", ORIGIN_X[k], 6000, 11000, t, 0.0f, t);
-            if (!(e.min_x >= 0 && e.max_x < 800 && e.min_y >= 0 && e.max_y < 530))
+            // The part of the cube's box that shows: a cube half off the edge
+            // must read against what lies behind its visible half too.
+            int x0 = std::max(0, (int)e.min_x), x1 = std::min(799, (int)e.max_x);
+            int y0 = std::max(0, (int)e.min_y), y1 = std::min(529, (int)e.max_y);
+            if ((x1 - x0 + 1) * (y1 - y0 + 1) < 400 || x1 < x0 || y1 < y0)
                 continue;
             double shade = (30000.0 - std::min(e.mean_z, 30000.0)) / 30000.0;
             double cube = luma(0x88 * shade, 0xff * shade, 0);
             int clear = 0, all = 0;
-            for (int y = (int)e.min_y; y <= (int)e.max_y; y++)
-                for (int x = (int)e.min_x; x <= (int)e.max_x; x++, all++)
+            for (int y = y0; y <= y1; y++)
+                for (int x = x0; x <= x1; x++, all++)
                     clear += std::fabs(picture_luma(x, y) - cube) >= 30.0;
             worst = std::min(worst, (double)clear / all);
 

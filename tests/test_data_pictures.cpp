@@ -1,6 +1,7 @@
 // The generated pictures in data/: every one loads with its size, and the
 // channels that the show reads carry what the show expects of them.
 #include "raster.h"
+#include "ring_warp.h"
 #include "support.h"
 #include <SDL.h>
 #include <algorithm>
@@ -379,15 +380,58 @@ TEST(DataPictures, TintedWordsAreSolidWithANarrowRim)
     }
 }
 
+namespace {
+
+// Every ring colour that scene 2 lays under its text's rows (230 to 369),
+// sampled every 2 position units through the scene with the scene's own
+// warp, centre and colour offsets.
+std::vector<uint32_t> ring_colours_under_the_text()
+{
+    std::vector<uint8_t> map(800 * 600);
+    for (int y = 0; y < 600; y++)
+        for (int x = 0; x < 800; x++) {
+            double dx = 400 - x, dy = 300 - y;
+            map[y * 800 + x] = (uint8_t)(int)(255.0 - (int)std::sqrt(dx * dx + dy * dy) / 500.0 * 255.0);
+        }
+    SDL_Surface *rings = argb_surface_new(800, 600);
+    std::vector<bool> seen(1 << 24, false);
+    std::vector<uint32_t> colours;
+    int previous_row = 0, previous_column = 0;
+    for (int step = 0; step <= 500; step++) {
+        float p = 2.0f * step;
+        double a3 = (double)(3.0f * p) * M_PI / 180.0, a2 = (double)(2.0f * p) * M_PI / 180.0;
+        float A = (float)(std::pow(std::sin(a3), 3) + std::pow(std::cos(a3), 3));
+        float B = (float)(std::pow(std::cos(a2), 2) - std::pow(std::sin(a2), 2));
+        int cx = (int)(100.0f * A + 400.0f), cy = (int)(100.0f * B + 300.0f);
+        auto offset = [](float v) { return (uint8_t)((int)(8.0f * v) & 0xFF); };
+        ring_warp(rings, map.data(), (float)(cx / 400.0), (float)((799 - cx) / 400.0), (float)(cy / 300.0),
+                  (float)((599 - cy) / 300.0), WarpChannel{offset(p + 250.0f), 0xFE},
+                  WarpChannel{offset(p + 500.0f), 0xFE}, WarpChannel{offset(p), 0xFE}, previous_row, previous_column);
+        for (int y = 230; y <= 369; y++)
+            for (int x = 0; x < 800; x++) {
+                uint32_t c = pixel_at(rings, x, y) & 0xFFFFFF;
+                if (!seen[c]) {
+                    seen[c] = true;
+                    colours.push_back(c);
+                }
+            }
+    }
+    SDL_FreeSurface(rings);
+    return colours;
+}
+
+}  // namespace
+
 TEST(DataPictures, ScrollLettersStandCloseAndDarkenRingsAtFullStrength)
 {
     // Scene 2 blits each glyph onto its black scroll buffer by the glyph's
     // alpha and darkens the rings under the buffer by its blue byte t: blue
-    // towards 10, green towards 40, red by a quarter. The rings' red and blue
-    // come from one map value 160 apart, green from another, so every ring
-    // colour (r, g, (r - 160) mod 256) may lie under a letter. Where letters
-    // reach full strength they differ from every one of them by at least
-    // about 40; a soft letter darkens less and sinks into the red rings.
+    // towards 10, green towards 40, red by a quarter. At full strength that
+    // parts a letter from every ring colour the scene lays under its rows by
+    // at least 40 in RGB distance (the red rings whose green and blue lie near 40 and 10 set
+    // that bound, and only the scene's rule could raise it); a soft letter
+    // darkens less and sinks into them.
+    const std::vector<uint32_t> rings = ring_colours_under_the_text();
     Picture sheet("fonts64.bmp");
     Font *font = font_new(sheet.s, FONT_CHARACTERS, FONT_GLYPH_RECTS);
     const std::string text = "marrowind 2o1o... lanternfay is upon us!";
@@ -416,14 +460,15 @@ TEST(DataPictures, ScrollLettersStandCloseAndDarkenRingsAtFullStrength)
         std::sort(strengths.begin(), strengths.end());
         int t = strengths[strengths.size() / 4];   // three quarters of the ink is at least this strong
         double weakest = 1e9;
-        for (int r = 0; r < 256; r += 2)
-            for (int g = 0; g < 256; g += 2) {
-                int b = (r + 96) & 0xFE;   // r - 160, modulo 256
-                int red = r - (t * r / 255 >> 2), green = g - t * (g - 40) / 255, blue = b - t * (b - 10) / 255;
-                weakest = std::min(weakest, std::sqrt((double)(r - red) * (r - red) + (g - green) * (g - green) +
-                                                      (b - blue) * (b - blue)));
-            }
-        EXPECT_GE(weakest, 38.0) << "glyph " << ch << ", lower quartile of strength " << t;
+        for (uint32_t c : rings) {
+            int r = c >> 16, g = (c >> 8) & 0xFF, b = c & 0xFF;
+            // the scene's byte arithmetic: below 10 or 40 the difference wraps, as it does there
+            int red = r - (t * r / 255 >> 2), green = (g - (t * ((g - 40) & 0xFF) / 255)) & 0xFF,
+                blue = (b - (t * ((b - 10) & 0xFF) / 255)) & 0xFF;
+            double d = std::sqrt((double)(r - red) * (r - red) + (g - green) * (g - green) + (b - blue) * (b - blue));
+            weakest = std::min(weakest, d);
+        }
+        EXPECT_GE(weakest, 40.0) << "glyph " << ch << ", lower quartile of strength " << t;
         gap_sum += glyph->w - (right - left + 1);
         letters++;
     }

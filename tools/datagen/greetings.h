@@ -2,8 +2,9 @@
 //
 // Each group's name appears twice, on its title picture and on its 3D plate;
 // both are made from this one entry, so the viewer reads one spelling in one
-// letter style. The styles are all heavy: the plate is seen at two sizes at
-// once when it pulses, and thin strokes would not survive the overlap.
+// letter style. The styles are all heavy: when the plate pulses it is seen
+// at two sizes at once, and the far one is small enough that thin strokes
+// would fade in the trails.
 #pragma once
 #include "text.h"
 

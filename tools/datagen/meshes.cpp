@@ -340,26 +340,27 @@ TriMesh make_car_blokes()
 }
 
 // ---- greeting plates -----------------------------------------------------------------
-// The lettering is the group's name in outline, 0.3 units in front of a
+// The lettering is the group's name in outline, 0.08 units in front of a
 // plain chamfered panel. The scene pulses the plate from depth 9500 to 7125
 // and lays each frame over the last, so for a few frames the plate is seen
-// at two sizes at once: the panel is one solid piece with no border or gap
-// whose edge could cross the letters of the other size, and the name is
-// heavy and short enough to stay whole in the overlap.
-//
-// The scene holds the plate's object at height -500, just above the screen's
-// middle, where the tips of the grass stand thickest. The plate is modelled
-// above its origin instead, so that at both ends of its pulse its panel lies
-// below the title pictures (rows 80 to 123) and only its lower edge reaches
-// into the grass's tips (about row 236 for a blade of middling height).
+// at two sizes at once: the near copy is the far one grown by 4/3 about the
+// centre of the view (400, 300). The plate is therefore modelled high above
+// its origin (which the scene holds just above the middle of the view), its
+// letters more than three times their own height above it: growing
+// about a point far below them lifts the near copy's letters clear of the
+// far copy's, and a panel only a narrow margin larger than the letters puts
+// both panels' edges in the gap between the two words, where they cross no
+// letter. The title picture stands below the plate, out of its way.
 
-const double PLATE_LIFT = 1.12;        // the panel's centre above the object's origin
-const double PLATE_HALF_HEIGHT = 0.82;
-const double LETTER_MARGIN = 0.22;     // panel around the letters' ink, each side
+const double LETTERS_LIFT = 3.0;       // the letters' ink from this height above the object's origin
+const double LETTERS_HEIGHT = 0.93;    // ... to this much above it
+const double PANEL_MARGIN_Y = 0.12;    // narrower than the gap between the two sizes' letters
+const double PANEL_MARGIN_X = 0.3;
+const double PANEL_CHAMFER = 0.1;      // below the margin, so a corner never clips a letter
 const double LETTERS_MAX_WIDTH = 5.4;
 
 struct Lettering {
-    std::vector<std::vector<Point>> contours;   // y up, centred on the origin
+    std::vector<std::vector<Point>> contours;   // y up, centred on x 0, ink from LETTERS_LIFT up
     double half_width, half_height;
 };
 
@@ -386,12 +387,12 @@ Lettering lettering(const GreetedGroup &group)
         }
         pen += advance;
     }
-    double room_height = 2.0 * (PLATE_HALF_HEIGHT - LETTER_MARGIN);
-    double k = std::min(LETTERS_MAX_WIDTH / (maxx - minx), room_height / (maxy - miny));
+    double k = std::min(LETTERS_MAX_WIDTH / (maxx - minx), LETTERS_HEIGHT / (maxy - miny));
     double cx = (minx + maxx) / 2.0, cy = (miny + maxy) / 2.0;
+    double centre_y = LETTERS_LIFT + (maxy - miny) * k / 2.0;
     for (auto &c : contours)
         for (auto &p : c)
-            p = {(p.x - cx) * k, (p.y - cy) * k + PLATE_LIFT};
+            p = {(p.x - cx) * k, (p.y - cy) * k + centre_y};
     return {contours, (maxx - minx) * k / 2.0, (maxy - miny) * k / 2.0};
 }
 
@@ -405,7 +406,7 @@ TriMesh plate_text(const GreetedGroup &group)
 {
     TriMesh m;
     Lettering l = lettering(group);
-    flat(m, l.contours, [](Point p) { return v3(p.x, p.y, -0.3); });
+    flat(m, l.contours, [](Point p) { return v3(p.x, p.y, -0.08); });   // close: the letters keep to the panel in perspective
     return m;
 }
 
@@ -413,8 +414,9 @@ TriMesh plate_frame(const GreetedGroup &group)
 {
     TriMesh m;
     Lettering l = lettering(group);
-    double hw = std::max(1.6, l.half_width + 1.5 * LETTER_MARGIN);
-    flat(m, {chamfered(hw, PLATE_HALF_HEIGHT, 0.3, PLATE_LIFT)}, [](Point p) { return v3(p.x, p.y, 0.0); });
+    double hw = l.half_width + PANEL_MARGIN_X, hh = l.half_height + PANEL_MARGIN_Y;
+    flat(m, {chamfered(hw, hh, PANEL_CHAMFER, LETTERS_LIFT + l.half_height)},
+         [](Point p) { return v3(p.x, p.y, 0.0); });
     return m;
 }
 

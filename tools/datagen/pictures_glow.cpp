@@ -44,12 +44,12 @@ Image make_flare_small() { return glow_picture(128, 8.0, 13.0, 40.0); }
 // darken less.
 Image make_fonts64()
 {
-    const int W = 790, H = 192, BASELINE = 52, MARGIN = 3;
+    const int W = 790, H = 192, BASELINE = 59, MARGIN = 3;
     const double MOST_WIDENED = 1.6;
     Image img(W, H);
     TextStyle style;
     style.face = Face::sans_bold;
-    style.size = 62.0;
+    style.size = 74.0;   // capitals 54 pixels tall: as large as the cells allow, to read over the red rings
     for (int i = 0; FONT_GLYPH_RECTS[i]; i++) {
         const GlyphRect &cell = *FONT_GLYPH_RECTS[i];
         std::string ch(1, (char)std::toupper((unsigned char)FONT_CHARACTERS[i]));

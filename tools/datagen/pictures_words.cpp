@@ -179,19 +179,20 @@ Image make_visions()
 
 // ---- scene 7: the four greeted groups -------------------------------------------------
 
-// A group's name as its plate spells and letters it, in a strip above the
-// plate: the scene lays it as a faint dark stencil that shakes, so its edges
-// are crisp and its strokes solid. The width centres it where the scene
-// draws it; the height keeps it clear of the plate below.
+// A group's name as its plate spells and letters it: the scene lays it as
+// a faint dark stencil that shakes, so its edges are crisp and its strokes
+// solid. The plate pulses in the rows above the picture's own top (row 80),
+// so the name stands in the picture's lower part, under the plate at rest;
+// the width centres it where the scene draws it.
 Image title_picture(const GreetedGroup &group, int w)
 {
-    const int H = 40, INK_HEIGHT = 28, MARGIN = 10;
+    const int H = 112, INK_HEIGHT = 24, INK_CENTRE = 88, MARGIN = 10;
     TextStyle style = group.style;
     style.size = 100.0;
     TextBox box = text_measure(group.name, style);
     style.size *= std::min(INK_HEIGHT / (box.bottom - box.top), (w - 2.0 * MARGIN) / (box.right - box.left));
     Mask m(w, H);
-    text_draw_centred(m, group.name, style, w / 2.0, H / 2.0);
+    text_draw_centred(m, group.name, style, w / 2.0, INK_CENTRE);
     return grey_image(m);
 }
 
