@@ -394,22 +394,20 @@ static std::vector<double> squared_distance(const Mask &m, bool want_inside)
     std::vector<int> root(n);
     for (size_t i = 0; i < grid.size(); i++)
         grid[i] = ((m.v[i] >= 0.5f) == want_inside) ? 0.0 : FAR;
-    f.resize(m.h), out.resize(m.h);
-    for (int x = 0; x < m.w; x++) {
-        for (int y = 0; y < m.h; y++)
-            f[y] = grid[(size_t)y * m.w + x];
-        distance_row(f, out, root, bound);
-        for (int y = 0; y < m.h; y++)
-            grid[(size_t)y * m.w + x] = out[y];
-    }
-    f.resize(m.w), out.resize(m.w);
-    for (int y = 0; y < m.h; y++) {
-        for (int x = 0; x < m.w; x++)
-            f[x] = grid[(size_t)y * m.w + x];
-        distance_row(f, out, root, bound);
-        for (int x = 0; x < m.w; x++)
-            grid[(size_t)y * m.w + x] = out[x];
-    }
+    // The transform is separable: every column, then every row, each line
+    // `length` cells `step` apart, the lines `gap` apart.
+    auto pass = [&](int lines, int length, size_t gap, size_t step) {
+        f.resize(length), out.resize(length);
+        for (int line = 0; line < lines; line++) {
+            for (int i = 0; i < length; i++)
+                f[i] = grid[line * gap + i * step];
+            distance_row(f, out, root, bound);
+            for (int i = 0; i < length; i++)
+                grid[line * gap + i * step] = out[i];
+        }
+    };
+    pass(m.w, m.h, 1, (size_t)m.w);
+    pass(m.h, m.w, (size_t)m.w, 1);
     return grid;
 }
 
