@@ -3,6 +3,7 @@
 // guards the world's list guard and the atomic poses; under AddressSanitizer,
 // that a removed object is never touched by the renderer once removed.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <vector>
@@ -102,4 +103,42 @@ TEST(RenderThreads, ObjectsComeAndGoWhileTheWorldIsDrawn)
     EXPECT_GT(drawn, 0);
     world_free(shared_world);
     SDL_FreeSurface(target);
+}
+
+TEST(RenderThreads, TheWorkersBandsDrawWhatOneTriangleAtATimeDraws)
+{
+    // world_render shares a frame's bands of rows with its worker; without
+    // kept storage render_objects fills the same triangles one at a time.
+    // Frames of turning blades and a wide plate, whose triangles reach over
+    // many bands, must come out the same either way, pixels and depths.
+    ensure_tables();
+    World *world = world_new();
+    ASSERT_NE(world, nullptr);
+    for (int i = 0; i < 60; ++i)
+        world_add_object(blade(-6000.0 + 200.0 * i), world);
+    SceneObject *plate = object_new();
+    Triangle *t = static_cast<Triangle *>(std::malloc(sizeof(Triangle)));
+    *t = Triangle{-3000, -2500, 0, 3500, -2000, 400, -500, 2600, -300, 0xffc08040u};
+    object_add_triangle(t, plate);
+    plate->z.store(9000, relaxed);
+    world_add_object(plate, world);
+    SDL_Surface *banded = test_surface(800, 600, 0xff000000u);
+    SDL_Surface *single = test_surface(800, 600, 0xff000000u);
+    std::vector<int32_t> depth(DEPTH_WIDTH * DEPTH_HEIGHT);
+    for (int frame = 0; frame < 40; ++frame) {
+        for (PtrList *node = world->objects; node; node = node->next) {
+            SceneObject *object = static_cast<SceneObject *>(node->item);
+            object->ry.store(0.07f * frame, relaxed);
+            object->z.store(object->z.load(relaxed) - 40.0, relaxed);
+        }
+        world_render(world, banded);
+        render_objects(single, depth.data(), world->objects, nullptr);
+        ASSERT_TRUE(std::equal(depth.begin(), depth.end(), world->depth)) << "frame " << frame;
+        const uint32_t *a = static_cast<const uint32_t *>(banded->pixels);
+        const uint32_t *b = static_cast<const uint32_t *>(single->pixels);
+        ASSERT_TRUE(std::equal(a, a + 800 * 600, b)) << "frame " << frame;
+    }
+    world_free(world);
+    SDL_FreeSurface(banded);
+    SDL_FreeSurface(single);
 }

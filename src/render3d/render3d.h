@@ -128,6 +128,9 @@ void render_scratch_free(RenderScratch *scratch);
 
 // Draws one frame of the world into target (the 800 x 600 backbuffer). Holds
 // the guard while it reads the object list and the poses, not while it fills.
+// The fill shares the frame's rows with a worker thread that the world starts
+// on its first large frame and world_free ends (none in the browser build);
+// the pixels are those of filling the triangles one at a time.
 void world_render(World *world, SDL_Surface *target);
 // Clears depth, transforms, orders far to near and fills the objects'
 // triangles. Objects without a mesh or with an empty one are skipped. The
@@ -144,9 +147,10 @@ void project_point(double &x, double &y, double &z);
 void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
                       double x0, double y0, double z0, double x1, double y1, double z1,
                       double x2, double y2, double z2);
-// Shaded pixels by depth for the few colours a world draws in, made as the
-// fill meets them and kept from frame to frame (about 200 KiB per colour, up
-// to 8 colours). Belongs to one render thread at a time.
+// Shaded pixels by depth for the few colours a world draws in, made for every
+// depth when the fill first meets a colour (so that the bands of a frame only
+// read them) and kept from frame to frame (about 200 KiB per colour, up to 8
+// colours). Belongs to one render thread at a time.
 struct ShadeCache;
 // A new, empty cache; NULL if out of memory.
 ShadeCache *shade_cache_new();

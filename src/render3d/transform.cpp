@@ -5,6 +5,7 @@
 // keep their capacity from frame to frame: once warm, a frame allocates
 // nothing.
 #include "render3d.h"
+#include "fill_frame.h"
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -88,20 +89,27 @@ struct RenderScratch {
     std::vector<DrawEntry> order;     // the draw list
     std::vector<DrawEntry> sorting;   // the other buffer of its sort
     ShadeCache *shades = nullptr;     // the world's colours by depth; NULL: none
+    FillFrame *fill = nullptr;        // the triangles in bands, with the worker; NULL: one at a time
 };
 
 RenderScratch *render_scratch_new()
 {
     RenderScratch *scratch = new (std::nothrow) RenderScratch();
-    if (scratch)
+    if (scratch) {
         scratch->shades = shade_cache_new();   // without it the fill shades from the table
+        // Bands, the lower ones on a worker of the world's own; without the
+        // record the frame is filled one triangle at a time.
+        scratch->fill = fill_frame_new(true);
+    }
     return scratch;
 }
 
 void render_scratch_free(RenderScratch *scratch)
 {
-    if (scratch)
+    if (scratch) {
+        fill_frame_free(scratch->fill);   // ends the worker
         shade_cache_free(scratch->shades);
+    }
     delete scratch;
 }
 
@@ -210,10 +218,19 @@ void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
     bool locked = SDL_MUSTLOCK(target) && SDL_LockSurface(target) == 0;
     if (SDL_MUSTLOCK(target) && !locked)
         return;
-    for (const DrawEntry &entry : scratch.order) {
-        const Triangle &t = scratch.copies[entry.index];
-        fill_triangle_3d_cached(target, depth, scratch.shades, t.colour, t.x0, t.y0, t.z0, t.x1, t.y1, t.z1, t.x2,
-                                t.y2, t.z2);
+    if (scratch.fill) {
+        fill_frame_begin(scratch.fill, target, depth, scratch.shades);
+        for (const DrawEntry &entry : scratch.order) {
+            const Triangle &t = scratch.copies[entry.index];
+            fill_frame_add(scratch.fill, t.colour, t.x0, t.y0, t.z0, t.x1, t.y1, t.z1, t.x2, t.y2, t.z2);
+        }
+        fill_frame_draw(scratch.fill);
+    } else {
+        for (const DrawEntry &entry : scratch.order) {
+            const Triangle &t = scratch.copies[entry.index];
+            fill_triangle_3d_cached(target, depth, scratch.shades, t.colour, t.x0, t.y0, t.z0, t.x1, t.y1, t.z1,
+                                    t.x2, t.y2, t.z2);
+        }
     }
     if (locked)
         SDL_UnlockSurface(target);

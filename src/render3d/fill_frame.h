@@ -1,0 +1,46 @@
+// fill_frame.h — a frame's triangles filled band by band (inside render3d).
+//
+// render_objects hands over its triangles in drawing order; they are made
+// ready once (rows, edge steps, shading), then drawn in bands of rows, each
+// band drawing every triangle that reaches it in the same order, clipped to
+// its rows. Bands own disjoint rows, so the picture is the one the plain
+// fill_triangle_3d of each triangle in turn gives, however the bands are cut
+// and whichever thread draws them. A FillFrame may keep a worker that draws
+// the lower bands while the caller draws the upper; without one (or where
+// there are no threads) the caller draws them all.
+#pragma once
+#include "render3d.h"
+
+struct FillFrame;
+
+// A new frame store; with_worker asks for a worker thread, started on first
+// need and ended by fill_frame_free. NULL if out of memory.
+FillFrame *fill_frame_new(bool with_worker);
+void fill_frame_free(FillFrame *frame);
+
+// Starts a frame into target and depth, shading through cache (may be NULL).
+void fill_frame_begin(FillFrame *frame, SDL_Surface *target, int32_t *depth, ShadeCache *cache);
+// Adds the next triangle in drawing order; those that draw nothing are dropped here.
+void fill_frame_add(FillFrame *frame, uint32_t colour, double x0, double y0, double z0, double x1, double y1,
+                    double z1, double x2, double y2, double z2);
+// Draws every triangle added since fill_frame_begin; returns when all is drawn.
+void fill_frame_draw(FillFrame *frame);
+
+// ---- The worker: the renderer's one thread of its own ------------------------
+// It lives from its first frame to fill_frame_free (the scene's world). The
+// caller offers it a job and later finishes the job: if the worker has
+// taken it meanwhile, finishing waits for it; if not (the processor was
+// busy elsewhere), the caller takes it back and does it itself, so a busy
+// machine costs no more than drawing alone. Where threads cannot be had (the
+// browser build, or a failed start) fill_worker_start gives NULL and the
+// caller draws alone.
+struct FillWorker;
+
+FillWorker *fill_worker_start();
+// Offers job(argument); whatever the caller wrote before is seen by the job.
+void fill_worker_offer(FillWorker *worker, void (*job)(void *), void *argument);
+// True when the worker took the job (it is done on return, and what it
+// wrote is seen after); false when it was taken back, undone.
+bool fill_worker_finish(FillWorker *worker);
+// Ends the worker and frees it; no job may be on offer. NULL is allowed.
+void fill_worker_stop(FillWorker *worker);
