@@ -107,12 +107,6 @@ void scene3_prepare()
         SDL_Rect right_bar = {(Sint16)(450 - i), 0, 1, 600};
         SDL_FillRect(backbuffer, &right_bar, grey);
     }
-    scene3->work_surface = texture_from(BitmapTable[BITMAP_EMERALD]);
-    scene3->key_surface_b = texture_from(BitmapTable[BITMAP_EMERALD_2]);
-    scene3->key_surface_c = texture_from(BitmapTable[BITMAP_EMERALD]);
-    SDL_Surface *strip = BitmapTable[BITMAP_STRIP];
-    if (strip)
-        strip_copy = opaque_copy(strip);
     scene3->position.store(0.0f, relaxed);
 }
 
@@ -137,7 +131,19 @@ void scene3_clock_pass(Scene3Clock &, Sint32 elapsed_ms)
 
 // ---- Frame -------------------------------------------------------------------
 
-void scene3_render_begin(Scene3Render &r) { r = Scene3Render{}; }
+// The column's textures and the strip are converted here, by the render
+// thread before its first frame, rather than in the preparation that the
+// scene's clock waits for: only frames use them, and the scene starts on time.
+void scene3_render_begin(Scene3Render &r)
+{
+    r = Scene3Render{};
+    scene3->work_surface = texture_from(BitmapTable[BITMAP_EMERALD]);
+    scene3->key_surface_b = texture_from(BitmapTable[BITMAP_EMERALD_2]);
+    scene3->key_surface_c = texture_from(BitmapTable[BITMAP_EMERALD]);
+    SDL_Surface *strip = BitmapTable[BITMAP_STRIP];
+    if (strip)
+        strip_copy = opaque_copy(strip);
+}
 
 void scene3_draw_frame(Scene3Render &r)
 {
