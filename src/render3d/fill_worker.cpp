@@ -1,20 +1,10 @@
 // fill_worker.cpp — the fill's worker thread, over SDL's threads and
-// semaphores, so that it builds wherever SDL does.
+// semaphores, so that it builds wherever SDL does. Where no thread can be
+// had (the browser build's SDL makes none) fill_worker_start gives NULL.
 #include "fill_frame.h"
-#include <new>
-
-#ifdef __EMSCRIPTEN__
-
-// No threads in the browser: the frame is drawn by its caller alone.
-FillWorker *fill_worker_start() { return nullptr; }
-void fill_worker_offer(FillWorker *, void (*)(void *), void *) {}
-bool fill_worker_finish(FillWorker *) { return false; }
-void fill_worker_stop(FillWorker *) {}
-
-#else
-
-#include <SDL_thread.h>
+#include <SDL.h>
 #include <atomic>
+#include <new>
 
 struct FillWorker {
     SDL_Thread *thread;
@@ -110,5 +100,3 @@ void fill_worker_stop(FillWorker *worker)
     SDL_WaitThread(worker->thread, nullptr);
     release(worker);
 }
-
-#endif

@@ -346,6 +346,12 @@ SDL_mutex *SDL_CreateMutex() { return reinterpret_cast<SDL_mutex *>(&display); }
 void SDL_DestroyMutex(SDL_mutex *) {}
 int SDL_mutexP(SDL_mutex *) { return 0; }
 int SDL_mutexV(SDL_mutex *) { return 0; }
+SDL_Thread *SDL_CreateThread(int (*)(void *), void *) { return nullptr; }
+void SDL_WaitThread(SDL_Thread *, int *) {}
+SDL_sem *SDL_CreateSemaphore(Uint32) { return nullptr; }
+void SDL_DestroySemaphore(SDL_sem *) {}
+int SDL_SemWait(SDL_sem *) { return -1; }
+int SDL_SemPost(SDL_sem *) { return -1; }
 
 // ---- Music ---------------------------------------------------------------------
 

@@ -159,3 +159,14 @@ SDL_mutex *SDL_CreateMutex();
 void SDL_DestroyMutex(SDL_mutex *mutex);
 int SDL_mutexP(SDL_mutex *mutex);
 int SDL_mutexV(SDL_mutex *mutex);
+// Nor can a thread be started: SDL_CreateThread and SDL_CreateSemaphore give
+// NULL, as SDL does when it cannot make one, and their callers go on without.
+struct SDL_Thread;
+struct SDL_semaphore;
+typedef SDL_semaphore SDL_sem;
+SDL_Thread *SDL_CreateThread(int (*fn)(void *), void *data);
+void SDL_WaitThread(SDL_Thread *thread, int *status);
+SDL_sem *SDL_CreateSemaphore(Uint32 initial_value);
+void SDL_DestroySemaphore(SDL_sem *semaphore);
+int SDL_SemWait(SDL_sem *semaphore);
+int SDL_SemPost(SDL_sem *semaphore);
