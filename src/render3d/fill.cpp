@@ -625,6 +625,11 @@ struct FillFrame {
     // The bands not yet taken, as (first << 16) | end: the caller takes them
     // from the top down, the worker from the bottom up, until they meet.
     std::atomic<uint32_t> bands_left;
+    // The shading of the colour last added: a frame's triangles come in long
+    // runs of one colour.
+    uint32_t last_colour;
+    const uint32_t *last_cached;
+    bool has_last;
     bool with_worker;
     FillWorker *worker;                    // NULL until first needed, or when none can be had
     bool worker_failed;
@@ -637,13 +642,22 @@ int band_count(const FillFrame &frame)
     return (frame.canvas.height + BAND_ROWS - 1) / BAND_ROWS;
 }
 
-// Band band of the frame, every triangle that reaches it in order. The
-// drawer's walks go on from the band above when go_on is set; otherwise a
-// triangle that began above is walked down from its top without drawing.
+void clear_depth_rows(const Canvas &canvas, int begin, int end)
+{
+    std::fill(canvas.depth + begin * DEPTH_WIDTH, canvas.depth + end * DEPTH_WIDTH, DEPTH_CLEAR);
+}
+
+// Band band of the frame: its rows of the depth buffer cleared, then every
+// triangle that reaches it in order. The drawer's walks go on from the band
+// above when go_on is set; otherwise a triangle that began above is walked
+// down from its top without drawing.
 void draw_band(FillFrame &frame, int drawer, int band, bool go_on)
 {
     const int begin = band * BAND_ROWS;
     const int end = std::min(begin + BAND_ROWS, frame.canvas.height);
+    // Cleared here rather than all at once before the frame: on the thread
+    // that draws the band, and just before its rows are drawn.
+    clear_depth_rows(frame.canvas, begin, end);
     const size_t count = frame.triangles.size();
     std::vector<Walk> &walks = frame.walks[drawer];
     for (size_t i = 0; i < count; ++i) {
@@ -705,6 +719,7 @@ void fill_frame_begin(FillFrame *frame, SDL_Surface *target, int32_t *depth, Sha
         ++cache->frame;
     frame->triangles.clear();
     frame->rows.clear();
+    frame->has_last = false;
 }
 
 void fill_frame_add(FillFrame *frame, uint32_t colour, double x0, double y0, double z0, double x1, double y1,
@@ -721,16 +736,22 @@ void fill_frame_add(FillFrame *frame, uint32_t colour, double x0, double y0, dou
     if (rows.first >= rows.end)
         return;
     // Past the cache's colours a triangle shades from the table itself.
-    const uint32_t *cached = frame->cache ? shade_cache_entries(frame->cache, colour, true) : nullptr;
-    frame->triangles.push_back(BandTriangle{e, Shading{colour, cached}});
+    if (!frame->has_last || frame->last_colour != colour) {
+        frame->last_colour = colour;
+        frame->last_cached = frame->cache ? shade_cache_entries(frame->cache, colour, true) : nullptr;
+        frame->has_last = true;
+    }
+    frame->triangles.push_back(BandTriangle{e, Shading{colour, frame->last_cached}});
     frame->rows.push_back(rows);
 }
 
 void fill_frame_draw(FillFrame *frame)
 {
     const size_t count = frame->triangles.size();
-    if (count == 0)
+    if (count == 0) {
+        clear_depth_rows(frame->canvas, 0, frame->canvas.height);
         return;
+    }
     if (frame->with_worker && !frame->worker && !frame->worker_failed && count >= WORKER_LEAST_TRIANGLES) {
         frame->worker = fill_worker_start();
         frame->worker_failed = !frame->worker;

@@ -19,6 +19,8 @@ FillFrame *fill_frame_new(bool with_worker);
 void fill_frame_free(FillFrame *frame);
 
 // Starts a frame into target and depth, shading through cache (may be NULL).
+// The frame clears the depth buffer's rows of the target itself, band by band
+// as it draws them (all of them, even with no triangle to draw).
 void fill_frame_begin(FillFrame *frame, SDL_Surface *target, int32_t *depth, ShadeCache *cache);
 // Adds the next triangle in drawing order; those that draw nothing are dropped here.
 void fill_frame_add(FillFrame *frame, uint32_t colour, double x0, double y0, double z0, double x1, double y1,

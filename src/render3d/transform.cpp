@@ -136,8 +136,8 @@ void clear_depth(SDL_Surface *target, int32_t *depth)
     std::fill(depth, depth + count, DEPTH_CLEAR);
 }
 
-// A frame clears the depth buffer, then poses and projects copies of the
-// triangles (here), then orders and fills them (order_and_draw).
+// A frame poses and projects copies of the triangles (here), then orders
+// them, clears the depth buffer and fills them (order_and_draw).
 // Copies of every triangle, posed and projected.
 void transform_objects(const PtrList *objects, RenderScratch &scratch)
 {
@@ -216,8 +216,10 @@ void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
     sort_far_to_near(scratch.order, scratch.sorting);
 
     bool locked = SDL_MUSTLOCK(target) && SDL_LockSurface(target) == 0;
-    if (SDL_MUSTLOCK(target) && !locked)
+    if (SDL_MUSTLOCK(target) && !locked) {
+        clear_depth(target, depth);   // nothing is drawn, but the buffer is left as a frame leaves it
         return;
+    }
     if (scratch.fill) {
         fill_frame_begin(scratch.fill, target, depth, scratch.shades);
         for (const DrawEntry &entry : scratch.order) {
@@ -226,6 +228,7 @@ void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
         }
         fill_frame_draw(scratch.fill);
     } else {
+        clear_depth(target, depth);
         for (const DrawEntry &entry : scratch.order) {
             const Triangle &t = scratch.copies[entry.index];
             fill_triangle_3d_cached(target, depth, scratch.shades, t.colour, t.x0, t.y0, t.z0, t.x1, t.y1, t.z1,
@@ -242,7 +245,6 @@ void render_objects(SDL_Surface *target, int32_t *depth, PtrList *objects, Rende
 {
     RenderScratch local;
     RenderScratch &work = scratch ? *scratch : local;
-    clear_depth(target, depth);
     transform_objects(objects, work);
     order_and_draw(target, depth, work);
 }
@@ -256,10 +258,8 @@ void world_render(World *world, SDL_Surface *target)
     // the guard. After the walk only the copies are used.
     SDL_mutexP(world->guard);
     bool has_list = world->objects != nullptr;
-    if (has_list) {
-        clear_depth(target, world->depth);
+    if (has_list)
         transform_objects(world->objects, *world->scratch);
-    }
     SDL_mutexV(world->guard);
     if (has_list)
         order_and_draw(target, world->depth, *world->scratch);
