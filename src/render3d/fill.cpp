@@ -616,11 +616,18 @@ struct RowRange {
 
 } // namespace
 
+// Triangles made ready, in drawing order, with the rows each draws.
+struct ReadyTriangles {
+    std::vector<BandTriangle> triangles;
+    std::vector<RowRange> rows;
+};
+
 struct FillFrame {
     Canvas canvas;
     ShadeCache *cache;
     std::vector<BandTriangle> triangles;   // in drawing order
     std::vector<RowRange> rows;            // the same order
+    ReadyTriangles later;                  // the worker's share of making them ready
     std::vector<Walk> walks[2];            // each drawer's own walks: a triangle may reach both
     // The bands not yet taken, as (first << 16) | end: the caller takes them
     // from the top down, the worker from the bottom up, until they meet.
@@ -722,27 +729,92 @@ void fill_frame_begin(FillFrame *frame, SDL_Surface *target, int32_t *depth, Sha
     frame->has_last = false;
 }
 
-void fill_frame_add(FillFrame *frame, uint32_t colour, double x0, double y0, double z0, double x1, double y1,
-                    double z1, double x2, double y2, double z2)
+namespace {
+
+// Makes triangle t ready and keeps it when it draws a row (its shading is
+// set afterwards, on the caller's thread, which owns the cache).
+void make_ready(const Canvas &canvas, const Triangle &t, std::vector<BandTriangle> &triangles,
+                std::vector<RowRange> &rows)
 {
     Edges e;
-    if (!prepare_triangle(frame->canvas, x0, y0, z0, x1, y1, z1, x2, y2, z2, e))
+    if (!prepare_triangle(canvas, t.x0, t.y0, t.z0, t.x1, t.y1, t.z1, t.x2, t.y2, t.z2, e))
         return;
     // Rows from the top vertex's (or the target's first) to the bottom
     // vertex's (excluded, or the target's end).
-    const float height = static_cast<float>(frame->canvas.height);
-    RowRange rows{e.o.top.y < 0.0f ? 0 : static_cast<int>(e.o.top.y),
-                  e.o.bottom.y > height ? frame->canvas.height : static_cast<int>(e.o.bottom.y)};
-    if (rows.first >= rows.end)
+    const float height = static_cast<float>(canvas.height);
+    RowRange range{e.o.top.y < 0.0f ? 0 : static_cast<int>(e.o.top.y),
+                   e.o.bottom.y > height ? canvas.height : static_cast<int>(e.o.bottom.y)};
+    if (range.first >= range.end)
         return;
-    // Past the cache's colours a triangle shades from the table itself.
-    if (!frame->has_last || frame->last_colour != colour) {
-        frame->last_colour = colour;
-        frame->last_cached = frame->cache ? shade_cache_entries(frame->cache, colour, true) : nullptr;
-        frame->has_last = true;
+    triangles.push_back(BandTriangle{e, Shading{t.colour, nullptr}});
+    rows.push_back(range);
+}
+
+// What the worker makes ready: the triangles of a stretch of the drawing order.
+struct ReadyJob {
+    const FillFrame *frame;
+    const Triangle *triangles;
+    const uint32_t *order;
+    size_t begin, end;
+    ReadyTriangles *out;
+};
+
+void make_stretch_ready(void *job)
+{
+    const ReadyJob &j = *static_cast<const ReadyJob *>(job);
+    j.out->triangles.clear();
+    j.out->rows.clear();
+    for (size_t i = j.begin; i < j.end; ++i)
+        make_ready(j.frame->canvas, j.triangles[j.order[i]], j.out->triangles, j.out->rows);
+}
+
+// The shadings of the triangles from first on, looked up in drawing order.
+// Past the cache's colours a triangle shades from the table itself; a
+// frame's triangles come in long runs of one colour, looked up once a run.
+void set_shadings(FillFrame &frame, size_t first)
+{
+    for (size_t i = first; i < frame.triangles.size(); ++i) {
+        Shading &shading = frame.triangles[i].shading;
+        if (!frame.has_last || frame.last_colour != shading.colour) {
+            frame.last_colour = shading.colour;
+            frame.last_cached = frame.cache ? shade_cache_entries(frame.cache, shading.colour, true) : nullptr;
+            frame.has_last = true;
+        }
+        shading.cached = frame.last_cached;
     }
-    frame->triangles.push_back(BandTriangle{e, Shading{colour, frame->last_cached}});
-    frame->rows.push_back(rows);
+}
+
+} // namespace
+
+void fill_frame_add_all(FillFrame *frame, const Triangle *triangles, const uint32_t *order, size_t count)
+{
+    const size_t first = frame->triangles.size();
+    // The later half made ready by the worker, when there is one and the
+    // frame is worth it, while the caller makes the earlier half ready.
+    const size_t half = frame->worker && count >= WORKER_LEAST_TRIANGLES ? count / 2 : count;
+    ReadyJob job{frame, triangles, order, half, count, &frame->later};
+    if (half < count) {
+        fill_worker_offer(frame->worker, make_stretch_ready, &job);
+    } else {
+        // Room for the worker's share, so that the frames after it starts
+        // allocate nothing either.
+        frame->later.triangles.reserve(count);
+        frame->later.rows.reserve(count);
+    }
+    for (size_t i = 0; i < half; ++i)
+        make_ready(frame->canvas, triangles[order[i]], frame->triangles, frame->rows);
+    if (half < count) {
+        if (!fill_worker_finish(frame->worker))
+            make_stretch_ready(&job);
+        frame->triangles.insert(frame->triangles.end(), frame->later.triangles.begin(), frame->later.triangles.end());
+        frame->rows.insert(frame->rows.end(), frame->later.rows.begin(), frame->later.rows.end());
+    }
+    set_shadings(*frame, first);
+}
+
+FillWorker *fill_frame_worker(const FillFrame *frame)
+{
+    return frame->worker;
 }
 
 void fill_frame_draw(FillFrame *frame)

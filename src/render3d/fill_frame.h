@@ -12,6 +12,7 @@
 #include "render3d.h"
 
 struct FillFrame;
+struct FillWorker;   // below
 
 // A new frame store; with_worker asks for a worker thread, started on first
 // need and ended by fill_frame_free. NULL if out of memory.
@@ -22,11 +23,17 @@ void fill_frame_free(FillFrame *frame);
 // The frame clears the depth buffer's rows of the target itself, band by band
 // as it draws them (all of them, even with no triangle to draw).
 void fill_frame_begin(FillFrame *frame, SDL_Surface *target, int32_t *depth, ShadeCache *cache);
-// Adds the next triangle in drawing order; those that draw nothing are dropped here.
-void fill_frame_add(FillFrame *frame, uint32_t colour, double x0, double y0, double z0, double x1, double y1,
-                    double z1, double x2, double y2, double z2);
+// Adds count triangles in drawing order, triangles[order[0]] first; those
+// that draw nothing are dropped here. With a worker, it makes the later half
+// ready while the caller makes the earlier half ready.
+void fill_frame_add_all(FillFrame *frame, const Triangle *triangles, const uint32_t *order, size_t count);
 // Draws every triangle added since fill_frame_begin; returns when all is drawn.
 void fill_frame_draw(FillFrame *frame);
+
+// The frame's worker once a frame has started it (NULL before, and where
+// there is none), for the caller to share other work of its frames with;
+// never while the frame is drawing.
+FillWorker *fill_frame_worker(const FillFrame *frame);
 
 // ---- The worker: the renderer's one thread of its own ------------------------
 // It lives from its first frame to fill_frame_free (the scene's world). The
@@ -36,8 +43,6 @@ void fill_frame_draw(FillFrame *frame);
 // machine costs no more than drawing alone. Where threads cannot be had (the
 // browser build, or a failed start) fill_worker_start gives NULL and the
 // caller draws alone.
-struct FillWorker;
-
 FillWorker *fill_worker_start();
 // Offers job(argument); whatever the caller wrote before is seen by the job.
 void fill_worker_offer(FillWorker *worker, void (*job)(void *), void *argument);

@@ -88,6 +88,9 @@ struct RenderScratch {
     std::vector<Triangle> copies;     // the transformed list, in object and mesh order
     std::vector<DrawEntry> order;     // the draw list
     std::vector<DrawEntry> sorting;   // the other buffer of its sort
+    std::vector<uint32_t> drawing;    // the copies' indices in the draw list's order
+    std::vector<const SceneObject *> drawables;   // this frame's objects with triangles
+    std::vector<Triangle> later_copies;           // the worker's share of the copies
     ShadeCache *shades = nullptr;     // the world's colours by depth; NULL: none
     FillFrame *fill = nullptr;        // the triangles in bands, with the worker; NULL: one at a time
 };
@@ -138,15 +141,15 @@ void clear_depth(SDL_Surface *target, int32_t *depth)
 
 // A frame poses and projects copies of the triangles (here), then orders
 // them, clears the depth buffer and fills them (order_and_draw).
-// Copies of every triangle, posed and projected.
-void transform_objects(const PtrList *objects, RenderScratch &scratch)
+
+// Copies of the triangles of objects[begin, end), posed and projected, in
+// object and mesh order.
+void transform_range(const std::vector<const SceneObject *> &objects, size_t begin, size_t end,
+                     std::vector<Triangle> &copies)
 {
-    scratch.copies.clear();
     PoseCache cache{};
-    for (const PtrList *node = objects; node; node = node->next) {
-        const SceneObject *object = static_cast<const SceneObject *>(node->item);
-        if (!drawable(object))
-            continue;
+    for (size_t i = begin; i < end; ++i) {
+        const SceneObject *object = objects[i];
         for (const PtrList *face = object->mesh; face; face = face->next) {
             const Triangle *triangle = static_cast<const Triangle *>(face->item);
             if (!triangle)
@@ -155,9 +158,51 @@ void transform_objects(const PtrList *objects, RenderScratch &scratch)
             transform_vertex(object, cache, copy.x0, copy.y0, copy.z0);
             transform_vertex(object, cache, copy.x1, copy.y1, copy.z1);
             transform_vertex(object, cache, copy.x2, copy.y2, copy.z2);
-            scratch.copies.push_back(copy);
+            copies.push_back(copy);
         }
     }
+}
+
+// The worker's share: the later half of the objects.
+struct TransformJob {
+    RenderScratch *scratch;
+    size_t begin, end;
+};
+
+void transform_later(void *job)
+{
+    const TransformJob &j = *static_cast<const TransformJob *>(job);
+    j.scratch->later_copies.clear();
+    transform_range(j.scratch->drawables, j.begin, j.end, j.scratch->later_copies);
+}
+
+// Copies of every triangle, posed and projected. With the fill's worker
+// (once it exists), the worker poses the later half of the objects while
+// the caller poses the earlier half; the copies keep their order.
+void transform_objects(const PtrList *objects, RenderScratch &scratch)
+{
+    scratch.copies.clear();
+    scratch.drawables.clear();
+    for (const PtrList *node = objects; node; node = node->next) {
+        const SceneObject *object = static_cast<const SceneObject *>(node->item);
+        if (drawable(object))
+            scratch.drawables.push_back(object);
+    }
+    const size_t count = scratch.drawables.size();
+    FillWorker *worker = scratch.fill ? fill_frame_worker(scratch.fill) : nullptr;
+    if (!worker || count < 2) {
+        transform_range(scratch.drawables, 0, count, scratch.copies);
+        // Room for the worker's share, so that the frames after it starts
+        // allocate nothing either.
+        scratch.later_copies.reserve(scratch.copies.size());
+        return;
+    }
+    TransformJob job{&scratch, count / 2, count};
+    fill_worker_offer(worker, transform_later, &job);
+    transform_range(scratch.drawables, 0, count / 2, scratch.copies);
+    if (!fill_worker_finish(worker))
+        transform_later(&job);
+    scratch.copies.insert(scratch.copies.end(), scratch.later_copies.begin(), scratch.later_copies.end());
 }
 
 // One byte of the sort key of an entry: the key's bits inverted, so that
@@ -222,10 +267,10 @@ void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
     }
     if (scratch.fill) {
         fill_frame_begin(scratch.fill, target, depth, scratch.shades);
-        for (const DrawEntry &entry : scratch.order) {
-            const Triangle &t = scratch.copies[entry.index];
-            fill_frame_add(scratch.fill, t.colour, t.x0, t.y0, t.z0, t.x1, t.y1, t.z1, t.x2, t.y2, t.z2);
-        }
+        scratch.drawing.clear();
+        for (const DrawEntry &entry : scratch.order)
+            scratch.drawing.push_back(entry.index);
+        fill_frame_add_all(scratch.fill, scratch.copies.data(), scratch.drawing.data(), scratch.drawing.size());
         fill_frame_draw(scratch.fill);
     } else {
         clear_depth(target, depth);
