@@ -107,10 +107,12 @@ TEST(RenderThreads, ObjectsComeAndGoWhileTheWorldIsDrawn)
 
 TEST(RenderThreads, TheWorkersBandsDrawWhatOneTriangleAtATimeDraws)
 {
-    // world_render shares a frame's bands of rows with its worker; without
-    // kept storage render_objects fills the same triangles one at a time.
-    // Frames of turning blades and a wide plate, whose triangles reach over
-    // many bands, must come out the same either way, pixels and depths.
+    // world_render shares a frame's posing, ordering and bands of rows with
+    // its worker (every other frame posed there alone, after
+    // world_render_start); without kept storage render_objects fills the same
+    // triangles one at a time. Frames of turning blades and a wide plate,
+    // whose triangles reach over many bands, must come out the same either
+    // way, pixels and depths.
     ensure_tables();
     World *world = world_new();
     ASSERT_NE(world, nullptr);
@@ -131,6 +133,8 @@ TEST(RenderThreads, TheWorkersBandsDrawWhatOneTriangleAtATimeDraws)
             object->ry.store(0.07f * frame, relaxed);
             object->z.store(object->z.load(relaxed) - 40.0, relaxed);
         }
+        if (frame % 2)
+            world_render_start(world);
         world_render(world, banded);
         render_objects(single, depth.data(), world->objects, nullptr);
         ASSERT_TRUE(std::equal(depth.begin(), depth.end(), world->depth)) << "frame " << frame;

@@ -132,6 +132,13 @@ void render_scratch_free(RenderScratch *scratch);
 // on its first large frame and world_free ends (none in the browser build);
 // the pixels are those of filling the triangles one at a time.
 void world_render(World *world, SDL_Surface *target);
+// Hands the posing and ordering of the world's next frame to the fill's
+// worker (once a frame has started it), so that the caller may draw what lies
+// behind the world meanwhile; the next world_render, which must follow
+// before the world is freed, then fills that frame. The pose is read when
+// the worker gets to it. Without a worker, nothing happens here and
+// world_render does it all.
+void world_render_start(World *world);
 // Clears depth, transforms, orders far to near and fills the objects'
 // triangles. Objects without a mesh or with an empty one are skipped. The
 // caller keeps the list from changing meanwhile. scratch may be NULL (then

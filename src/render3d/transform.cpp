@@ -91,6 +91,8 @@ struct RenderScratch {
     std::vector<uint32_t> drawing;    // the copies' indices in the draw list's order
     std::vector<const SceneObject *> drawables;   // this frame's objects with triangles
     std::vector<Triangle> later_copies;           // the worker's share of the copies
+    bool started = false;             // world_render_start handed this frame's posing to the worker
+    bool has_list = false;            // what that posing found
     ShadeCache *shades = nullptr;     // the world's colours by depth; NULL: none
     FillFrame *fill = nullptr;        // the triangles in bands, with the worker; NULL: one at a time
 };
@@ -110,6 +112,10 @@ RenderScratch *render_scratch_new()
 void render_scratch_free(RenderScratch *scratch)
 {
     if (scratch) {
+        // A frame started and never drawn: its job is waited for or taken
+        // back, so that none is on offer when the worker ends.
+        if (scratch->started)
+            fill_worker_finish(fill_frame_worker(scratch->fill));
         fill_frame_free(scratch->fill);   // ends the worker
         shade_cache_free(scratch->shades);
     }
@@ -139,8 +145,9 @@ void clear_depth(SDL_Surface *target, int32_t *depth)
     std::fill(depth, depth + count, DEPTH_CLEAR);
 }
 
-// A frame poses and projects copies of the triangles (here), then orders
-// them, clears the depth buffer and fills them (order_and_draw).
+// A frame poses and projects copies of the triangles (here), orders them
+// (order_far_to_near), then clears the depth buffer and fills them
+// (draw_in_order).
 
 // Copies of the triangles of objects[begin, end), posed and projected, in
 // object and mesh order.
@@ -176,10 +183,10 @@ void transform_later(void *job)
     transform_range(j.scratch->drawables, j.begin, j.end, j.scratch->later_copies);
 }
 
-// Copies of every triangle, posed and projected. With the fill's worker
-// (once it exists), the worker poses the later half of the objects while
-// the caller poses the earlier half; the copies keep their order.
-void transform_objects(const PtrList *objects, RenderScratch &scratch)
+// Copies of every triangle, posed and projected. With a helper (the fill's
+// worker, once it exists), the helper poses the later half of the objects
+// while the caller poses the earlier half; the copies keep their order.
+void transform_objects(const PtrList *objects, RenderScratch &scratch, FillWorker *helper)
 {
     scratch.copies.clear();
     scratch.drawables.clear();
@@ -189,8 +196,7 @@ void transform_objects(const PtrList *objects, RenderScratch &scratch)
             scratch.drawables.push_back(object);
     }
     const size_t count = scratch.drawables.size();
-    FillWorker *worker = scratch.fill ? fill_frame_worker(scratch.fill) : nullptr;
-    if (!worker || count < 2) {
+    if (!helper || count < 2) {
         transform_range(scratch.drawables, 0, count, scratch.copies);
         // Room for the worker's share, so that the frames after it starts
         // allocate nothing either.
@@ -198,9 +204,9 @@ void transform_objects(const PtrList *objects, RenderScratch &scratch)
         return;
     }
     TransformJob job{&scratch, count / 2, count};
-    fill_worker_offer(worker, transform_later, &job);
+    fill_worker_offer(helper, transform_later, &job);
     transform_range(scratch.drawables, 0, count / 2, scratch.copies);
-    if (!fill_worker_finish(worker))
+    if (!fill_worker_finish(helper))
         transform_later(&job);
     scratch.copies.insert(scratch.copies.end(), scratch.later_copies.begin(), scratch.later_copies.end());
 }
@@ -245,10 +251,9 @@ void sort_far_to_near(std::vector<DrawEntry> &order, std::vector<DrawEntry> &oth
     }
 }
 
-// The copies ordered far to near, then filled in that order. The order is
-// that of repeatedly picking the largest key (ties: the later copy) among
-// keys >= 0.
-void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
+// The draw list: the copies' indices far to near. The order is that of
+// repeatedly picking the largest key (ties: the later copy) among keys >= 0.
+void order_far_to_near(RenderScratch &scratch)
 {
     scratch.order.clear();
     uint32_t count = static_cast<uint32_t>(scratch.copies.size());
@@ -259,7 +264,14 @@ void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
             scratch.order.push_back(DrawEntry{key, i});
     }
     sort_far_to_near(scratch.order, scratch.sorting);
+    scratch.drawing.clear();
+    for (const DrawEntry &entry : scratch.order)
+        scratch.drawing.push_back(entry.index);
+}
 
+// The ordered copies filled in that order, the depth buffer cleared first.
+void draw_in_order(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
+{
     bool locked = SDL_MUSTLOCK(target) && SDL_LockSurface(target) == 0;
     if (SDL_MUSTLOCK(target) && !locked) {
         clear_depth(target, depth);   // nothing is drawn, but the buffer is left as a frame leaves it
@@ -267,15 +279,12 @@ void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
     }
     if (scratch.fill) {
         fill_frame_begin(scratch.fill, target, depth, scratch.shades);
-        scratch.drawing.clear();
-        for (const DrawEntry &entry : scratch.order)
-            scratch.drawing.push_back(entry.index);
         fill_frame_add_all(scratch.fill, scratch.copies.data(), scratch.drawing.data(), scratch.drawing.size());
         fill_frame_draw(scratch.fill);
     } else {
         clear_depth(target, depth);
-        for (const DrawEntry &entry : scratch.order) {
-            const Triangle &t = scratch.copies[entry.index];
+        for (uint32_t index : scratch.drawing) {
+            const Triangle &t = scratch.copies[index];
             fill_triangle_3d_cached(target, depth, scratch.shades, t.colour, t.x0, t.y0, t.z0, t.x1, t.y1, t.z1,
                                     t.x2, t.y2, t.z2);
         }
@@ -284,28 +293,70 @@ void order_and_draw(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
         SDL_UnlockSurface(target);
 }
 
+FillWorker *worker_of(const RenderScratch &scratch)
+{
+    return scratch.fill ? fill_frame_worker(scratch.fill) : nullptr;
+}
+
+// What a world's frame does before it touches the target: pose the objects
+// (the list only read under the guard: the clock thread of a scene may add
+// or remove objects meanwhile, and removing the head replaces
+// world->objects) and order them. False when the world has no list.
+bool pose_and_order(World *world, FillWorker *helper)
+{
+    SDL_mutexP(world->guard);
+    bool has_list = world->objects != nullptr;
+    if (has_list)
+        transform_objects(world->objects, *world->scratch, helper);
+    SDL_mutexV(world->guard);
+    if (has_list)
+        order_far_to_near(*world->scratch);
+    return has_list;
+}
+
+// world_render_start's job, on the worker (or taken back by the caller).
+void pose_and_order_job(void *world)
+{
+    World *w = static_cast<World *>(world);
+    w->scratch->has_list = pose_and_order(w, nullptr);
+}
+
 } // namespace
 
 void render_objects(SDL_Surface *target, int32_t *depth, PtrList *objects, RenderScratch *scratch)
 {
     RenderScratch local;
     RenderScratch &work = scratch ? *scratch : local;
-    transform_objects(objects, work);
-    order_and_draw(target, depth, work);
+    transform_objects(objects, work, worker_of(work));
+    order_far_to_near(work);
+    draw_in_order(target, depth, work);
+}
+
+void world_render_start(World *world)
+{
+    if (!world || world->scratch->started)
+        return;
+    FillWorker *worker = worker_of(*world->scratch);
+    if (!worker)
+        return;
+    world->scratch->started = true;
+    fill_worker_offer(worker, pose_and_order_job, world);
 }
 
 void world_render(World *world, SDL_Surface *target)
 {
     if (!world)
         return;
-    // The clock thread of a scene may add or remove objects meanwhile (and
-    // removing the head replaces world->objects): the list is only read under
-    // the guard. After the walk only the copies are used.
-    SDL_mutexP(world->guard);
-    bool has_list = world->objects != nullptr;
+    RenderScratch &scratch = *world->scratch;
+    bool has_list;
+    if (scratch.started) {
+        scratch.started = false;
+        if (!fill_worker_finish(worker_of(scratch)))
+            pose_and_order_job(world);   // the worker had not got going: done here
+        has_list = scratch.has_list;
+    } else {
+        has_list = pose_and_order(world, worker_of(scratch));
+    }
     if (has_list)
-        transform_objects(world->objects, *world->scratch);
-    SDL_mutexV(world->guard);
-    if (has_list)
-        order_and_draw(target, world->depth, *world->scratch);
+        draw_in_order(target, world->depth, scratch);
 }

@@ -85,6 +85,8 @@ void scene4_render_begin(Scene4Render &r)
 
 void scene4_draw_frame(Scene4Render &)
 {
+    // The world's objects are posed on the fill's worker while the picture is drawn.
+    world_render_start(scene4->world);
     SDL_Surface *picture = scene4->picture ? scene4->picture : BitmapTable[BITMAP_GNOME];
     picture_draw(picture, nullptr, backbuffer, 0, 0);
     world_render(scene4->world, backbuffer);

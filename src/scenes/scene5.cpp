@@ -111,6 +111,8 @@ void scene5_render_begin(Scene5Render &r) { r = Scene5Render{}; }
 
 void scene5_draw_frame(Scene5Render &)
 {
+    // The world's objects are posed on the fill's worker while the road is drawn.
+    world_render_start(scene5->world);
     picture_draw(scene5->road ? scene5->road : BitmapTable[BITMAP_SUMMER_ROAD], nullptr, backbuffer, 0, 0);
     world_render(scene5->world, backbuffer);
 

@@ -221,6 +221,8 @@ void draw_titles()
 
 void scene7_draw_frame(Scene7Render &r)
 {
+    // The world's objects are posed on the fill's worker while the warp is drawn.
+    world_render_start(scene7->world);
     draw_background(r, scene7->position.load(relaxed));
     world_render(scene7->world, backbuffer);
     lock_surface(screen);
