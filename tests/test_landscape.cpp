@@ -78,3 +78,49 @@ TEST(HazePass, ALevelWhoseTableDiffersFromTheQuotientIsRefused)
     EXPECT_FALSE(haze_arithmetic_matches(256, tables));
     EXPECT_FALSE(haze_arithmetic_matches(-1, tables));
 }
+
+// ---- Ground ----------------------------------------------------------------------
+
+TEST(GroundPass, EqualsTheReferenceOnEveryRowOfTheMapsUnderTheViewer)
+{
+    // Random colours and heights (every red byte, so every height 0..63 and
+    // the low bits that are shifted away), maps and target with rows wider
+    // than 800, the real horizon; the position takes every map row under the
+    // viewer, the wrap after the last row included. A third of the height
+    // map's columns are steep (the red byte of each row random and
+    // independent), the rest gentle, so both long spans and hidden samples occur.
+    ensure_tables();
+    std::vector<uint32_t> colour_words, height_words, fast_words, reference_words;
+    SDL_Surface *colours = surface_over(colour_words, 800, 256, 803);
+    SDL_Surface *heights = surface_over(height_words, 800, 256, 811);
+    SDL_Surface *fast = surface_over(fast_words, 800, 600, 805);
+    SDL_Surface *reference = surface_over(reference_words, 800, 600, 805);
+    uint32_t state = 7;
+    for (uint32_t &word : colour_words)
+        word = next_random(state);
+    for (int m = 0; m < 256; ++m)
+        for (int x = 0; x < 811; ++x) {
+            const uint32_t red = x % 3 == 0 ? next_random(state) >> 24 : (uint32_t)(128 + 120 * std::sin(m * 0.05 + x * 0.01));
+            height_words[m * 811 + x] = (next_random(state) & 0xFF00FFFFu) | red << 16;
+        }
+    int32_t horizon_rows[256];
+    for (int d = 0; d < 256; ++d)
+        horizon_rows[d] = (int32_t)(255.0 * std::sin((d / 255.0 * 90.0 + 180.0) * 3.14159265358979323846 / 180.0));
+    const GroundMaps maps{colours, heights, horizon_rows};
+    std::vector<uint32_t> start(fast_words.size());
+    for (uint32_t &word : start)
+        word = next_random(state);
+    std::atomic<float> position{0.0f};
+    for (int k = 0; k < 256; ++k) {
+        const float p = k + 256.0f * (k % 8) + (k % 3) * 0.375f;   // positions up to 2048, some not whole
+        position.store(p);
+        fast_words = start;
+        reference_words = start;
+        ground_pass(fast, maps, position);
+        ground_pass_reference(reference, maps, position);
+        ASSERT_EQ(fast_words, reference_words) << "position " << p;
+    }
+    EXPECT_NE(fast_words, start) << "the ground was drawn";
+    for (SDL_Surface *s : {colours, heights, fast, reference})
+        SDL_FreeSurface(s);
+}

@@ -1,6 +1,7 @@
 // landscape.cpp — scene 1's haze and ground passes.
 #include "landscape.h"
 #include <emmintrin.h>
+#include <cstddef>
 #include "raster.h"
 
 namespace {
@@ -186,7 +187,7 @@ inline int viewer_row(const std::atomic<float> &position)
 
 } // namespace
 
-void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position)
+void ground_pass_reference(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position)
 {
     GroundRows rows;
     ground_rows(target, maps, rows);
@@ -195,5 +196,107 @@ void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<
         int previous_row = 0;
         for (int d = 0; d < MAP_ROWS; d++)
             ground_sample(rows, x, d, k, previous_row);
+    }
+}
+
+// ---- Ground, the fast walk ------------------------------------------------------
+//
+// The reference walks each column down 256 map rows a pitch apart, two maps
+// at once: more cache lines than the first level holds, so every column
+// reloads them. Here the maps are first copied on their side, a block of
+// columns at a time, into a small buffer that stays cached while those
+// columns are walked; each column then reads its 256 entries side by side.
+// (Eight columns measured faster than four, sixteen or thirty-two.)
+
+namespace {
+
+constexpr int BLOCK_COLUMNS = 8;
+constexpr int DEPTH_GROUPS = MAP_ROWS / 4;   // depths that share one flattening
+constexpr int HEIGHTS = 64;                  // the red byte >> 2
+
+struct GroundWalk {
+    int horizon[MAP_ROWS];
+    // scale8(height, 128 - group): the lift of each height in each group of
+    // four depths, looked up in the scale table itself.
+    uint8_t lift[DEPTH_GROUPS][HEIGHTS];
+    // The block's columns on their side: entry [i][m] is map pixel (x0 + i, m).
+    uint32_t colour[BLOCK_COLUMNS][MAP_ROWS];
+    uint8_t height[BLOCK_COLUMNS][MAP_ROWS];
+};
+
+void ground_walk_tables(const GroundMaps &maps, GroundWalk &walk)
+{
+    for (int d = 0; d < MAP_ROWS; d++)
+        walk.horizon[d] = maps.horizon_rows[d] + 640;
+    for (int group = 0; group < DEPTH_GROUPS; group++)
+        for (int height = 0; height < HEIGHTS; height++)
+            walk.lift[group][height] = scale8(height, 128 - group);
+}
+
+void ground_block(const GroundMaps &maps, int x0, GroundWalk &walk)
+{
+    const uint32_t *colours = static_cast<const uint32_t *>(maps.colours->pixels) + x0;
+    const uint32_t *heights = static_cast<const uint32_t *>(maps.heights->pixels) + x0;
+    const int colour_step = maps.colours->pitch / 4, height_step = maps.heights->pitch / 4;
+    for (int m = 0; m < MAP_ROWS; m++, colours += colour_step, heights += height_step)
+        for (int i = 0; i < BLOCK_COLUMNS; i++) {
+            walk.colour[i][m] = colours[i];
+            walk.height[i][m] = static_cast<uint8_t>(((heights[i] >> 16) & 0xFF) >> 2);
+        }
+}
+
+// Rows bottom down to top of one column (bottom >= top), one colour. Most
+// spans are one or two rows: two stores (a span of one writes its row twice)
+// spare the loop's exit most of its mispredictions.
+inline void ground_span(uint32_t *column, int step, int bottom, int top, uint32_t colour)
+{
+    // offsets in words from the column's first pixel, so no pointer leaves the surface
+    const ptrdiff_t last = (ptrdiff_t)top * step;
+    ptrdiff_t at = (ptrdiff_t)bottom * step;
+    column[at] = colour;
+    column[at - step > last ? at - step : last] = colour;
+    for (at -= 2 * step; at >= last; at -= step)
+        column[at] = colour;
+}
+
+// The samples of depths d_begin..d_end - 1 of one column, reading map row
+// d + row_offset: the same writes as ground_sample.
+inline void ground_depths(const GroundWalk &walk, int i, int row_offset, int d_begin, int d_end, uint32_t *column,
+                          int step, int &previous_row)
+{
+    const uint32_t *colour = walk.colour[i];
+    const uint8_t *height = walk.height[i];
+    for (int d = d_begin; d < d_end; d++) {
+        const int m = d + row_offset;
+        const int y = walk.horizon[d] - walk.lift[d >> 2][height[m]];
+        const bool span = previous_row > y && previous_row != 0;
+        const int high = span ? previous_row : y;   // a hidden sample: its own row alone
+        const int low = span ? y + 1 : y;
+        const int bottom = high < SCREEN_HEIGHT - 1 ? high : SCREEN_HEIGHT - 1;
+        const int top = low > 0 ? low : 0;
+        if (bottom >= top)
+            ground_span(column, step, bottom, top, colour[m]);
+        previous_row = y;
+    }
+}
+
+} // namespace
+
+void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position)
+{
+    GroundWalk walk;
+    ground_walk_tables(maps, walk);
+    const int step = target->pitch / 4;
+    for (int x0 = 0; x0 < SCREEN_WIDTH; x0 += BLOCK_COLUMNS) {
+        ground_block(maps, x0, walk);
+        for (int i = 0; i < BLOCK_COLUMNS; i++) {
+            uint32_t *column = static_cast<uint32_t *>(target->pixels) + x0 + i;
+            const int k = viewer_row(position);
+            int previous_row = 0;
+            // map row k + d, wrapping past the last row: two runs without the test
+            const int wrap = MAP_ROWS - k;
+            ground_depths(walk, i, k, 0, wrap, column, step, previous_row);
+            ground_depths(walk, i, k - MAP_ROWS, wrap, MAP_ROWS, column, step, previous_row);
+        }
     }
 }
