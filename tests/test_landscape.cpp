@@ -141,3 +141,22 @@ TEST(GroundPass, EqualsTheReferenceOnEveryRowOfTheMapsUnderTheViewer)
     for (SDL_Surface *s : {colours, heights, fast, reference})
         SDL_FreeSurface(s);
 }
+
+TEST(AlphaPass, SetsEveryAlphaByteAndTouchesNothingElse)
+{
+    // A width that is not a multiple of four, rows wider than it: the words
+    // past the width belong to no pixel and stay as they were.
+    std::vector<uint32_t> words, start;
+    SDL_Surface *s = surface_over(words, 7, 3, 9);
+    uint32_t state = 5;
+    for (uint32_t &word : words)
+        word = next_random(state);
+    start = words;
+    alpha_pass(s, 200);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 9; ++x) {
+            const uint32_t before = start[y * 9 + x];
+            ASSERT_EQ(words[y * 9 + x], x < 7 ? (before & 0x00FFFFFFu) | 0xC8000000u : before) << x << "," << y;
+        }
+    SDL_FreeSurface(s);
+}

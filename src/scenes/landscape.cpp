@@ -131,6 +131,23 @@ void haze_pass(SDL_Surface *s, int level)
         haze_rows_by_tables(s, tables);
 }
 
+// ---- Alpha -------------------------------------------------------------------
+
+void alpha_pass(SDL_Surface *s, uint8_t alpha)
+{
+    const __m128i colours = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i alpha4 = _mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(alpha) << 24));
+    for_each_row(s, [&](uint32_t *row, int width) {
+        int x = 0;
+        for (; x + 4 <= width; x += 4) {
+            __m128i *at = reinterpret_cast<__m128i *>(row + x);
+            _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(at), colours), alpha4));
+        }
+        for (; x < width; x++)
+            row[x] = (row[x] & 0x00FFFFFFu) | static_cast<uint32_t>(alpha) << 24;
+    });
+}
+
 // ---- Ground ------------------------------------------------------------------
 
 namespace {

@@ -1,6 +1,6 @@
-// landscape.h — scene 1's two passes over the whole backbuffer: the pale haze
-// over the sky and the ground drawn column by column from a height map and a
-// colour map.
+// landscape.h — scene 1's passes over the whole backbuffer: the pale haze
+// over the sky, the ground drawn column by column from a height map and a
+// colour map, and the alpha that lays the frame over the last one.
 //
 // Each pass has a fast path beside the plain reference it was written from;
 // the tests hold the two equal byte for byte. Rows are stepped by each surface's
@@ -26,6 +26,9 @@ void haze_pass(SDL_Surface *s, int level);
 void haze_pass_reference(SDL_Surface *s, int level);
 // Whether the arithmetic of haze_pass gives every entry of these tables.
 bool haze_arithmetic_matches(int level, const HazeTables &tables);
+
+// Sets the alpha byte of every pixel of s to alpha, four pixels at a time.
+void alpha_pass(SDL_Surface *s, uint8_t alpha);
 
 // What the ground is drawn from: the two 256-row maps (their rows stepped by
 // their pitches, at least 800 columns, the height in the red byte) and the
