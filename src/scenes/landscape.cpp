@@ -374,17 +374,17 @@ void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<
         for (int i = 0; i < BLOCK_COLUMNS; i++) {
             uint32_t *column = static_cast<uint32_t *>(target->pixels) + x0 + i;
             const int k = viewer_row(position);
-            int previous_row = 0;
             // map row k + d, wrapping past the last row: two runs without the test
             const int wrap = MAP_ROWS - k;
             if (walk.by_vector) {
                 ground_rows_by_vector(walk, i, k);
                 ground_writes(walk, i, k, 0, wrap, column, step);
                 ground_writes(walk, i, k - MAP_ROWS, wrap, MAP_ROWS, column, step);
-                continue;
+            } else {
+                int previous_row = 0;
+                ground_depths(walk, i, k, 0, wrap, column, step, previous_row);
+                ground_depths(walk, i, k - MAP_ROWS, wrap, MAP_ROWS, column, step, previous_row);
             }
-            ground_depths(walk, i, k, 0, wrap, column, step, previous_row);
-            ground_depths(walk, i, k - MAP_ROWS, wrap, MAP_ROWS, column, step, previous_row);
         }
     }
 }
