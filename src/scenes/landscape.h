@@ -21,7 +21,10 @@ void haze_tables(int level, HazeTables &tables);
 // Veils every pixel of s with the haze of level 0..255; alpha is kept.
 // Computes the channels where that is proven equal to the tables this frame,
 // else looks them up.
+// Eight pixels at a time where the processor has AVX2, else four.
 void haze_pass(SDL_Surface *s, int level);
+// The same, never more than four pixels at a time (what processors without AVX2 run).
+void haze_pass_sse2(SDL_Surface *s, int level);
 // The plain lookup of every channel in the level's tables.
 void haze_pass_reference(SDL_Surface *s, int level);
 // Whether the arithmetic of haze_pass gives every entry of these tables.
