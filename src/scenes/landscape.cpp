@@ -138,8 +138,6 @@ AVX2 void haze_rows_by_arithmetic_avx2(SDL_Surface *s, const HazeTables &t, int 
     const __m256i target = _mm256_set1_epi32((HAZE_RED << 16) | (HAZE_GREEN << 8) | HAZE_BLUE);
     const __m256i level16 = _mm256_set1_epi16(static_cast<short>(level));
     const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m128i target4 = _mm256_castsi256_si128(target), level4 = _mm256_castsi256_si128(level16);
-    const __m128i alpha4 = _mm256_castsi256_si128(alpha);
     // (a plain row loop: the lambda of for_each_row would not inherit the target)
     uint32_t *row = static_cast<uint32_t *>(s->pixels);
     const int step = s->pitch / 4, width = s->w;
@@ -148,10 +146,6 @@ AVX2 void haze_rows_by_arithmetic_avx2(SDL_Surface *s, const HazeTables &t, int 
         for (; x + 8 <= width; x += 8) {
             __m256i *at = reinterpret_cast<__m256i *>(row + x);
             _mm256_storeu_si256(at, haze_eight(_mm256_loadu_si256(at), target, level16, alpha));
-        }
-        for (; x + 4 <= width; x += 4) {
-            __m128i *at = reinterpret_cast<__m128i *>(row + x);
-            _mm_storeu_si128(at, haze_four(_mm_loadu_si128(at), target4, level4, alpha4));
         }
         for (; x < width; x++)
             row[x] = haze_by_tables(row[x], t);
