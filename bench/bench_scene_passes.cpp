@@ -5,6 +5,9 @@
 //   warp      the ring warp of scenes 2 and 7 (ring centre right of the middle)
 //   backdrop  an 800 x 600 24-bit picture blitted to ARGB, against its
 //             one-time 32-bit copy blitted (scenes 4, 5 and 6)
+//   ground    scene 1's ground at position 1300, from data/bg_snow.bmp and
+//             data/bg_muddy_bumps.bmp when run where the data folder is,
+//             else from noise
 //
 //   SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy bench_scene_passes [rounds]
 //
@@ -119,6 +122,26 @@ int main(int argc, char **argv)
     compare("backdrop", rounds, start, [&](SDL_Surface *s) { SDL_UpperBlit(copy, nullptr, s, nullptr); },
             [&](SDL_Surface *s) { SDL_UpperBlit(picture, nullptr, s, nullptr); });
 
+    SDL_Surface *maps[2];
+    const char *map_files[2] = {"data/bg_snow.bmp", "data/bg_muddy_bumps.bmp"};
+    for (int i = 0; i < 2; ++i) {
+        SDL_Surface *loaded = SDL_LoadBMP(map_files[i]);
+        maps[i] = loaded ? surface_converted_for(loaded, start) : argb_surface_new(800, 256);
+        if (loaded)
+            SDL_FreeSurface(loaded);
+        else
+            noise(maps[i]);
+    }
+    int32_t horizon_rows[256];
+    for (int d = 0; d < 256; ++d)
+        horizon_rows[d] = (int32_t)(255.0 * std::sin((d / 255.0 * 90.0 + 180.0) * 3.14159265358979323846 / 180.0));
+    const GroundMaps ground{maps[0], maps[1], horizon_rows};
+    const std::atomic<float> position{1300.0f};
+    compare("ground", rounds, start, [&](SDL_Surface *s) { ground_pass(s, ground, position); },
+            [&](SDL_Surface *s) { ground_pass_reference(s, ground, position); });
+
+    SDL_FreeSurface(maps[0]);
+    SDL_FreeSurface(maps[1]);
     SDL_FreeSurface(copy);
     SDL_FreeSurface(picture);
     SDL_FreeSurface(start);

@@ -50,11 +50,14 @@ TEST(HazePass, EqualsTheTablesAtEveryLevelOnEveryByte)
     }
     int by_arithmetic = 0;
     for (int level = 0; level <= 255; ++level) {
-        fast_words = start;
         reference_words = start;
-        haze_pass(fast, level);
         haze_pass_reference(reference, level);
+        fast_words = start;
+        haze_pass(fast, level);
         ASSERT_EQ(fast_words, reference_words) << "level " << level;
+        fast_words = start;
+        haze_pass_sse2(fast, level);
+        ASSERT_EQ(fast_words, reference_words) << "level " << level << ", four pixels at a time";
         HazeTables tables;
         haze_tables(level, tables);
         by_arithmetic += haze_arithmetic_matches(level, tables);
@@ -77,4 +80,86 @@ TEST(HazePass, ALevelWhoseTableDiffersFromTheQuotientIsRefused)
     EXPECT_FALSE(haze_arithmetic_matches(128, tables));
     EXPECT_FALSE(haze_arithmetic_matches(256, tables));
     EXPECT_FALSE(haze_arithmetic_matches(-1, tables));
+}
+
+// ---- Ground ----------------------------------------------------------------------
+
+TEST(GroundPass, TheLiftOfEveryHeightAtEveryDepthIsTheQuotient)
+{
+    // The vector walk computes the lifts; it relies on this to stay the table's.
+    ensure_tables();
+    EXPECT_TRUE(ground_lift_arithmetic_matches());
+}
+
+TEST(GroundPass, EqualsTheReferenceOnEveryRowOfTheMapsUnderTheViewer)
+{
+    // Random colours and heights (every red byte, so every height 0..63 and
+    // the low bits that are shifted away), maps and target with rows wider
+    // than 800, the real horizon; the position takes every map row under the
+    // viewer, the wrap after the last row included. A third of the height
+    // map's columns are steep (the red byte of each row random and
+    // independent), the rest gentle, so both long spans and hidden samples occur.
+    ensure_tables();
+    std::vector<uint32_t> colour_words, height_words, fast_words, reference_words;
+    SDL_Surface *colours = surface_over(colour_words, 800, 256, 803);
+    SDL_Surface *heights = surface_over(height_words, 800, 256, 811);
+    SDL_Surface *fast = surface_over(fast_words, 800, 600, 805);
+    SDL_Surface *reference = surface_over(reference_words, 800, 600, 805);
+    uint32_t state = 7;
+    for (uint32_t &word : colour_words)
+        word = next_random(state);
+    for (int m = 0; m < 256; ++m)
+        for (int x = 0; x < 811; ++x) {
+            const uint32_t red = x % 3 == 0 ? next_random(state) >> 24 : (uint32_t)(128 + 120 * std::sin(m * 0.05 + x * 0.01));
+            height_words[m * 811 + x] = (next_random(state) & 0xFF00FFFFu) | red << 16;
+        }
+    // The show's horizon at every map row under the viewer; then at every
+    // fifth row one whose far rows climb to the screen's top and past it (the
+    // spans clipped there, a sample may land on row 0, which starts no span),
+    // and one with a row too far out for 16-bit lanes, which the plain walk draws.
+    int32_t horizons[3][256];
+    for (int d = 0; d < 256; ++d) {
+        horizons[0][d] = (int32_t)(255.0 * std::sin((d / 255.0 * 90.0 + 180.0) * 3.14159265358979323846 / 180.0));
+        horizons[1][d] = -3 * d + (d % 5 == 0 ? 40 : 0);
+        horizons[2][d] = horizons[0][d];
+    }
+    horizons[2][100] = 40000;
+    std::vector<uint32_t> start(fast_words.size());
+    for (uint32_t &word : start)
+        word = next_random(state);
+    std::atomic<float> position{0.0f};
+    for (const int32_t *horizon_rows : horizons) {
+        const GroundMaps maps{colours, heights, horizon_rows};
+        for (int k = 0; k < 256; k += horizon_rows == horizons[0] ? 1 : 5) {
+            const float p = k + 256.0f * (k % 8) + (k % 3) * 0.375f;   // positions up to 2048, some not whole
+            position.store(p);
+            fast_words = start;
+            reference_words = start;
+            ground_pass(fast, maps, position);
+            ground_pass_reference(reference, maps, position);
+            ASSERT_EQ(fast_words, reference_words) << "position " << p << ", horizon " << horizon_rows[1];
+        }
+        EXPECT_NE(fast_words, start) << "the ground was drawn";
+    }
+    for (SDL_Surface *s : {colours, heights, fast, reference})
+        SDL_FreeSurface(s);
+}
+
+TEST(AlphaPass, SetsEveryAlphaByteAndTouchesNothingElse)
+{
+    // A width that is not a multiple of four, rows wider than it: the words
+    // past the width belong to no pixel and stay as they were.
+    std::vector<uint32_t> words, start;
+    SDL_Surface *s = surface_over(words, 7, 3, 9);
+    uint32_t state = 5;
+    for (uint32_t &word : words)
+        word = next_random(state);
+    start = words;
+    alpha_pass(s, 200);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 9; ++x) {
+            const uint32_t before = start[y * 9 + x];
+            ASSERT_EQ(words[y * 9 + x], x < 7 ? (before & 0x00FFFFFFu) | 0xC8000000u : before) << x << "," << y;
+        }
+    SDL_FreeSurface(s);
 }

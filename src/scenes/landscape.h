@@ -1,8 +1,8 @@
-// landscape.h — scene 1's two passes over the whole backbuffer: the pale haze
-// over the sky and the ground drawn column by column from a height map and a
-// colour map.
+// landscape.h — scene 1's passes over the whole backbuffer: the pale haze
+// over the sky, the ground drawn column by column from a height map and a
+// colour map, and the alpha that lays the frame over the last one.
 //
-// The haze has a fast path beside the plain reference it was written from;
+// Each pass has a fast path beside the plain reference it was written from;
 // the tests hold the two equal byte for byte. Rows are stepped by each surface's
 // pitch; nothing is locked (scene 1 draws on its own backbuffer) and nothing
 // is allocated.
@@ -21,11 +21,17 @@ void haze_tables(int level, HazeTables &tables);
 // Veils every pixel of s with the haze of level 0..255; alpha is kept.
 // Computes the channels where that is proven equal to the tables this frame,
 // else looks them up.
+// Eight pixels at a time where the processor has AVX2, else four.
 void haze_pass(SDL_Surface *s, int level);
+// The same, never more than four pixels at a time (what processors without AVX2 run).
+void haze_pass_sse2(SDL_Surface *s, int level);
 // The plain lookup of every channel in the level's tables.
 void haze_pass_reference(SDL_Surface *s, int level);
 // Whether the arithmetic of haze_pass gives every entry of these tables.
 bool haze_arithmetic_matches(int level, const HazeTables &tables);
+
+// Sets the alpha byte of every pixel of s to alpha, four pixels at a time.
+void alpha_pass(SDL_Surface *s, uint8_t alpha);
 
 // What the ground is drawn from: the two 256-row maps (their rows stepped by
 // their pitches, at least 800 columns, the height in the red byte) and the
@@ -37,7 +43,16 @@ struct GroundMaps {
 };
 // Draws the ground into the target's first 800 columns of 600 rows, the nearest map row first in
 // each column. The map row under the viewer follows position, read (it is
-// written by the clock) once at the start of each column.
+// written by the clock) once at the start of each column. Walks one column
+// at a time from a cached copy of eight columns of the maps, laid on their
+// side, with the lifts computed where that is proven equal to the scale table.
 // (Walking sixteen columns side by side gives the same pixels but was
 // measured 1.4 to 1.6 times slower: the column walk stays.)
 void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position);
+// Whether scale8(height, 128 - d / 4), the lift of every height 0..63 at
+// every depth d, is the quotient height * (128 - d / 4) / 255 (the scale
+// tables must exist). Where it is not, ground_pass looks the lifts up.
+bool ground_lift_arithmetic_matches();
+// The same pixels, each column walked straight down the maps' rows; the
+// tests hold ground_pass to it.
+void ground_pass_reference(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position);

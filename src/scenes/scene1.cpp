@@ -19,7 +19,7 @@ constexpr int FLAKE_COUNT = 300;
 constexpr Uint32 START_COLOUR = 0xFF88AAFF;  // what the backbuffer holds before the first sky
 constexpr Uint32 SNOW_COLOUR = 0x00FFFFFF;
 constexpr Uint32 RAIN_COLOUR = 0x002299DD;
-constexpr Uint32 BACKBUFFER_ALPHA = 0xC8000000;  // 200: how much of it covers the last frame
+constexpr uint8_t BACKBUFFER_ALPHA = 200;  // how much of it covers the last frame
 constexpr int BACKBUFFER_OPACITY = 200;
 
 float current_position()
@@ -128,11 +128,7 @@ void draw_weather()
 // The backbuffer covers the last frame only partly; its alpha says how much.
 void set_backbuffer_alpha()
 {
-    Uint32 *row = static_cast<Uint32 *>(backbuffer->pixels);
-    const int step = backbuffer->pitch / 4;
-    for (int y = 0; y < backbuffer->h; y++, row += step)
-        for (int x = 0; x < backbuffer->w; x++)
-            row[x] = (row[x] & 0x00FFFFFFu) | BACKBUFFER_ALPHA;
+    alpha_pass(backbuffer, BACKBUFFER_ALPHA);
 }
 
 // A card fades in over 255 position units from `from`, stays until `until`,
