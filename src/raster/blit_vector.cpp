@@ -380,6 +380,10 @@ AVX2 void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, co
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + column),
                             _mm256_blendv_epi8(blended, target, transparent));
     }
+    // The compiler leaves the upper halves of the registers dirty after the
+    // gathers; every SSE instruction after that (the fade, the SSE2 paths,
+    // any library) would run several times slower until something clears them.
+    _mm256_zeroupper();
     blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, CubeTable);
 }
 #endif // RASTER_AVX2_PATHS
@@ -501,6 +505,7 @@ namespace {
 struct DimJob {
     ClippedRect rect;
     int factor;                // 255 - amount, 0..254
+    int multiplier;            // ceil(factor * 65536 / 255): the quotient by one multiply-high
     const uint8_t *dim;        // row c + 256 scales c
     int fix_count;
     int fix_value[8], fix[8];
@@ -515,6 +520,7 @@ bool dim_job_for(SDL_Surface *s, int x, int y, int w, int h, int amount, DimJob 
     if (!clip_rect(s, x, y, w, h, job.rect))
         return false;
     job.factor = 255 - amount;
+    job.multiplier = job.factor * 257 + (job.factor > 0);   // factor * 65536 / 255 = factor * 257 + factor / 255
     job.dim = ScaleTable + 65536 + job.factor;
     job.fix_count = 0;
     for (int i = 0; i < scale_exceptions.count; ++i) {
@@ -536,11 +542,32 @@ inline uint32_t dim_pixel(uint32_t pixel, const uint8_t *dim)
     return (pixel & 0xFF000000u) | (red << 16) | (green << 8) | blue;
 }
 
-} // namespace
-
 // Each channel c becomes ScaleTable's trunc(c * (255 - amount) / 255): the
 // exact quotient, with the table's own entry added back for the listed c
 // where it differs. Black stays black and alpha is put back unchanged.
+//
+// The quotient is one multiply-high: with M = ceil(factor * 65536 / 255),
+// c * M / 65536 exceeds c * factor / 255 by less than 255 / 65536, under the
+// 1/255 that separates the quotient's fraction from the next integer, so the
+// floor is the same for every c and factor <= 254 (and M fits 16 bits).
+inline __m128i dim4_sse2(__m128i pixels, __m128i multiplier, int fix_count, const DimJob &job)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i low = _mm_unpacklo_epi8(pixels, zero), high = _mm_unpackhi_epi8(pixels, zero);
+    __m128i dim_low = _mm_mulhi_epu16(low, multiplier), dim_high = _mm_mulhi_epu16(high, multiplier);
+    for (int i = 0; i < fix_count; ++i) {
+        __m128i value = _mm_set1_epi16(static_cast<short>(job.fix_value[i]));
+        __m128i difference = _mm_set1_epi16(static_cast<short>(job.fix[i]));
+        dim_low = _mm_add_epi16(dim_low, _mm_and_si128(_mm_cmpeq_epi16(low, value), difference));
+        dim_high = _mm_add_epi16(dim_high, _mm_and_si128(_mm_cmpeq_epi16(high, value), difference));
+    }
+    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    __m128i colour = _mm_andnot_si128(alpha_byte, _mm_packus_epi16(dim_low, dim_high));
+    return _mm_or_si128(colour, _mm_and_si128(alpha_byte, pixels));
+}
+
+} // namespace
+
 void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount)
 {
     if (!scale_exceptions.arithmetic_usable) {
@@ -550,28 +577,23 @@ void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount)
     DimJob job;
     if (!dim_job_for(s, x, y, w, h, amount, job))
         return;
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i factor8 = _mm_set1_epi16(static_cast<short>(job.factor));
-    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i multiplier = _mm_set1_epi16(static_cast<short>(job.multiplier));
+    const int fix_count = job.fix_count;   // a register: the stores may alias job
     ptrdiff_t stride = row_stride(s);
     uint32_t *row_pixels = pixel_words(s) + job.rect.y * stride + job.rect.x;
     int columns = job.rect.w + 1;
     for (int row = 0; row <= job.rect.h; ++row, row_pixels += stride) {
         int column = 0;
+        // Two vectors a step: the two multiplies of one wait on each other less.
+        for (; column + 8 <= columns; column += 8) {
+            __m128i *p = reinterpret_cast<__m128i *>(row_pixels + column);
+            __m128i first = _mm_loadu_si128(p), second = _mm_loadu_si128(p + 1);
+            _mm_storeu_si128(p, dim4_sse2(first, multiplier, fix_count, job));
+            _mm_storeu_si128(p + 1, dim4_sse2(second, multiplier, fix_count, job));
+        }
         for (; column + 4 <= columns; column += 4) {
             __m128i *p = reinterpret_cast<__m128i *>(row_pixels + column);
-            __m128i pixels = _mm_loadu_si128(p);
-            __m128i low = _mm_unpacklo_epi8(pixels, zero), high = _mm_unpackhi_epi8(pixels, zero);
-            __m128i dim_low = divide_by_255_sse2(_mm_mullo_epi16(low, factor8));
-            __m128i dim_high = divide_by_255_sse2(_mm_mullo_epi16(high, factor8));
-            for (int i = 0; i < job.fix_count; ++i) {
-                __m128i value = _mm_set1_epi16(static_cast<short>(job.fix_value[i]));
-                __m128i difference = _mm_set1_epi16(static_cast<short>(job.fix[i]));
-                dim_low = _mm_add_epi16(dim_low, _mm_and_si128(_mm_cmpeq_epi16(low, value), difference));
-                dim_high = _mm_add_epi16(dim_high, _mm_and_si128(_mm_cmpeq_epi16(high, value), difference));
-            }
-            __m128i colour = _mm_andnot_si128(alpha_byte, _mm_packus_epi16(dim_low, dim_high));
-            _mm_storeu_si128(p, _mm_or_si128(colour, _mm_and_si128(alpha_byte, pixels)));
+            _mm_storeu_si128(p, dim4_sse2(_mm_loadu_si128(p), multiplier, fix_count, job));
         }
         for (; column < columns; ++column)
             row_pixels[column] = dim_pixel(row_pixels[column], job.dim);
@@ -590,8 +612,9 @@ AVX2 void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount)
     if (!dim_job_for(s, x, y, w, h, amount, job))
         return;
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i factor16 = _mm256_set1_epi16(static_cast<short>(job.factor));
+    const __m256i multiplier = _mm256_set1_epi16(static_cast<short>(job.multiplier));
     const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    const int fix_count = job.fix_count;
     ptrdiff_t stride = row_stride(s);
     uint32_t *row_pixels = pixel_words(s) + job.rect.y * stride + job.rect.x;
     int columns = job.rect.w + 1;
@@ -601,9 +624,9 @@ AVX2 void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount)
             __m256i *p = reinterpret_cast<__m256i *>(row_pixels + column);
             __m256i pixels = _mm256_loadu_si256(p);
             __m256i low = _mm256_unpacklo_epi8(pixels, zero), high = _mm256_unpackhi_epi8(pixels, zero);
-            __m256i dim_low = divide_by_255_avx2(_mm256_mullo_epi16(low, factor16));
-            __m256i dim_high = divide_by_255_avx2(_mm256_mullo_epi16(high, factor16));
-            for (int i = 0; i < job.fix_count; ++i) {
+            __m256i dim_low = _mm256_mulhi_epu16(low, multiplier);
+            __m256i dim_high = _mm256_mulhi_epu16(high, multiplier);
+            for (int i = 0; i < fix_count; ++i) {
                 __m256i value = _mm256_set1_epi16(static_cast<short>(job.fix_value[i]));
                 __m256i difference = _mm256_set1_epi16(static_cast<short>(job.fix[i]));
                 dim_low = _mm256_add_epi16(dim_low, _mm256_and_si256(_mm256_cmpeq_epi16(low, value), difference));
