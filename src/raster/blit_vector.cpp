@@ -208,6 +208,115 @@ void blend_row_linear_sse2(const uint32_t *src, uint32_t *dst, int width, const 
     blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, ScaleTable);
 }
 
+// ---- The cubic step by single floats ---------------------------------------
+//
+// CubeTable's entry for |d - s| = m and weight e is trunc(e * (m / 255)^3),
+// worked out in double. In single floats m * m * m is exact (below 2^24) and
+// times e * 2^15 / 255^3 it lands within a few units of 2^-15 of the true
+// value, so its integer part is the table's except when the value lies that
+// close to an integer of 1 or more. Such lanes are flagged and their pixels
+// blended through the table. check_cube_arithmetic runs this very code over
+// every (m, e) when the tables are built and requires every lane that is not
+// flagged to equal CubeTable on both sides (d above and below s); if one does
+// not, cube_arithmetic.usable stays false and the cubic blends walk the table.
+
+// The fraction's margin, in units of 2^-15: values within it of an integer of
+// 1 or more are flagged. The single-float error is about one unit.
+const int CUBE_MARGIN = 4;
+
+// e * 2^15 / 255^3 in each lane, for four weights e in 32-bit lanes.
+inline __m128 cube_weight_sse2(__m128i weight)
+{
+    return _mm_mul_ps(_mm_cvtepi32_ps(weight), _mm_set1_ps(static_cast<float>(32768.0 / (255.0 * 255.0 * 255.0))));
+}
+
+// m^3 times the scaled weight, truncated, plus the margin: bits 15 and up
+// hold the step, bits 0..14 the fraction the flag looks at.
+inline __m128i cube_scaled_sse2(__m128i magnitude, __m128 scaled_weight)
+{
+    __m128 m = _mm_cvtepi32_ps(magnitude);
+    __m128 value = _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(m, m), m), scaled_weight);
+    return _mm_add_epi32(_mm_cvttps_epi32(value), _mm_set1_epi32(CUBE_MARGIN));
+}
+
+// Eight of those as 16-bit steps, and the lanes to hand to the table.
+inline __m128i cube_steps_sse2(__m128i first, __m128i second, __m128i &flagged)
+{
+    const __m128i fraction_bits = _mm_set1_epi32(0x7FFF);
+    __m128i step = _mm_packs_epi32(_mm_srai_epi32(first, 15), _mm_srai_epi32(second, 15));
+    __m128i fraction = _mm_packs_epi32(_mm_and_si128(first, fraction_bits), _mm_and_si128(second, fraction_bits));
+    // Steps of 0 stay: the true value is then below 1, and so is the table's.
+    flagged = _mm_and_si128(_mm_cmplt_epi16(fraction, _mm_set1_epi16(2 * CUBE_MARGIN)),
+                            _mm_cmpgt_epi16(step, _mm_setzero_si128()));
+    return step;
+}
+
+// What the linear and the cubic blends of four pixels share once the step
+// bytes are known: d moves up (d <= s) or down by the step, alpha
+// accumulates, and fully transparent pixels keep the target.
+inline void store_blend4_sse2(uint32_t *dst, __m128i source, __m128i target, __m128i above, __m128i step,
+                              __m128i transparent, int transparent_mask)
+{
+    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    __m128i rising = _mm_cmpeq_epi8(above, _mm_setzero_si128());   // d <= s: d grows (by 0 when equal)
+    __m128i moved = _mm_or_si128(_mm_and_si128(rising, _mm_add_epi8(target, step)),
+                                 _mm_andnot_si128(rising, _mm_sub_epi8(target, step)));
+    __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
+    __m128i result = _mm_or_si128(_mm_andnot_si128(alpha_byte, moved), accumulated);
+    if (transparent_mask != 0)
+        result = _mm_or_si128(_mm_and_si128(transparent, target), _mm_andnot_si128(transparent, result));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), result);
+}
+
+// Four pixels of the cubic blend; false (nothing stored) when a lane is flagged.
+inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m128 opaque_scaled)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    __m128i target = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
+    __m128i alpha = _mm_srli_epi32(source, 24);
+    __m128i transparent = _mm_cmpeq_epi32(alpha, zero);
+    int transparent_mask = _mm_movemask_epi8(transparent);
+    if (transparent_mask == 0xFFFF)
+        return true;
+    __m128 scaled = opaque_scaled;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) != 0xFFFF) {
+        __m128i weight = divide_by_255_sse2(_mm_mullo_epi16(alpha, _mm_set1_epi32(blend.opacity)));
+        for (int i = 0; i < blend.weight_fix_count; ++i) {
+            __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
+            weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
+        }
+        scaled = cube_weight_sse2(weight);
+    }
+    __m128i above = _mm_subs_epu8(target, source), below = _mm_subs_epu8(source, target);
+    // Alpha's lane is zeroed: its step is never used, so it must not be flagged.
+    __m128i magnitude = _mm_andnot_si128(alpha_byte, _mm_or_si128(above, below));
+    __m128i low = _mm_unpacklo_epi8(magnitude, zero), high = _mm_unpackhi_epi8(magnitude, zero);
+    __m128i flagged_low, flagged_high;
+    __m128i step_low = cube_steps_sse2(
+        cube_scaled_sse2(_mm_unpacklo_epi16(low, zero), _mm_shuffle_ps(scaled, scaled, 0x00)),
+        cube_scaled_sse2(_mm_unpackhi_epi16(low, zero), _mm_shuffle_ps(scaled, scaled, 0x55)), flagged_low);
+    __m128i step_high = cube_steps_sse2(
+        cube_scaled_sse2(_mm_unpacklo_epi16(high, zero), _mm_shuffle_ps(scaled, scaled, 0xAA)),
+        cube_scaled_sse2(_mm_unpackhi_epi16(high, zero), _mm_shuffle_ps(scaled, scaled, 0xFF)), flagged_high);
+    if (_mm_movemask_epi8(_mm_or_si128(flagged_low, flagged_high)) != 0)
+        return false;
+    store_blend4_sse2(dst, source, target, above, _mm_packus_epi16(step_low, step_high), transparent,
+                      transparent_mask);
+    return true;
+}
+
+void blend_row_cubic_sse2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
+{
+    const __m128 opaque_scaled = cube_weight_sse2(_mm_set1_epi32(blend.opaque_weight));
+    int column = 0;
+    for (; column + 4 <= width; column += 4)
+        if (!blend4_cubic_sse2(src + column, dst + column, blend, opaque_scaled))
+            blend_columns_by_table(src + column, dst + column, 4, blend.weight_of_alpha, CubeTable);
+    blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, CubeTable);
+}
+
 // ---- AVX2 ----------------------------------------------------------------
 #if RASTER_AVX2_PATHS
 
@@ -390,6 +499,39 @@ AVX2 void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, co
 
 } // namespace
 
+// ---- The cubic arithmetic's proof -----------------------------------------
+
+int raster_detail::cube_step_by_arithmetic(int magnitude, int weight, bool &ask_table)
+{
+    __m128i flagged;
+    __m128i scaled = cube_scaled_sse2(_mm_set1_epi32(magnitude), cube_weight_sse2(_mm_set1_epi32(weight)));
+    __m128i step = cube_steps_sse2(scaled, scaled, flagged);
+    ask_table = (_mm_cvtsi128_si32(flagged) & 0xFFFF) != 0;
+    return _mm_cvtsi128_si32(step) & 0xFFFF;
+}
+
+raster_detail::CubeArithmetic raster_detail::cube_arithmetic = {false, 0};
+
+void raster_detail::check_cube_arithmetic()
+{
+    CubeArithmetic found = {true, 0};
+    for (int magnitude = 0; magnitude < 256; ++magnitude)
+        for (int weight = 0; weight < 256; ++weight) {
+            bool ask_table = false;
+            int step = cube_step_by_arithmetic(magnitude, weight, ask_table);
+            if (ask_table) {
+                ++found.flagged;
+                continue;
+            }
+            // d above s subtracts the step; d below s subtracts its negative.
+            uint8_t falling = CubeTable[(256 + magnitude) * 256 + weight];
+            uint8_t rising = CubeTable[(256 - magnitude) * 256 + weight];
+            if (falling != step || rising != static_cast<uint8_t>(-step))
+                found.usable = false;
+        }
+    cube_arithmetic = found;
+}
+
 // ---- The entries -----------------------------------------------------------
 
 #if RASTER_AVX2_PATHS
@@ -421,8 +563,8 @@ void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, B
 
 void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
 {
-    // Cubic steps have no cheap exact arithmetic; without gathers the table walk is as fast.
-    if (mode == BLEND_CUBIC || !scale_exceptions.arithmetic_usable) {
+    // The weights come from the linear arithmetic in both modes.
+    if (!scale_exceptions.arithmetic_usable || (mode == BLEND_CUBIC && !cube_arithmetic.usable)) {
         blit_alpha_reference(src, dst, x, y, opacity, mode);
         return;
     }
@@ -430,8 +572,12 @@ void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opaci
     if (!blit_rows_for(src, dst, x, y, rows))
         return;
     LinearBlend blend = linear_blend_for(opacity);
-    for (int row = 0; row < rows.height; ++row, rows.src_row += rows.src_stride, rows.dst_row += rows.dst_stride)
-        blend_row_linear_sse2(rows.src_row, rows.dst_row, rows.width, blend);
+    for (int row = 0; row < rows.height; ++row, rows.src_row += rows.src_stride, rows.dst_row += rows.dst_stride) {
+        if (mode == BLEND_CUBIC)
+            blend_row_cubic_sse2(rows.src_row, rows.dst_row, rows.width, blend);
+        else
+            blend_row_linear_sse2(rows.src_row, rows.dst_row, rows.width, blend);
+    }
 }
 
 #if RASTER_AVX2_PATHS

@@ -111,6 +111,7 @@ void tables_init()
     fill_scale_table(ScaleTable);
     fill_cube_table(CubeTable);
     raster_detail::find_scale_exceptions();
+    raster_detail::check_cube_arithmetic();
 }
 
 void depth_shade_table_init()
@@ -136,4 +137,5 @@ void tables_free()
     CubeTable = nullptr;
     DepthShadeTable = nullptr;
     raster_detail::scale_exceptions = {false, 0, {}, 0, {}};
+    raster_detail::cube_arithmetic = {false, 0};
 }
