@@ -454,46 +454,81 @@ AVX2 void blend_row_linear_avx2(const uint32_t *src, uint32_t *dst, int width, c
     blend_row_linear_sse2(src + column, dst + column, width - column, blend);
 }
 
-// One channel of the cubic blend through CubeTable: each lane loads the word
-// that ends at its entry (entries lie at 256 and beyond, so the word starts
-// inside the table) and keeps its top byte.
-AVX2 inline __m256i cubic_channel_avx2(__m256i target, __m256i source, int shift, __m256i weight)
+// The cubic step as the SSE2 path computes it, eight lanes at a time: the same
+// single-float operations in the same order, so every lane gives the SSE2
+// path's result, which check_cube_arithmetic holds against CubeTable.
+AVX2 inline __m256 cube_weight_avx2(__m256i weight)
 {
-    const __m256i byte = _mm256_set1_epi32(0xFF);
-    __m256i d = _mm256_and_si256(_mm256_srli_epi32(target, shift), byte);
-    __m256i s = _mm256_and_si256(_mm256_srli_epi32(source, shift), byte);
-    __m256i row = _mm256_add_epi32(_mm256_sub_epi32(d, s), _mm256_set1_epi32(256));
-    __m256i entry = _mm256_add_epi32(_mm256_slli_epi32(row, 8), weight);
-    __m256i word = _mm256_i32gather_epi32(reinterpret_cast<const int *>(CubeTable),
-                                          _mm256_sub_epi32(entry, _mm256_set1_epi32(3)), 1);
-    __m256i step = _mm256_srli_epi32(word, 24);
-    return _mm256_slli_epi32(_mm256_and_si256(_mm256_sub_epi32(d, step), byte), shift);
+    return _mm256_mul_ps(_mm256_cvtepi32_ps(weight),
+                         _mm256_set1_ps(static_cast<float>(32768.0 / (255.0 * 255.0 * 255.0))));
+}
+
+AVX2 inline __m256i cube_scaled_avx2(__m256i magnitude, __m256 scaled_weight)
+{
+    __m256 m = _mm256_cvtepi32_ps(magnitude);
+    __m256 value = _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(m, m), m), scaled_weight);
+    return _mm256_add_epi32(_mm256_cvttps_epi32(value), _mm256_set1_epi32(CUBE_MARGIN));
+}
+
+AVX2 inline __m256i cube_steps_avx2(__m256i first, __m256i second, __m256i &flagged)
+{
+    const __m256i fraction_bits = _mm256_set1_epi32(0x7FFF);
+    __m256i step = _mm256_packs_epi32(_mm256_srai_epi32(first, 15), _mm256_srai_epi32(second, 15));
+    __m256i fraction = _mm256_packs_epi32(_mm256_and_si256(first, fraction_bits),
+                                          _mm256_and_si256(second, fraction_bits));
+    flagged = _mm256_and_si256(_mm256_cmpgt_epi16(_mm256_set1_epi16(2 * CUBE_MARGIN), fraction),
+                               _mm256_cmpgt_epi16(step, _mm256_setzero_si256()));
+    return step;
+}
+
+// Eight pixels of the cubic blend; false (nothing stored) when a lane is
+// flagged. The unpacks work within each 128-bit half, so lane j of a half
+// belongs to pixel j (or j + 4), and the weight is spread the same way.
+AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m256 opaque_scaled)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    __m256i source = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src));
+    __m256i target = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dst));
+    __m256i alpha = _mm256_srli_epi32(source, 24);
+    __m256i transparent = _mm256_cmpeq_epi32(alpha, zero);
+    int transparent_mask = _mm256_movemask_epi8(transparent);
+    if (transparent_mask == -1)
+        return true;
+    __m256 scaled = opaque_scaled;
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255))) != -1)
+        scaled = cube_weight_avx2(weights_avx2(alpha, blend));
+    __m256i above = _mm256_subs_epu8(target, source), below = _mm256_subs_epu8(source, target);
+    __m256i magnitude = _mm256_andnot_si256(alpha_byte, _mm256_or_si256(above, below));
+    __m256i low = _mm256_unpacklo_epi8(magnitude, zero), high = _mm256_unpackhi_epi8(magnitude, zero);
+    __m256i flagged_low, flagged_high;
+    __m256i step_low = cube_steps_avx2(
+        cube_scaled_avx2(_mm256_unpacklo_epi16(low, zero), _mm256_shuffle_ps(scaled, scaled, 0x00)),
+        cube_scaled_avx2(_mm256_unpackhi_epi16(low, zero), _mm256_shuffle_ps(scaled, scaled, 0x55)), flagged_low);
+    __m256i step_high = cube_steps_avx2(
+        cube_scaled_avx2(_mm256_unpacklo_epi16(high, zero), _mm256_shuffle_ps(scaled, scaled, 0xAA)),
+        cube_scaled_avx2(_mm256_unpackhi_epi16(high, zero), _mm256_shuffle_ps(scaled, scaled, 0xFF)), flagged_high);
+    if (_mm256_movemask_epi8(_mm256_or_si256(flagged_low, flagged_high)) != 0)
+        return false;
+    __m256i step = _mm256_packus_epi16(step_low, step_high);
+    __m256i rising = _mm256_cmpeq_epi8(above, zero);
+    __m256i moved = _mm256_blendv_epi8(_mm256_sub_epi8(target, step), _mm256_add_epi8(target, step), rising);
+    __m256i accumulated = _mm256_and_si256(alpha_byte, _mm256_add_epi8(target, source));
+    __m256i result = _mm256_or_si256(_mm256_andnot_si256(alpha_byte, moved), accumulated);
+    if (transparent_mask != 0)
+        result = _mm256_blendv_epi8(result, target, transparent);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), result);
+    return true;
 }
 
 AVX2 void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
+    const __m256 opaque_scaled = cube_weight_avx2(_mm256_set1_epi32(blend.opaque_weight));
     int column = 0;
-    for (; column + 8 <= width; column += 8) {
-        __m256i source = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + column));
-        __m256i target = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dst + column));
-        __m256i alpha = _mm256_srli_epi32(source, 24);
-        __m256i transparent = _mm256_cmpeq_epi32(alpha, _mm256_setzero_si256());
-        if (_mm256_movemask_epi8(transparent) == -1)
-            continue;
-        __m256i weight = weights_avx2(alpha, blend);
-        __m256i blended = _mm256_or_si256(_mm256_or_si256(cubic_channel_avx2(target, source, 0, weight),
-                                                          cubic_channel_avx2(target, source, 8, weight)),
-                                          cubic_channel_avx2(target, source, 16, weight));
-        const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-        blended = _mm256_or_si256(blended, _mm256_and_si256(alpha_byte, _mm256_add_epi8(target, source)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + column),
-                            _mm256_blendv_epi8(blended, target, transparent));
-    }
-    // The compiler leaves the upper halves of the registers dirty after the
-    // gathers; every SSE instruction after that (the fade, the SSE2 paths,
-    // any library) would run several times slower until something clears them.
-    _mm256_zeroupper();
-    blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, CubeTable);
+    for (; column + 8 <= width; column += 8)
+        if (!blend8_cubic_avx2(src + column, dst + column, blend, opaque_scaled))
+            blend_columns_by_table(src + column, dst + column, 8, blend.weight_of_alpha, CubeTable);
+    blend_row_cubic_sse2(src + column, dst + column, width - column, blend);
 }
 #endif // RASTER_AVX2_PATHS
 
@@ -583,7 +618,7 @@ void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opaci
 #if RASTER_AVX2_PATHS
 void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
 {
-    if (!scale_exceptions.arithmetic_usable) {   // the weights need the arithmetic too
+    if (!scale_exceptions.arithmetic_usable || (mode == BLEND_CUBIC && !cube_arithmetic.usable)) {
         blit_alpha_reference(src, dst, x, y, opacity, mode);
         return;
     }
