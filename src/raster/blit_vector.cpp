@@ -24,6 +24,9 @@ struct LinearBlend {
     ScaleExceptions exceptions;   // a copy the loops may keep in registers
     int opaque_weight;            // the weight of alpha 255 (from the table)
     bool opaque_weight_listed;    // whether that weight is among exceptions.weight
+    // Weight 255 and not listed: the table moves every byte the whole way, so
+    // an opaque pixel's colour simply replaces the target's.
+    bool opaque_replaces;
     const uint8_t *listed_alphas; // the opacity's row of listed_weight_alphas
     const uint8_t (*listed_nibbles)[16];   // and of listed_weight_nibbles
 };
@@ -58,6 +61,7 @@ LinearBlend linear_blend_for(int opacity)
     blend.opaque_weight_listed = false;
     for (int i = 0; i < scale_exceptions.weight_count; ++i)
         blend.opaque_weight_listed |= scale_exceptions.weight[i] == blend.opaque_weight;
+    blend.opaque_replaces = blend.opaque_weight == 255 && !blend.opaque_weight_listed;
     return blend;
 }
 
@@ -152,6 +156,11 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
     if (transparent_mask == 0xFFFF)
         return true;
     bool opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF;
+    if (opaque && blend.opaque_replaces) {
+        __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_or_si128(_mm_andnot_si128(alpha_byte, source), accumulated));
+        return true;
+    }
     __m128i weight_low = constants.opaque_weight, weight_high = constants.opaque_weight;
     if (!opaque) {
         // The weight trunc(opacity * alpha / 255) in the low half of each word.
@@ -405,6 +414,12 @@ AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const Li
     if (transparent_mask == -1)
         return true;
     bool opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255))) == -1;
+    if (opaque && blend.opaque_replaces) {
+        __m256i accumulated = _mm256_and_si256(alpha_byte, _mm256_add_epi8(target, source));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst),
+                            _mm256_or_si256(_mm256_andnot_si256(alpha_byte, source), accumulated));
+        return true;
+    }
     __m256i weight_low = constants.opaque_weight, weight_high = constants.opaque_weight;
     if (!opaque) {
         __m256i weight = weights_avx2(alpha, blend);
