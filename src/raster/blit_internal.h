@@ -88,9 +88,10 @@ struct ScaleExceptions {
     int weight[16];           // the e (columns) with differing entries
 };
 extern ScaleExceptions scale_exceptions;
-// Bit a of row o: the weight of alpha a at opacity o (ScaleTable row a + 256,
-// column o) is among scale_exceptions.weight, so its pixels may need the table.
-extern uint8_t listed_weight_alphas[256][32];
+// Entry [o][a] is 1 when the weight of alpha a at opacity o (ScaleTable row
+// a + 256, column o) is among scale_exceptions.weight, so its pixels may need
+// the table; 0 otherwise. Bytes, so that four alphas are four plain loads.
+extern uint8_t listed_weight_alphas[256][256];
 // The same sets split for a byte shuffle: entry [o][0][l] has bit h set when
 // alpha h * 16 + l is listed (h < 8), entry [o][1][l] likewise for h - 8.
 extern uint8_t listed_weight_nibbles[256][2][16];

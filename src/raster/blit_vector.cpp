@@ -34,10 +34,8 @@ struct LinearBlend {
 // Whether any of the four alphas (one per byte of `alphas`) has a listed weight.
 inline bool any_alpha_listed(uint32_t alphas, const uint8_t *listed_alphas)
 {
-    uint32_t hits = 0;
-    for (int i = 0; i < 4; ++i, alphas >>= 8)
-        hits |= listed_alphas[(alphas & 0xFF) >> 3] >> (alphas & 7);
-    return (hits & 1) != 0;
+    return (listed_alphas[alphas & 0xFF] | listed_alphas[(alphas >> 8) & 0xFF] | listed_alphas[(alphas >> 16) & 0xFF] |
+            listed_alphas[alphas >> 24]) != 0;
 }
 
 LinearBlend linear_blend_for(int opacity)
