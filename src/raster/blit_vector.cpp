@@ -121,15 +121,10 @@ inline bool needs_table_sse2(const ScaleExceptions &exceptions, __m128i listed, 
     return _mm_movemask_epi8(_mm_or_si128(low, high)) != 0;
 }
 
-// Four pixels of the linear blend: each colour byte d moves towards the
-// source byte s by trunc(e * |d - s| / 255), which never passes s. False
-// (nothing stored) when one of them must be blended through the table.
 // What the rows of one blit share, built once: the listed magnitudes as
-// byte vectors (the list padded by repeating its first entry) and the weight
-// of opaque pixels.
+// byte vectors (the list padded by repeating its first entry).
 struct LinearConstants {
     __m128i magnitude[8];
-    __m128i opaque_weight;   // in every 16-bit lane
 };
 
 LinearConstants linear_constants_sse2(const LinearBlend &blend)
@@ -137,10 +132,26 @@ LinearConstants linear_constants_sse2(const LinearBlend &blend)
     LinearConstants constants;
     for (int i = 0; i < 8; ++i)
         constants.magnitude[i] = _mm_set1_epi8(static_cast<char>(blend.exceptions.magnitude[i < blend.exceptions.count ? i : 0]));
-    constants.opaque_weight = _mm_set1_epi16(static_cast<short>(blend.opaque_weight));
     return constants;
 }
 
+// What the linear and the cubic blends of four pixels share once the step
+// bytes are known: d moves up (d <= s) or down by the step, and alpha
+// accumulates. A fully transparent pixel has weight 0 and so step 0: it
+// comes out as it was, with nothing added to its alpha.
+inline void store_blend4_sse2(uint32_t *dst, __m128i source, __m128i target, __m128i above, __m128i step)
+{
+    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    __m128i rising = _mm_cmpeq_epi8(above, _mm_setzero_si128());   // d <= s: d grows (by 0 when equal)
+    __m128i moved = _mm_or_si128(_mm_and_si128(rising, _mm_add_epi8(target, step)),
+                                 _mm_andnot_si128(rising, _mm_sub_epi8(target, step)));
+    __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_or_si128(_mm_andnot_si128(alpha_byte, moved), accumulated));
+}
+
+// Four pixels of the linear blend: each colour byte d moves towards the
+// source byte s by trunc(e * |d - s| / 255), which never passes s. False
+// (nothing stored) when one of them must be blended through the table.
 inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend,
                                const LinearConstants &constants)
 {
@@ -149,28 +160,22 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
     __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
     __m128i target = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
     __m128i alpha = _mm_srli_epi32(source, 24);
-    __m128i transparent = _mm_cmpeq_epi32(alpha, zero);
-    int transparent_mask = _mm_movemask_epi8(transparent);
-    if (transparent_mask == 0xFFFF)
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, zero)) == 0xFFFF)
         return true;
-    bool opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF;
-    if (opaque && blend.opaque_replaces) {
+    if (blend.opaque_replaces && _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF) {
         __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
         _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_or_si128(_mm_andnot_si128(alpha_byte, source), accumulated));
         return true;
     }
-    __m128i weight_low = constants.opaque_weight, weight_high = constants.opaque_weight;
-    if (!opaque) {
-        // The weight trunc(opacity * alpha / 255) in the low half of each word.
-        __m128i weight = divide_by_255_sse2(_mm_mullo_epi16(alpha, _mm_set1_epi32(blend.opacity)));
-        for (int i = 0; i < blend.weight_fix_count; ++i) {
-            __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
-            weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
-        }
-        weight = _mm_or_si128(weight, _mm_slli_epi32(weight, 16));
-        weight_low = _mm_unpacklo_epi32(weight, weight);
-        weight_high = _mm_unpackhi_epi32(weight, weight);
+    // The weight trunc(opacity * alpha / 255) in the low half of each word;
+    // alpha 0 gives weight 0, which leaves the pixel as it was.
+    __m128i weight = divide_by_255_sse2(_mm_mullo_epi16(alpha, _mm_set1_epi32(blend.opacity)));
+    for (int i = 0; i < blend.weight_fix_count; ++i) {
+        __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
+        weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
     }
+    weight = _mm_or_si128(weight, _mm_slli_epi32(weight, 16));
+    __m128i weight_low = _mm_unpacklo_epi32(weight, weight), weight_high = _mm_unpackhi_epi32(weight, weight);
 
     __m128i above = _mm_subs_epu8(target, source), below = _mm_subs_epu8(source, target);
     __m128i magnitude = _mm_or_si128(above, below);
@@ -178,9 +183,8 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
     __m128i product_high = _mm_mullo_epi16(_mm_unpackhi_epi8(magnitude, zero), weight_high);
     __m128i quotient_low = divide_by_255_sse2(product_low), quotient_high = divide_by_255_sse2(product_high);
 
-    bool weight_listed = opaque ? blend.opaque_weight_listed : any_alpha_listed(
-        static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(alpha, zero), zero))), blend.listed_alphas);
-    if (weight_listed) {
+    uint32_t alphas = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(alpha, zero), zero)));
+    if (any_alpha_listed(alphas, blend.listed_alphas)) {
         const __m128i *m = constants.magnitude;
         __m128i listed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(magnitude, m[0]), _mm_cmpeq_epi8(magnitude, m[1])),
                                       _mm_or_si128(_mm_cmpeq_epi8(magnitude, m[2]), _mm_cmpeq_epi8(magnitude, m[3])));
@@ -192,16 +196,7 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
                              quotient_high))
             return false;
     }
-
-    __m128i step = _mm_packus_epi16(quotient_low, quotient_high);
-    __m128i rising = _mm_cmpeq_epi8(above, zero);   // d <= s: d grows (by 0 when equal)
-    __m128i moved = _mm_or_si128(_mm_and_si128(rising, _mm_add_epi8(target, step)),
-                                 _mm_andnot_si128(rising, _mm_sub_epi8(target, step)));
-    __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
-    __m128i result = _mm_or_si128(_mm_andnot_si128(alpha_byte, moved), accumulated);
-    if (transparent_mask != 0)
-        result = _mm_or_si128(_mm_and_si128(transparent, target), _mm_andnot_si128(transparent, result));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), result);
+    store_blend4_sse2(dst, source, target, above, _mm_packus_epi16(quotient_low, quotient_high));
     return true;
 }
 
@@ -218,8 +213,8 @@ void blend_row_linear_sse2(const uint32_t *src, uint32_t *dst, int width, const 
 // ---- The cubic step by single floats ---------------------------------------
 //
 // CubeTable's entry for |d - s| = m and weight e is trunc(e * (m / 255)^3),
-// worked out in double. In single floats m * m * m is exact (below 2^24) and
-// times e * 2^15 / 255^3 it lands within a few units of 2^-15 of the true
+// worked out in double. m^3 is exact (below 2^24, so in a single float too),
+// and times e * 2^15 / 255^3 it lands within a few units of 2^-15 of the true
 // value, so its integer part is the table's except when the value lies that
 // close to an integer of 1 or more. Such lanes are flagged and their pixels
 // blended through the table. check_cube_arithmetic runs this very code over
@@ -237,12 +232,23 @@ inline __m128 cube_weight_sse2(__m128i weight)
     return _mm_mul_ps(_mm_cvtepi32_ps(weight), _mm_set1_ps(static_cast<float>(32768.0 / (255.0 * 255.0 * 255.0))));
 }
 
-// m^3 times the scaled weight, truncated, plus the margin: bits 15 and up
-// hold the step, bits 0..14 the fraction the flag looks at.
-inline __m128i cube_scaled_sse2(__m128i magnitude, __m128 scaled_weight)
+// m^3 for eight magnitudes m in 16-bit lanes, exact, as two vectors of 32-bit
+// lanes (the low four, the high four): m^2 fits 16 bits, and m^2 * m is put
+// together from its low and high halves.
+inline void cubes_sse2(__m128i magnitude, __m128i &low, __m128i &high)
 {
-    __m128 m = _mm_cvtepi32_ps(magnitude);
-    __m128 value = _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(m, m), m), scaled_weight);
+    __m128i square = _mm_mullo_epi16(magnitude, magnitude);
+    __m128i cube_low = _mm_mullo_epi16(square, magnitude), cube_high = _mm_mulhi_epu16(square, magnitude);
+    low = _mm_unpacklo_epi16(cube_low, cube_high);
+    high = _mm_unpackhi_epi16(cube_low, cube_high);
+}
+
+// m^3 (exact in a single float, below 2^24) times the scaled weight,
+// truncated, plus the margin: bits 15 and up hold the step, bits 0..14 the
+// fraction the flag looks at.
+inline __m128i cube_scaled_sse2(__m128i cube, __m128 scaled_weight)
+{
+    __m128 value = _mm_mul_ps(_mm_cvtepi32_ps(cube), scaled_weight);
     return _mm_add_epi32(_mm_cvttps_epi32(value), _mm_set1_epi32(CUBE_MARGIN));
 }
 
@@ -258,23 +264,6 @@ inline __m128i cube_steps_sse2(__m128i first, __m128i second, __m128i &flagged)
     return step;
 }
 
-// What the linear and the cubic blends of four pixels share once the step
-// bytes are known: d moves up (d <= s) or down by the step, alpha
-// accumulates, and fully transparent pixels keep the target.
-inline void store_blend4_sse2(uint32_t *dst, __m128i source, __m128i target, __m128i above, __m128i step,
-                              __m128i transparent, int transparent_mask)
-{
-    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    __m128i rising = _mm_cmpeq_epi8(above, _mm_setzero_si128());   // d <= s: d grows (by 0 when equal)
-    __m128i moved = _mm_or_si128(_mm_and_si128(rising, _mm_add_epi8(target, step)),
-                                 _mm_andnot_si128(rising, _mm_sub_epi8(target, step)));
-    __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
-    __m128i result = _mm_or_si128(_mm_andnot_si128(alpha_byte, moved), accumulated);
-    if (transparent_mask != 0)
-        result = _mm_or_si128(_mm_and_si128(transparent, target), _mm_andnot_si128(transparent, result));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), result);
-}
-
 // Four pixels of the cubic blend; false (nothing stored) when a lane is flagged.
 inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m128 opaque_scaled)
 {
@@ -283,34 +272,34 @@ inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBl
     __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
     __m128i target = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
     __m128i alpha = _mm_srli_epi32(source, 24);
-    __m128i transparent = _mm_cmpeq_epi32(alpha, zero);
-    int transparent_mask = _mm_movemask_epi8(transparent);
-    if (transparent_mask == 0xFFFF)
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, zero)) == 0xFFFF)
         return true;
-    __m128 scaled = opaque_scaled;
+    // The scaled weight of each pixel, spread over its four lanes.
+    __m128 scaled0 = opaque_scaled, scaled1 = opaque_scaled, scaled2 = opaque_scaled, scaled3 = opaque_scaled;
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) != 0xFFFF) {
         __m128i weight = divide_by_255_sse2(_mm_mullo_epi16(alpha, _mm_set1_epi32(blend.opacity)));
         for (int i = 0; i < blend.weight_fix_count; ++i) {
             __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
             weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
         }
-        scaled = cube_weight_sse2(weight);
+        __m128 scaled = cube_weight_sse2(weight);
+        scaled0 = _mm_shuffle_ps(scaled, scaled, 0x00);
+        scaled1 = _mm_shuffle_ps(scaled, scaled, 0x55);
+        scaled2 = _mm_shuffle_ps(scaled, scaled, 0xAA);
+        scaled3 = _mm_shuffle_ps(scaled, scaled, 0xFF);
     }
     __m128i above = _mm_subs_epu8(target, source), below = _mm_subs_epu8(source, target);
     // Alpha's lane is zeroed: its step is never used, so it must not be flagged.
     __m128i magnitude = _mm_andnot_si128(alpha_byte, _mm_or_si128(above, below));
-    __m128i low = _mm_unpacklo_epi8(magnitude, zero), high = _mm_unpackhi_epi8(magnitude, zero);
+    __m128i cube0, cube1, cube2, cube3;
+    cubes_sse2(_mm_unpacklo_epi8(magnitude, zero), cube0, cube1);
+    cubes_sse2(_mm_unpackhi_epi8(magnitude, zero), cube2, cube3);
     __m128i flagged_low, flagged_high;
-    __m128i step_low = cube_steps_sse2(
-        cube_scaled_sse2(_mm_unpacklo_epi16(low, zero), _mm_shuffle_ps(scaled, scaled, 0x00)),
-        cube_scaled_sse2(_mm_unpackhi_epi16(low, zero), _mm_shuffle_ps(scaled, scaled, 0x55)), flagged_low);
-    __m128i step_high = cube_steps_sse2(
-        cube_scaled_sse2(_mm_unpacklo_epi16(high, zero), _mm_shuffle_ps(scaled, scaled, 0xAA)),
-        cube_scaled_sse2(_mm_unpackhi_epi16(high, zero), _mm_shuffle_ps(scaled, scaled, 0xFF)), flagged_high);
+    __m128i step_low = cube_steps_sse2(cube_scaled_sse2(cube0, scaled0), cube_scaled_sse2(cube1, scaled1), flagged_low);
+    __m128i step_high = cube_steps_sse2(cube_scaled_sse2(cube2, scaled2), cube_scaled_sse2(cube3, scaled3), flagged_high);
     if (_mm_movemask_epi8(_mm_or_si128(flagged_low, flagged_high)) != 0)
         return false;
-    store_blend4_sse2(dst, source, target, above, _mm_packus_epi16(step_low, step_high), transparent,
-                      transparent_mask);
+    store_blend4_sse2(dst, source, target, above, _mm_packus_epi16(step_low, step_high));
     return true;
 }
 
@@ -476,10 +465,17 @@ AVX2 inline __m256 cube_weight_avx2(__m256i weight)
                          _mm256_set1_ps(static_cast<float>(32768.0 / (255.0 * 255.0 * 255.0))));
 }
 
-AVX2 inline __m256i cube_scaled_avx2(__m256i magnitude, __m256 scaled_weight)
+AVX2 inline void cubes_avx2(__m256i magnitude, __m256i &low, __m256i &high)
 {
-    __m256 m = _mm256_cvtepi32_ps(magnitude);
-    __m256 value = _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(m, m), m), scaled_weight);
+    __m256i square = _mm256_mullo_epi16(magnitude, magnitude);
+    __m256i cube_low = _mm256_mullo_epi16(square, magnitude), cube_high = _mm256_mulhi_epu16(square, magnitude);
+    low = _mm256_unpacklo_epi16(cube_low, cube_high);
+    high = _mm256_unpackhi_epi16(cube_low, cube_high);
+}
+
+AVX2 inline __m256i cube_scaled_avx2(__m256i cube, __m256 scaled_weight)
+{
+    __m256 value = _mm256_mul_ps(_mm256_cvtepi32_ps(cube), scaled_weight);
     return _mm256_add_epi32(_mm256_cvttps_epi32(value), _mm256_set1_epi32(CUBE_MARGIN));
 }
 
@@ -513,14 +509,14 @@ AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const Lin
         scaled = cube_weight_avx2(weights_avx2(alpha, blend));
     __m256i above = _mm256_subs_epu8(target, source), below = _mm256_subs_epu8(source, target);
     __m256i magnitude = _mm256_andnot_si256(alpha_byte, _mm256_or_si256(above, below));
-    __m256i low = _mm256_unpacklo_epi8(magnitude, zero), high = _mm256_unpackhi_epi8(magnitude, zero);
+    __m256i cube0, cube1, cube2, cube3;
+    cubes_avx2(_mm256_unpacklo_epi8(magnitude, zero), cube0, cube1);
+    cubes_avx2(_mm256_unpackhi_epi8(magnitude, zero), cube2, cube3);
     __m256i flagged_low, flagged_high;
-    __m256i step_low = cube_steps_avx2(
-        cube_scaled_avx2(_mm256_unpacklo_epi16(low, zero), _mm256_shuffle_ps(scaled, scaled, 0x00)),
-        cube_scaled_avx2(_mm256_unpackhi_epi16(low, zero), _mm256_shuffle_ps(scaled, scaled, 0x55)), flagged_low);
-    __m256i step_high = cube_steps_avx2(
-        cube_scaled_avx2(_mm256_unpacklo_epi16(high, zero), _mm256_shuffle_ps(scaled, scaled, 0xAA)),
-        cube_scaled_avx2(_mm256_unpackhi_epi16(high, zero), _mm256_shuffle_ps(scaled, scaled, 0xFF)), flagged_high);
+    __m256i step_low = cube_steps_avx2(cube_scaled_avx2(cube0, _mm256_shuffle_ps(scaled, scaled, 0x00)),
+                                       cube_scaled_avx2(cube1, _mm256_shuffle_ps(scaled, scaled, 0x55)), flagged_low);
+    __m256i step_high = cube_steps_avx2(cube_scaled_avx2(cube2, _mm256_shuffle_ps(scaled, scaled, 0xAA)),
+                                        cube_scaled_avx2(cube3, _mm256_shuffle_ps(scaled, scaled, 0xFF)), flagged_high);
     if (_mm256_movemask_epi8(_mm256_or_si256(flagged_low, flagged_high)) != 0)
         return false;
     __m256i step = _mm256_packus_epi16(step_low, step_high);
@@ -551,8 +547,9 @@ AVX2 void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, co
 
 int raster_detail::cube_step_by_arithmetic(int magnitude, int weight, bool &ask_table)
 {
-    __m128i flagged;
-    __m128i scaled = cube_scaled_sse2(_mm_set1_epi32(magnitude), cube_weight_sse2(_mm_set1_epi32(weight)));
+    __m128i flagged, cube, unused;
+    cubes_sse2(_mm_set1_epi16(static_cast<short>(magnitude)), cube, unused);
+    __m128i scaled = cube_scaled_sse2(cube, cube_weight_sse2(_mm_set1_epi32(weight)));
     __m128i step = cube_steps_sse2(scaled, scaled, flagged);
     ask_table = (_mm_cvtsi128_si32(flagged) & 0xFFFF) != 0;
     return _mm_cvtsi128_si32(step) & 0xFFFF;
