@@ -90,8 +90,8 @@ void blit_alpha_reference(SDL_Surface *src, SDL_Surface *dst, int x, int y, int 
 // time, with the table for the few entries where it differs; the cubic one by
 // single floats proved against the table, which decides the near-integral steps.
 void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
-// AVX2, 8 pixels at a time: linear as the SSE2 path, cubic gathers from the
-// table. Call only when raster_has_avx2().
+// AVX2, 8 pixels at a time, by the SSE2 path's arithmetic in both modes.
+// Call only when raster_has_avx2().
 void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
 // Whether this processor runs the AVX2 paths (asked once). Always false
 // where the build has no AVX2 paths (RASTER_AVX2_PATHS 0).
