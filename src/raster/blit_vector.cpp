@@ -160,13 +160,14 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
     __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
     __m128i target = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
     __m128i alpha = _mm_srli_epi32(source, 24);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, zero)) == 0xFFFF)
-        return true;
+    // Opaque first: a picture without alpha then pays for one test only.
     if (blend.opaque_replaces && _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF) {
         __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
         _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_or_si128(_mm_andnot_si128(alpha_byte, source), accumulated));
         return true;
     }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, zero)) == 0xFFFF)
+        return true;
     // The weight trunc(opacity * alpha / 255) in the low half of each word;
     // alpha 0 gives weight 0, which leaves the pixel as it was.
     __m128i weight = divide_by_255_sse2(_mm_mullo_epi16(alpha, _mm_set1_epi32(blend.opacity)));
