@@ -4,7 +4,9 @@
 // Each gives exactly the bytes of the plain loop in blit.cpp. Where a table
 // lookup is replaced by arithmetic, the arithmetic is the exact quotient of a
 // division by 255, and the few table entries that differ from it (found when
-// the tables are built) are looked up in the table itself.
+// the tables are built) are looked up in the table itself. The cubic step is
+// worked out in single floats, run over every table entry when the tables are
+// built; the lanes it cannot vouch for are blended through the table.
 #include "blit_internal.h"
 #include <immintrin.h>
 
