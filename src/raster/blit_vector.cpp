@@ -18,6 +18,7 @@ namespace {
 struct LinearBlend {
     const uint8_t *weight_of_alpha;   // the opacity's ScaleTable column, for the table walk
     int opacity;                      // 0..255
+    int weight_multiplier;            // ceil(opacity * 65536 / 255), for opacities below 255
     // Weights that the table gives other than the arithmetic: for these
     // alphas add the difference (taken from the table).
     int weight_fix_count;
@@ -45,6 +46,7 @@ LinearBlend linear_blend_for(int opacity)
     LinearBlend blend;
     blend.opacity = clamp_byte(opacity);   // outside 0..255 the weight row would be left
     blend.weight_of_alpha = ScaleTable + 65536 + blend.opacity;
+    blend.weight_multiplier = blend.opacity * 257 + (blend.opacity > 0);
     blend.weight_fix_count = 0;
     blend.exceptions = scale_exceptions;
     for (int i = 0; i < scale_exceptions.count; ++i) {
@@ -103,6 +105,17 @@ inline __m128i divide_by_255_sse2(__m128i x)
     return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
 }
 
+// trunc(opacity * alpha / 255) for alphas in 32-bit lanes, before the fixes.
+// At opacity 255 it is the alpha itself; below, one multiply-high by
+// ceil(opacity * 65536 / 255) gives it exactly (see dim_rect: the excess
+// stays under 1/255).
+inline __m128i weights_sse2(__m128i alpha, const LinearBlend &blend)
+{
+    if (blend.opacity == 255)
+        return alpha;
+    return _mm_mulhi_epu16(alpha, _mm_set1_epi32(blend.weight_multiplier));
+}
+
 // Lanes that the table may give other than the arithmetic: |k| and e both
 // listed and e * |k| an exact multiple of 255. `listed` marks the colour
 // bytes whose |k| is listed; the rest is asked only when one is.
@@ -145,8 +158,9 @@ inline void store_blend4_sse2(uint32_t *dst, __m128i source, __m128i target, __m
 {
     const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     __m128i rising = _mm_cmpeq_epi8(above, _mm_setzero_si128());   // d <= s: d grows (by 0 when equal)
-    __m128i moved = _mm_or_si128(_mm_and_si128(rising, _mm_add_epi8(target, step)),
-                                 _mm_andnot_si128(rising, _mm_sub_epi8(target, step)));
+    // (step ^ rising) - rising is -step where rising (all ones) and step
+    // elsewhere, so one subtraction moves d either way.
+    __m128i moved = _mm_sub_epi8(target, _mm_sub_epi8(_mm_xor_si128(step, rising), rising));
     __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
     _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_or_si128(_mm_andnot_si128(alpha_byte, moved), accumulated));
 }
@@ -172,7 +186,7 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
         return true;
     // The weight trunc(opacity * alpha / 255) in the low half of each word;
     // alpha 0 gives weight 0, which leaves the pixel as it was.
-    __m128i weight = divide_by_255_sse2(_mm_mullo_epi16(alpha, _mm_set1_epi32(blend.opacity)));
+    __m128i weight = weights_sse2(alpha, blend);
     for (int i = 0; i < blend.weight_fix_count; ++i) {
         __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
         weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
@@ -280,7 +294,7 @@ inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBl
     // The scaled weight of each pixel, spread over its four lanes.
     __m128 scaled0 = opaque_scaled, scaled1 = opaque_scaled, scaled2 = opaque_scaled, scaled3 = opaque_scaled;
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) != 0xFFFF) {
-        __m128i weight = divide_by_255_sse2(_mm_mullo_epi16(alpha, _mm_set1_epi32(blend.opacity)));
+        __m128i weight = weights_sse2(alpha, blend);
         for (int i = 0; i < blend.weight_fix_count; ++i) {
             __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
             weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
