@@ -761,17 +761,18 @@ inline uint32_t dim_pixel(uint32_t pixel, const uint8_t *dim)
 inline __m128i dim4_sse2(__m128i pixels, __m128i multiplier, int fix_count, const DimJob &job)
 {
     const __m128i zero = _mm_setzero_si128();
+    // Alpha rides along unchanged: (a + 1) * 65535 / 65536 has the floor a.
+    const __m128i alpha_one = _mm_set_epi16(1, 0, 0, 0, 1, 0, 0, 0);
     __m128i low = _mm_unpacklo_epi8(pixels, zero), high = _mm_unpackhi_epi8(pixels, zero);
-    __m128i dim_low = _mm_mulhi_epu16(low, multiplier), dim_high = _mm_mulhi_epu16(high, multiplier);
+    __m128i dim_low = _mm_mulhi_epu16(_mm_add_epi16(low, alpha_one), multiplier);
+    __m128i dim_high = _mm_mulhi_epu16(_mm_add_epi16(high, alpha_one), multiplier);
     for (int i = 0; i < fix_count; ++i) {
         __m128i value = _mm_set1_epi16(static_cast<short>(job.fix_value[i]));
-        __m128i difference = _mm_set1_epi16(static_cast<short>(job.fix[i]));
+        __m128i difference = _mm_set_epi16(0, job.fix[i], job.fix[i], job.fix[i], 0, job.fix[i], job.fix[i], job.fix[i]);
         dim_low = _mm_add_epi16(dim_low, _mm_and_si128(_mm_cmpeq_epi16(low, value), difference));
         dim_high = _mm_add_epi16(dim_high, _mm_and_si128(_mm_cmpeq_epi16(high, value), difference));
     }
-    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    __m128i colour = _mm_andnot_si128(alpha_byte, _mm_packus_epi16(dim_low, dim_high));
-    return _mm_or_si128(colour, _mm_and_si128(alpha_byte, pixels));
+    return _mm_packus_epi16(dim_low, dim_high);
 }
 
 } // namespace
@@ -785,7 +786,8 @@ void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount)
     DimJob job;
     if (!dim_job_for(s, x, y, w, h, amount, job))
         return;
-    const __m128i multiplier = _mm_set1_epi16(static_cast<short>(job.multiplier));
+    const short colour = static_cast<short>(job.multiplier), alpha = static_cast<short>(0xFFFF);
+    const __m128i multiplier = _mm_set_epi16(alpha, colour, colour, colour, alpha, colour, colour, colour);
     const int fix_count = job.fix_count;   // a register: the stores may alias job
     ptrdiff_t stride = row_stride(s);
     uint32_t *row_pixels = pixel_words(s) + job.rect.y * stride + job.rect.x;
