@@ -34,6 +34,13 @@ struct LinearBlend {
     const uint8_t (*listed_nibbles)[16];   // and of listed_weight_nibbles
 };
 
+// Whether any of the four alphas (one per byte of `alphas`) has a listed weight.
+inline bool any_alpha_listed(uint32_t alphas, const uint8_t *listed_alphas)
+{
+    return (listed_alphas[alphas & 0xFF] | listed_alphas[(alphas >> 8) & 0xFF] | listed_alphas[(alphas >> 16) & 0xFF] |
+            listed_alphas[alphas >> 24]) != 0;
+}
+
 LinearBlend linear_blend_for(int opacity)
 {
     LinearBlend blend;
@@ -193,10 +200,8 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
     __m128i product_high = _mm_mullo_epi16(_mm_unpackhi_epi8(magnitude, zero), weight_high);
     __m128i quotient_low = divide_by_255_sse2(product_low), quotient_high = divide_by_255_sse2(product_high);
 
-    // The alphas read again as plain words: the scalar unit is idle here.
-    const uint8_t *listed_alphas = blend.listed_alphas;
-    if ((listed_alphas[src[0] >> 24] | listed_alphas[src[1] >> 24] | listed_alphas[src[2] >> 24] |
-         listed_alphas[src[3] >> 24]) != 0) {
+    uint32_t alphas = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(alpha, zero), zero)));
+    if (any_alpha_listed(alphas, blend.listed_alphas)) {
         const __m128i *m = constants.magnitude;
         __m128i listed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(magnitude, m[0]), _mm_cmpeq_epi8(magnitude, m[1])),
                                       _mm_or_si128(_mm_cmpeq_epi8(magnitude, m[2]), _mm_cmpeq_epi8(magnitude, m[3])));
