@@ -142,12 +142,20 @@ int main(int argc, char **argv)
                 return operation.median();
         return 0.0;
     };
-    std::printf("blit_alpha (linear) / SDL_BlitSurface, same surfaces:\n");
-    for (const char *kind : {"opaque", "alpha "}) {
-        double sdl = median_of(std::string("SDL_BlitSurface ") + kind);
-        for (const Blit &b : blits)
-            std::printf("  %s source, %-10s %5.2f x\n", kind, b.name,
-                        median_of(std::string("linear ") + kind + " " + b.name) / sdl);
+    for (const char *mode : {"linear", "cubic "}) {
+        std::printf("blit_alpha (%s) / SDL_BlitSurface, same surfaces:\n", mode);
+        for (const char *kind : {"opaque", "alpha "}) {
+            double sdl = median_of(std::string("SDL_BlitSurface ") + kind);
+            for (const Blit &b : blits)
+                std::printf("  %s source, %-10s %5.2f x\n", kind, b.name,
+                            median_of(std::string(mode) + " " + kind + " " + b.name) / sdl);
+        }
+    }
+    if (avx2) {
+        std::printf("sse2 / avx2:\n");
+        for (const char *name : {"linear opaque", "linear alpha ", "cubic  opaque", "cubic  alpha ", "dim_rect"})
+            std::printf("  %-14s %5.2f x\n", name,
+                        median_of(std::string(name) + " sse2") / median_of(std::string(name) + " avx2"));
     }
     SDL_FreeSurface(opaque_source);
     SDL_FreeSurface(alpha_source);

@@ -123,6 +123,30 @@ TEST(ScaleArithmetic, EqualsTheTableExceptWhereTheVectorPathsAskTheTable)
     EXPECT_EQ(differing, 24);
 }
 
+// The cubic step by single floats stands in for CubeTable at every entry it
+// does not hand to the table, on both sides (d above and below s); it hands
+// over only the near-integral values (all of |d - s| = 255, and a few more).
+TEST(CubeArithmetic, EqualsTheTableWhereverItDoesNotAskTheTable)
+{
+    using namespace raster_detail;
+    ASSERT_TRUE(cube_arithmetic.usable);
+    int asked = 0;
+    for (int magnitude = 0; magnitude < 256; ++magnitude)
+        for (int weight = 0; weight < 256; ++weight) {
+            bool ask_table = false;
+            int step = cube_step_by_arithmetic(magnitude, weight, ask_table);
+            if (ask_table) {
+                ++asked;
+                continue;
+            }
+            ASSERT_EQ(CubeTable[(256 + magnitude) * 256 + weight], step) << magnitude << " " << weight;
+            ASSERT_EQ(CubeTable[(256 - magnitude) * 256 + weight], static_cast<uint8_t>(-step))
+                << magnitude << " " << weight;
+        }
+    EXPECT_EQ(asked, cube_arithmetic.flagged);
+    EXPECT_LT(asked, 400);   // 255 of them are |d - s| = 255; the table walk stays rare
+}
+
 // Every weight e against every destination and source byte: an opaque source
 // at opacity e blends with weight e, and a 256 x 256 surface pairs each
 // destination byte with each source byte in blue and green. The destination's

@@ -88,14 +88,27 @@ struct ScaleExceptions {
     int weight[16];           // the e (columns) with differing entries
 };
 extern ScaleExceptions scale_exceptions;
-// Bit a of row o: the weight of alpha a at opacity o (ScaleTable row a + 256,
-// column o) is among scale_exceptions.weight, so its pixels may need the table.
-extern uint8_t listed_weight_alphas[256][32];
+// Entry [o][a] is 1 when the weight of alpha a at opacity o (ScaleTable row
+// a + 256, column o) is among scale_exceptions.weight, so its pixels may need
+// the table; 0 otherwise. Bytes, so that four alphas are four plain loads.
+extern uint8_t listed_weight_alphas[256][256];
 // The same sets split for a byte shuffle: entry [o][0][l] has bit h set when
 // alpha h * 16 + l is listed (h < 8), entry [o][1][l] likewise for h - 8.
 extern uint8_t listed_weight_nibbles[256][2][16];
 // Compares every ScaleTable entry with the arithmetic and fills scale_exceptions.
 void find_scale_exceptions();
+
+// The vector paths' cubic step for |d - s| = magnitude and weight e, both
+// 0..255, by single-float arithmetic (one lane of the very code they run);
+// ask_table is set where it may differ from CubeTable, which then decides.
+int cube_step_by_arithmetic(int magnitude, int weight, bool &ask_table);
+struct CubeArithmetic {
+    bool usable;   // every entry not asked of the table equals CubeTable (else the table is walked)
+    int flagged;   // the (magnitude, weight) pairs that ask the table, of 65,536
+};
+extern CubeArithmetic cube_arithmetic;
+// Runs the arithmetic over every (magnitude, weight) against CubeTable and fills cube_arithmetic.
+void check_cube_arithmetic();
 
 // The exact floor(product / 255) for 0 <= product <= 65025.
 inline int divide_by_255(int product) { return (product + 1 + (product >> 8)) >> 8; }

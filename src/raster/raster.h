@@ -87,10 +87,11 @@ void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, B
 // The plain table walk that every faster path is tested against.
 void blit_alpha_reference(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
 // SSE2 (every target): the linear blend by exact arithmetic, 4 pixels at a
-// time, with the table for the few entries where it differs; cubic walks the table.
+// time, with the table for the few entries where it differs; the cubic one by
+// single floats proved against the table, which decides the near-integral steps.
 void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
-// AVX2, 8 pixels at a time: linear as the SSE2 path, cubic gathers from the
-// table. Call only when raster_has_avx2().
+// AVX2, 8 pixels at a time, by the SSE2 path's arithmetic in both modes.
+// Call only when raster_has_avx2().
 void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
 // Whether this processor runs the AVX2 paths (asked once). Always false
 // where the build has no AVX2 paths (RASTER_AVX2_PATHS 0).

@@ -50,7 +50,7 @@ void fill_cube_table(uint8_t *table)
 
 raster_detail::ScaleExceptions raster_detail::scale_exceptions = {false, 0, {}, 0, {}};
 
-uint8_t raster_detail::listed_weight_alphas[256][32] = {};
+uint8_t raster_detail::listed_weight_alphas[256][256] = {};
 uint8_t raster_detail::listed_weight_nibbles[256][2][16] = {};
 
 void raster_detail::find_scale_exceptions()
@@ -90,9 +90,7 @@ void raster_detail::find_scale_exceptions()
             bool listed = false;
             for (int i = 0; i < found.weight_count; ++i)
                 listed |= found.weight[i] == weight;
-            uint8_t bit = static_cast<uint8_t>(1u << (alpha & 7));
-            uint8_t &bits = listed_weight_alphas[opacity][alpha >> 3];
-            bits = listed ? bits | bit : bits & ~bit;
+            listed_weight_alphas[opacity][alpha] = listed ? 1 : 0;
             uint8_t nibble_bit = static_cast<uint8_t>(1u << ((alpha >> 4) & 7));
             uint8_t &nibbles = listed_weight_nibbles[opacity][alpha >> 7][alpha & 15];
             nibbles = listed ? nibbles | nibble_bit : nibbles & ~nibble_bit;
@@ -111,6 +109,7 @@ void tables_init()
     fill_scale_table(ScaleTable);
     fill_cube_table(CubeTable);
     raster_detail::find_scale_exceptions();
+    raster_detail::check_cube_arithmetic();
 }
 
 void depth_shade_table_init()
@@ -136,4 +135,5 @@ void tables_free()
     CubeTable = nullptr;
     DepthShadeTable = nullptr;
     raster_detail::scale_exceptions = {false, 0, {}, 0, {}};
+    raster_detail::cube_arithmetic = {false, 0};
 }
