@@ -403,6 +403,22 @@ AVX2 inline bool any_alpha_listed_avx2(__m256i source, const LinearConstantsAvx2
     return _mm256_movemask_epi8(alpha_hits) != 0;
 }
 
+// What the linear and the cubic blends of eight pixels share once the step
+// bytes are known, as store_blend4_sse2; fully transparent pixels (the
+// transparent lanes, when transparent_mask is not 0) keep the target.
+AVX2 inline void store_blend8_avx2(uint32_t *dst, __m256i source, __m256i target, __m256i above, __m256i step,
+                                   __m256i transparent, int transparent_mask)
+{
+    const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    __m256i rising = _mm256_cmpeq_epi8(above, _mm256_setzero_si256());
+    __m256i moved = _mm256_blendv_epi8(_mm256_sub_epi8(target, step), _mm256_add_epi8(target, step), rising);
+    __m256i accumulated = _mm256_and_si256(alpha_byte, _mm256_add_epi8(target, source));
+    __m256i result = _mm256_or_si256(_mm256_andnot_si256(alpha_byte, moved), accumulated);
+    if (transparent_mask != 0)
+        result = _mm256_blendv_epi8(result, target, transparent);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), result);
+}
+
 // As the SSE2 path, eight pixels at a time. The unpacks and the pack work
 // within each 128-bit half, so the pixels keep their order.
 AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend,
@@ -452,14 +468,8 @@ AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const Li
             return false;
     }
 
-    __m256i step = _mm256_packus_epi16(quotient_low, quotient_high);
-    __m256i rising = _mm256_cmpeq_epi8(above, zero);
-    __m256i moved = _mm256_blendv_epi8(_mm256_sub_epi8(target, step), _mm256_add_epi8(target, step), rising);
-    __m256i accumulated = _mm256_and_si256(alpha_byte, _mm256_add_epi8(target, source));
-    __m256i result = _mm256_or_si256(_mm256_andnot_si256(alpha_byte, moved), accumulated);
-    if (transparent_mask != 0)
-        result = _mm256_blendv_epi8(result, target, transparent);
-    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), result);
+    store_blend8_avx2(dst, source, target, above, _mm256_packus_epi16(quotient_low, quotient_high), transparent,
+                      transparent_mask);
     return true;
 }
 
@@ -536,14 +546,8 @@ AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const Lin
                                         cube_scaled_avx2(cube3, _mm256_shuffle_ps(scaled, scaled, 0xFF)), flagged_high);
     if (_mm256_movemask_epi8(_mm256_or_si256(flagged_low, flagged_high)) != 0)
         return false;
-    __m256i step = _mm256_packus_epi16(step_low, step_high);
-    __m256i rising = _mm256_cmpeq_epi8(above, zero);
-    __m256i moved = _mm256_blendv_epi8(_mm256_sub_epi8(target, step), _mm256_add_epi8(target, step), rising);
-    __m256i accumulated = _mm256_and_si256(alpha_byte, _mm256_add_epi8(target, source));
-    __m256i result = _mm256_or_si256(_mm256_andnot_si256(alpha_byte, moved), accumulated);
-    if (transparent_mask != 0)
-        result = _mm256_blendv_epi8(result, target, transparent);
-    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), result);
+    store_blend8_avx2(dst, source, target, above, _mm256_packus_epi16(step_low, step_high), transparent,
+                      transparent_mask);
     return true;
 }
 
