@@ -344,6 +344,9 @@ void world_free(World *world)
 {
     if (!world)
         return;
+    // First: a frame started on the worker reads the objects and the guard
+    // until it is settled, and the worker ends with the scratch storage.
+    render_scratch_free(world->scratch);
     if (world->objects) {
         for (PtrList *node = world->objects; node; node = node->next)
             object_free(static_cast<SceneObject *>(node->item));
@@ -352,6 +355,5 @@ void world_free(World *world)
     delete[] world->depth;
     if (world->guard)
         SDL_DestroyMutex(world->guard);
-    render_scratch_free(world->scratch);
     delete world;
 }

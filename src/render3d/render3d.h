@@ -134,8 +134,8 @@ void render_scratch_free(RenderScratch *scratch);
 void world_render(World *world, SDL_Surface *target);
 // Hands the posing and ordering of the world's next frame to the fill's
 // worker (once a frame has started it), so that the caller may draw what lies
-// behind the world meanwhile; the next world_render, which must follow
-// before the world is freed, then fills that frame. The pose is read when
+// behind the world meanwhile; the next world_render then fills that frame
+// (world_free settles one that is never drawn). The pose is read when
 // the worker gets to it. Without a worker, nothing happens here and
 // world_render does it all.
 void world_render_start(World *world);
