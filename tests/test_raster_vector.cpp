@@ -147,6 +147,26 @@ TEST(CubeArithmetic, EqualsTheTableWhereverItDoesNotAskTheTable)
     EXPECT_LT(asked, 400);   // 255 of them are |d - s| = 255; the table walk stays rare
 }
 
+// An opaque source's step by a fitted 16-bit row stands in for CubeTable at
+// every entry, so the opaque cubic blends never need the float steps here.
+TEST(CubeArithmetic, EveryOpaqueRowEqualsTheTable)
+{
+    using namespace raster_detail;
+    int fixes = 0;
+    for (int weight = 0; weight < 256; ++weight) {
+        const CubeRow &row = cube_arithmetic.opaque_rows[weight];
+        ASSERT_TRUE(row.usable) << weight;
+        fixes += row.fix_count;
+        for (int magnitude = 0; magnitude < 256; ++magnitude) {
+            int step = cube_row_step(magnitude, row);
+            ASSERT_EQ(CubeTable[(256 + magnitude) * 256 + weight], step) << magnitude << " " << weight;
+            ASSERT_EQ(CubeTable[(256 - magnitude) * 256 + weight], static_cast<uint8_t>(-step))
+                << magnitude << " " << weight;
+        }
+    }
+    EXPECT_LT(fixes, 64);   // the fits are close: the corrections are few
+}
+
 // Every weight e against every destination and source byte: an opaque source
 // at opacity e blends with weight e, and a 256 x 256 surface pairs each
 // destination byte with each source byte in blue and green. The destination's

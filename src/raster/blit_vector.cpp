@@ -8,6 +8,7 @@
 // worked out in single floats, run over every table entry when the tables are
 // built; the lanes it cannot vouch for are blended through the table.
 #include "blit_internal.h"
+#include <cmath>
 #include <immintrin.h>
 
 using namespace raster_detail;
@@ -153,7 +154,9 @@ LinearConstants linear_constants_sse2(const LinearBlend &blend)
 // What the linear and the cubic blends of four pixels share once the step
 // bytes are known: d moves up (d <= s) or down by the step, and alpha
 // accumulates. A fully transparent pixel has weight 0 and so step 0: it
-// comes out as it was, with nothing added to its alpha.
+// comes out as it was, with nothing added to its alpha. The alpha byte of
+// each step must be 0 (the magnitudes' alpha bytes are cleared), so that
+// alpha comes out of the move as it was and takes the source's by one add.
 inline void store_blend4_sse2(uint32_t *dst, __m128i source, __m128i target, __m128i above, __m128i step)
 {
     const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -161,8 +164,7 @@ inline void store_blend4_sse2(uint32_t *dst, __m128i source, __m128i target, __m
     // (step ^ rising) - rising is -step where rising (all ones) and step
     // elsewhere, so one subtraction moves d either way.
     __m128i moved = _mm_sub_epi8(target, _mm_sub_epi8(_mm_xor_si128(step, rising), rising));
-    __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_or_si128(_mm_andnot_si128(alpha_byte, moved), accumulated));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_add_epi8(moved, _mm_and_si128(source, alpha_byte)));   // alpha wraps mod 256
 }
 
 // Four pixels of the linear blend: each colour byte d moves towards the
@@ -178,8 +180,8 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
     __m128i alpha = _mm_srli_epi32(source, 24);
     // Opaque first: a picture without alpha then pays for one test only.
     if (blend.opaque_replaces && _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF) {
-        __m128i accumulated = _mm_and_si128(alpha_byte, _mm_add_epi8(target, source));   // wraps mod 256
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_or_si128(_mm_andnot_si128(alpha_byte, source), accumulated));
+        // The source's colour, and its alpha plus the target's (wrapping mod 256).
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_add_epi8(source, _mm_and_si128(target, alpha_byte)));
         return true;
     }
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, zero)) == 0xFFFF)
@@ -195,7 +197,7 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
     __m128i weight_low = _mm_unpacklo_epi32(weight, weight), weight_high = _mm_unpackhi_epi32(weight, weight);
 
     __m128i above = _mm_subs_epu8(target, source), below = _mm_subs_epu8(source, target);
-    __m128i magnitude = _mm_or_si128(above, below);
+    __m128i magnitude = _mm_andnot_si128(alpha_byte, _mm_or_si128(above, below));   // alpha takes no step
     __m128i product_low = _mm_mullo_epi16(_mm_unpacklo_epi8(magnitude, zero), weight_low);   // fits 16 bits
     __m128i product_high = _mm_mullo_epi16(_mm_unpackhi_epi8(magnitude, zero), weight_high);
     __m128i quotient_low = divide_by_255_sse2(product_low), quotient_high = divide_by_255_sse2(product_high);
@@ -281,8 +283,75 @@ inline __m128i cube_steps_sse2(__m128i first, __m128i second, __m128i &flagged)
     return step;
 }
 
+// ---- The cubic step of an opaque source, by 16-bit integers -------------------
+//
+// One weight for every pixel makes the step a function of the magnitude
+// alone, fitted per weight when the tables are built (see CubeRow) and proved
+// there against CubeTable by cube_row_steps_sse2 itself.
+
+struct CubeRowVectors {
+    bool usable;
+    __m128i multiplier, shift;
+    int fix_count;
+    __m128i fix_magnitude[4], fix[4];
+};
+
+CubeRowVectors cube_row_vectors_sse2(const CubeRow &row)
+{
+    CubeRowVectors vectors;
+    vectors.usable = row.usable;
+    vectors.multiplier = _mm_set1_epi16(static_cast<short>(row.multiplier));
+    vectors.shift = _mm_cvtsi32_si128(row.shift);
+    vectors.fix_count = row.fix_count;
+    for (int i = 0; i < 4; ++i) {
+        vectors.fix_magnitude[i] = _mm_set1_epi8(static_cast<char>(row.fix_magnitude[i]));
+        vectors.fix[i] = _mm_set1_epi8(static_cast<char>(row.fix[i]));
+    }
+    return vectors;
+}
+
+// Eight magnitudes in 16-bit lanes: m^2 * 256m / 65536 is m^3 / 256 rounded
+// down, below 65536; times the multiplier, the high half shifted.
+inline __m128i cube_row_half_sse2(__m128i magnitude, const CubeRowVectors &row)
+{
+    __m128i cube_256ths = _mm_mulhi_epu16(_mm_mullo_epi16(magnitude, magnitude), _mm_slli_epi16(magnitude, 8));
+    return _mm_srl_epi16(_mm_mulhi_epu16(cube_256ths, row.multiplier), row.shift);
+}
+
+// The step bytes of sixteen magnitude bytes.
+inline __m128i cube_row_steps_sse2(__m128i magnitude, const CubeRowVectors &row)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i step = _mm_packus_epi16(cube_row_half_sse2(_mm_unpacklo_epi8(magnitude, zero), row),
+                                    cube_row_half_sse2(_mm_unpackhi_epi8(magnitude, zero), row));
+    for (int i = 0; i < row.fix_count; ++i)
+        step = _mm_add_epi8(step, _mm_and_si128(_mm_cmpeq_epi8(magnitude, row.fix_magnitude[i]), row.fix[i]));
+    return step;
+}
+
+// Four opaque pixels of the cubic blend by the weight's fitted row.
+inline void blend4_cubic_opaque_sse2(const uint32_t *src, uint32_t *dst, const CubeRowVectors &opaque_row)
+{
+    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    __m128i target = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
+    __m128i above = _mm_subs_epu8(target, source), below = _mm_subs_epu8(source, target);
+    __m128i magnitude = _mm_andnot_si128(alpha_byte, _mm_or_si128(above, below));
+    store_blend4_sse2(dst, source, target, above, cube_row_steps_sse2(magnitude, opaque_row));
+}
+
+// Whether the eight pixels at src are all opaque.
+inline bool opaque8_sse2(const uint32_t *src)
+{
+    __m128i both = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src)),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 4)));
+    __m128i alpha_set = _mm_or_si128(both, _mm_set1_epi32(0x00FFFFFF));
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(alpha_set, _mm_set1_epi32(-1))) == 0xFFFF;
+}
+
 // Four pixels of the cubic blend; false (nothing stored) when a lane is flagged.
-inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m128 opaque_scaled)
+inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m128 opaque_scaled,
+                              const CubeRowVectors &opaque_row)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -291,9 +360,14 @@ inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBl
     __m128i alpha = _mm_srli_epi32(source, 24);
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, zero)) == 0xFFFF)
         return true;
+    bool opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF;
+    if (opaque && opaque_row.usable) {
+        blend4_cubic_opaque_sse2(src, dst, opaque_row);
+        return true;
+    }
     // The scaled weight of each pixel, spread over its four lanes.
     __m128 scaled0 = opaque_scaled, scaled1 = opaque_scaled, scaled2 = opaque_scaled, scaled3 = opaque_scaled;
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) != 0xFFFF) {
+    if (!opaque) {
         __m128i weight = weights_sse2(alpha, blend);
         for (int i = 0; i < blend.weight_fix_count; ++i) {
             __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
@@ -323,10 +397,17 @@ inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBl
 void blend_row_cubic_sse2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
     const __m128 opaque_scaled = cube_weight_sse2(_mm_set1_epi32(blend.opaque_weight));
+    const CubeRowVectors opaque_row = cube_row_vectors_sse2(cube_arithmetic.opaque_rows[blend.opaque_weight]);
     int column = 0;
-    for (; column + 4 <= width; column += 4)
-        if (!blend4_cubic_sse2(src + column, dst + column, blend, opaque_scaled))
+    for (; column + 4 <= width; column += 4) {
+        // Opaque pictures go eight pixels at a time, tested once.
+        if (opaque_row.usable && column + 8 <= width && opaque8_sse2(src + column)) {
+            blend4_cubic_opaque_sse2(src + column, dst + column, opaque_row);
+            blend4_cubic_opaque_sse2(src + column + 4, dst + column + 4, opaque_row);
+            column += 4;
+        } else if (!blend4_cubic_sse2(src + column, dst + column, blend, opaque_scaled, opaque_row))
             blend_columns_by_table(src + column, dst + column, 4, blend.weight_of_alpha, CubeTable);
+    }
     blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, CubeTable);
 }
 
@@ -435,9 +516,7 @@ AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const Li
         return true;
     bool opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255))) == -1;
     if (opaque && blend.opaque_replaces) {
-        __m256i accumulated = _mm256_and_si256(alpha_byte, _mm256_add_epi8(target, source));
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst),
-                            _mm256_or_si256(_mm256_andnot_si256(alpha_byte, source), accumulated));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), _mm256_add_epi8(source, _mm256_and_si256(target, alpha_byte)));
         return true;
     }
     __m256i weight_low = constants.opaque_weight, weight_high = constants.opaque_weight;
@@ -517,10 +596,53 @@ AVX2 inline __m256i cube_steps_avx2(__m256i first, __m256i second, __m256i &flag
     return step;
 }
 
+// The opaque source's step as cube_row_steps_sse2 takes it: the same integer
+// operations, so the same bytes.
+struct CubeRowVectorsAvx2 {
+    bool usable;
+    __m256i multiplier;
+    __m128i shift;
+    int fix_count;
+    __m256i fix_magnitude[4], fix[4];
+};
+
+AVX2 CubeRowVectorsAvx2 cube_row_vectors_avx2(const CubeRow &row)
+{
+    CubeRowVectorsAvx2 vectors;
+    vectors.usable = row.usable;
+    vectors.multiplier = _mm256_set1_epi16(static_cast<short>(row.multiplier));
+    vectors.shift = _mm_cvtsi32_si128(row.shift);
+    vectors.fix_count = row.fix_count;
+    for (int i = 0; i < 4; ++i) {
+        vectors.fix_magnitude[i] = _mm256_set1_epi8(static_cast<char>(row.fix_magnitude[i]));
+        vectors.fix[i] = _mm256_set1_epi8(static_cast<char>(row.fix[i]));
+    }
+    return vectors;
+}
+
+AVX2 inline __m256i cube_row_half_avx2(__m256i magnitude, const CubeRowVectorsAvx2 &row)
+{
+    __m256i cube_256ths =
+        _mm256_mulhi_epu16(_mm256_mullo_epi16(magnitude, magnitude), _mm256_slli_epi16(magnitude, 8));
+    return _mm256_srl_epi16(_mm256_mulhi_epu16(cube_256ths, row.multiplier), row.shift);
+}
+
+AVX2 inline __m256i cube_row_steps_avx2(__m256i magnitude, const CubeRowVectorsAvx2 &row)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i step = _mm256_packus_epi16(cube_row_half_avx2(_mm256_unpacklo_epi8(magnitude, zero), row),
+                                       cube_row_half_avx2(_mm256_unpackhi_epi8(magnitude, zero), row));
+    for (int i = 0; i < row.fix_count; ++i)
+        step = _mm256_add_epi8(step,
+                               _mm256_and_si256(_mm256_cmpeq_epi8(magnitude, row.fix_magnitude[i]), row.fix[i]));
+    return step;
+}
+
 // Eight pixels of the cubic blend; false (nothing stored) when a lane is
 // flagged. The unpacks work within each 128-bit half, so lane j of a half
 // belongs to pixel j (or j + 4), and the weight is spread the same way.
-AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m256 opaque_scaled)
+AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m256 opaque_scaled,
+                                   const CubeRowVectorsAvx2 &opaque_row)
 {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
@@ -531,10 +653,14 @@ AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const Lin
     int transparent_mask = _mm256_movemask_epi8(transparent);
     if (transparent_mask == -1)
         return true;
-    __m256 scaled = opaque_scaled;
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255))) != -1)
-        scaled = cube_weight_avx2(weights_avx2(alpha, blend));
+    bool opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255))) == -1;
     __m256i above = _mm256_subs_epu8(target, source), below = _mm256_subs_epu8(source, target);
+    if (opaque && opaque_row.usable) {
+        store_blend8_avx2(dst, source, target, above, cube_row_steps_avx2(_mm256_or_si256(above, below), opaque_row),
+                          transparent, 0);
+        return true;
+    }
+    __m256 scaled = opaque ? opaque_scaled : cube_weight_avx2(weights_avx2(alpha, blend));
     __m256i magnitude = _mm256_andnot_si256(alpha_byte, _mm256_or_si256(above, below));
     __m256i cube0, cube1, cube2, cube3;
     cubes_avx2(_mm256_unpacklo_epi8(magnitude, zero), cube0, cube1);
@@ -554,9 +680,10 @@ AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const Lin
 AVX2 void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
     const __m256 opaque_scaled = cube_weight_avx2(_mm256_set1_epi32(blend.opaque_weight));
+    const CubeRowVectorsAvx2 opaque_row = cube_row_vectors_avx2(cube_arithmetic.opaque_rows[blend.opaque_weight]);
     int column = 0;
     for (; column + 8 <= width; column += 8)
-        if (!blend8_cubic_avx2(src + column, dst + column, blend, opaque_scaled))
+        if (!blend8_cubic_avx2(src + column, dst + column, blend, opaque_scaled, opaque_row))
             blend_columns_by_table(src + column, dst + column, 8, blend.weight_of_alpha, CubeTable);
     blend_row_cubic_sse2(src + column, dst + column, width - column, blend);
 }
@@ -576,11 +703,93 @@ int raster_detail::cube_step_by_arithmetic(int magnitude, int weight, bool &ask_
     return _mm_cvtsi128_si32(step) & 0xFFFF;
 }
 
-raster_detail::CubeArithmetic raster_detail::cube_arithmetic = {false, 0};
+raster_detail::CubeArithmetic raster_detail::cube_arithmetic = {};
+
+int raster_detail::cube_row_step(int magnitude, const CubeRow &row)
+{
+    __m128i step = cube_row_steps_sse2(_mm_set1_epi8(static_cast<char>(magnitude)), cube_row_vectors_sse2(row));
+    return _mm_cvtsi128_si32(step) & 0xFF;
+}
+
+namespace {
+
+// CubeTable's step for magnitude m and weight e where d is above s; -1 when
+// the side where d is below s does not take the same step the other way.
+int cube_table_step(int magnitude, int weight)
+{
+    uint8_t falling = CubeTable[(256 + magnitude) * 256 + weight];
+    uint8_t rising = CubeTable[(256 - magnitude) * 256 + weight];
+    return rising == static_cast<uint8_t>(-falling) ? falling : -1;
+}
+
+// A row's steps for every magnitude, by the vector code itself.
+void cube_row_all_steps(const CubeRow &row, uint8_t steps[256])
+{
+    const CubeRowVectors vectors = cube_row_vectors_sse2(row);
+    const __m128i sixteen = _mm_set1_epi8(16);
+    __m128i magnitude = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    for (int first = 0; first < 256; first += 16, magnitude = _mm_add_epi8(magnitude, sixteen))
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(steps + first), cube_row_steps_sse2(magnitude, vectors));
+}
+
+int cube_row_misses(const CubeRow &row, const int want[256])
+{
+    uint8_t steps[256];
+    cube_row_all_steps(row, steps);
+    int misses = 0;
+    for (int magnitude = 0; magnitude < 256; ++magnitude)
+        misses += steps[magnitude] != want[magnitude];
+    return misses;
+}
+
+// The multiplier is e * 2^(24 + shift) / 255^3 rounded, or a neighbour, for
+// the three largest shifts that keep it within 16 bits (the most precise);
+// the fit that misses the table at the fewest magnitudes keeps those as its
+// fixes. It is usable only if, fixes applied, it gives every step.
+CubeRow fit_cube_row(int weight)
+{
+    int want[256];
+    for (int magnitude = 0; magnitude < 256; ++magnitude)
+        want[magnitude] = cube_table_step(magnitude, weight);
+    int largest_shift = 0;
+    while (largest_shift < 15 && std::ldexp(weight, 24 + largest_shift + 1) / (255.0 * 255.0 * 255.0) <= 65535.0)
+        ++largest_shift;
+    CubeRow best = {};
+    int fewest = 257;
+    for (int shift = largest_shift < 2 ? 0 : largest_shift - 2; shift <= largest_shift; ++shift) {
+        long nearest = std::lround(std::ldexp(weight, 24 + shift) / (255.0 * 255.0 * 255.0));
+        for (long multiplier = nearest - 3; multiplier <= nearest + 3; ++multiplier) {
+            if (multiplier < 0 || multiplier > 65535)
+                continue;
+            CubeRow row = {};
+            row.multiplier = static_cast<uint16_t>(multiplier);
+            row.shift = shift;
+            int misses = cube_row_misses(row, want);
+            if (misses < fewest) {
+                best = row;
+                fewest = misses;
+            }
+        }
+    }
+    uint8_t steps[256];
+    cube_row_all_steps(best, steps);
+    for (int magnitude = 0; magnitude < 256 && fewest <= 4; ++magnitude)
+        if (steps[magnitude] != want[magnitude] && want[magnitude] >= 0) {
+            best.fix_magnitude[best.fix_count] = static_cast<uint8_t>(magnitude);
+            best.fix[best.fix_count++] = static_cast<uint8_t>(want[magnitude] - steps[magnitude]);
+        }
+    best.usable = cube_row_misses(best, want) == 0;
+    return best;
+}
+
+} // namespace
 
 void raster_detail::check_cube_arithmetic()
 {
-    CubeArithmetic found = {true, 0};
+    CubeArithmetic found = {};
+    found.usable = true;
+    for (int weight = 0; weight < 256; ++weight)
+        found.opaque_rows[weight] = fit_cube_row(weight);
     for (int magnitude = 0; magnitude < 256; ++magnitude)
         for (int weight = 0; weight < 256; ++weight) {
             bool ask_table = false;
@@ -590,9 +799,7 @@ void raster_detail::check_cube_arithmetic()
                 continue;
             }
             // d above s subtracts the step; d below s subtracts its negative.
-            uint8_t falling = CubeTable[(256 + magnitude) * 256 + weight];
-            uint8_t rising = CubeTable[(256 - magnitude) * 256 + weight];
-            if (falling != step || rising != static_cast<uint8_t>(-step))
+            if (cube_table_step(magnitude, weight) != step)
                 found.usable = false;
         }
     cube_arithmetic = found;

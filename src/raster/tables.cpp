@@ -135,5 +135,5 @@ void tables_free()
     CubeTable = nullptr;
     DepthShadeTable = nullptr;
     raster_detail::scale_exceptions = {false, 0, {}, 0, {}};
-    raster_detail::cube_arithmetic = {false, 0};
+    raster_detail::cube_arithmetic = {};
 }
