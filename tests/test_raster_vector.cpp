@@ -216,7 +216,8 @@ TEST(BlitAlphaPaths, EqualTheTablesForEveryAlphaAndOpacity)
 
 // Random sizes (odd widths leave every kind of remainder after the vector
 // columns), positions partly or wholly off the destination, padded pitches
-// whose padding must stay untouched, and opacities in and out of range.
+// whose padding must stay untouched, and opacities in and out of range;
+// blit_alpha_rows band by band gives the whole blit.
 TEST(BlitAlphaPaths, EqualTheReferenceOnRandomSurfacesPositionsAndPitches)
 {
     std::mt19937 random(56);
@@ -236,6 +237,15 @@ TEST(BlitAlphaPaths, EqualTheReferenceOnRandomSurfacesPositionsAndPitches)
             ASSERT_EQ(difference, "") << path.name << " trial " << trial << " at " << x << "," << y
                                       << " opacity " << opacity << " mode " << mode;
         }
+        // The same blit in bands of source rows, from the bottom up, and
+        // bands above and below the source that take nothing.
+        PaddedSurface banded(target);
+        int rows = source.surface->h, band = 1 + static_cast<int>(random() % 7);
+        blit_alpha_rows(source.surface, banded.surface, x, y, rows, rows + 3, opacity, mode);
+        for (int first = rows / band * band; first >= 0; first -= band)
+            blit_alpha_rows(source.surface, banded.surface, x, y, first, first + band, opacity, mode);
+        blit_alpha_rows(source.surface, banded.surface, x, y, -4, 0, opacity, mode);
+        ASSERT_EQ(first_difference(banded, want), "") << "bands of " << band << " trial " << trial;
     }
 }
 

@@ -112,7 +112,8 @@ TEST(RenderThreads, TheWorkersBandsDrawWhatOneTriangleAtATimeDraws)
     // world_render_start); without kept storage render_objects fills the same
     // triangles one at a time. Frames of turning blades and a wide plate,
     // whose triangles reach over many bands, must come out the same either
-    // way, pixels and depths.
+    // way, pixels and depths. Each band is handed over once it is final: a
+    // copy of the rows as handed over is the frame, every row handed once.
     ensure_tables();
     World *world = world_new();
     ASSERT_NE(world, nullptr);
@@ -127,7 +128,22 @@ TEST(RenderThreads, TheWorkersBandsDrawWhatOneTriangleAtATimeDraws)
     SDL_Surface *banded = test_surface(800, 600, 0xff000000u);
     SDL_Surface *single = test_surface(800, 600, 0xff000000u);
     std::vector<int32_t> depth(DEPTH_WIDTH * DEPTH_HEIGHT);
+    struct Handed {
+        SDL_Surface *from;
+        std::vector<uint32_t> pixels = std::vector<uint32_t>(800 * 600);
+        std::atomic<int> times[600];
+    } handed;
+    handed.from = banded;
+    auto hand_over = [](int first, int end, void *argument) {
+        Handed &h = *static_cast<Handed *>(argument);
+        const uint32_t *rows = static_cast<const uint32_t *>(h.from->pixels);
+        std::copy(rows + first * 800, rows + end * 800, h.pixels.begin() + first * 800);
+        for (int row = first; row < end; ++row)
+            h.times[row].fetch_add(1, relaxed);
+    };
     for (int frame = 0; frame < 40; ++frame) {
+        for (std::atomic<int> &times : handed.times)
+            times.store(0, relaxed);
         for (PtrList *node = world->objects; node; node = node->next) {
             SceneObject *object = static_cast<SceneObject *>(node->item);
             object->ry.store(0.07f * frame, relaxed);
@@ -135,12 +151,15 @@ TEST(RenderThreads, TheWorkersBandsDrawWhatOneTriangleAtATimeDraws)
         }
         if (frame % 2)
             world_render_start(world);
-        world_render(world, banded);
+        world_render_then(world, banded, RowsDone{hand_over, &handed});
         render_objects(single, depth.data(), world->objects, nullptr);
         ASSERT_TRUE(std::equal(depth.begin(), depth.end(), world->depth)) << "frame " << frame;
         const uint32_t *a = static_cast<const uint32_t *>(banded->pixels);
         const uint32_t *b = static_cast<const uint32_t *>(single->pixels);
         ASSERT_TRUE(std::equal(a, a + 800 * 600, b)) << "frame " << frame;
+        ASSERT_TRUE(std::equal(a, a + 800 * 600, handed.pixels.begin())) << "frame " << frame;
+        for (const std::atomic<int> &times : handed.times)
+            ASSERT_EQ(times.load(relaxed), 1) << "frame " << frame;
     }
     world_free(world);
     SDL_FreeSurface(banded);

@@ -8,6 +8,7 @@
 // worked out in single floats, run over every table entry when the tables are
 // built; the lanes it cannot vouch for are blended through the table.
 #include "blit_internal.h"
+#include <climits>
 #include <cmath>
 #include <immintrin.h>
 
@@ -76,11 +77,19 @@ struct BlitRows {
     int width, height;
 };
 
-bool blit_rows_for(SDL_Surface *src, SDL_Surface *dst, int x, int y, BlitRows &rows)
+// Only src's rows first_row .. end_row - 1 are taken.
+bool blit_rows_for(SDL_Surface *src, SDL_Surface *dst, int x, int y, int first_row, int end_row, BlitRows &rows)
 {
     BlitSpan span;
     if (!clip_blit(src, dst, x, y, span))
         return false;
+    int first = span.src_y > first_row ? span.src_y : first_row;
+    int end = span.src_y + span.height < end_row ? span.src_y + span.height : end_row;
+    if (first >= end)
+        return false;
+    span.dst_y += first - span.src_y;
+    span.src_y = first;
+    span.height = end - first;
     rows.src_stride = row_stride(src);
     rows.dst_stride = row_stride(dst);
     rows.src_row = pixel_words(src) + span.src_y * rows.src_stride + span.src_x;
@@ -834,44 +843,64 @@ void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, B
         blit_alpha_sse2(src, dst, x, y, opacity, mode);
 }
 
+namespace {
+
+typedef void (*RowBlend)(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend);
+
+void blend_by_table_row(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
+{
+    blend_columns_by_table(src, dst, width, blend.weight_of_alpha, ScaleTable);
+}
+
+void cube_by_table_row(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
+{
+    blend_columns_by_table(src, dst, width, blend.weight_of_alpha, CubeTable);
+}
+
+// A blit's rows by one row function: the given linear or cubic one, or the
+// table walk when the arithmetic cannot vouch for the tables.
+void blit_rows_by(SDL_Surface *src, SDL_Surface *dst, int x, int y, int first_row, int end_row, int opacity,
+                  BlendMode mode, RowBlend linear, RowBlend cubic)
+{
+    BlitRows rows;
+    if (!blit_rows_for(src, dst, x, y, first_row, end_row, rows))
+        return;
+    RowBlend blend_row = mode == BLEND_CUBIC ? cubic : linear;
+    if (!scale_exceptions.arithmetic_usable)
+        blend_row = mode == BLEND_CUBIC ? cube_by_table_row : blend_by_table_row;
+    else if (mode == BLEND_CUBIC && !cube_arithmetic.usable)
+        blend_row = cube_by_table_row;
+    const LinearBlend blend = linear_blend_for(opacity);
+    for (int row = 0; row < rows.height; ++row, rows.src_row += rows.src_stride, rows.dst_row += rows.dst_stride)
+        blend_row(rows.src_row, rows.dst_row, rows.width, blend);
+}
+
+} // namespace
+
 void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
 {
-    // The weights come from the linear arithmetic in both modes.
-    if (!scale_exceptions.arithmetic_usable || (mode == BLEND_CUBIC && !cube_arithmetic.usable)) {
-        blit_alpha_reference(src, dst, x, y, opacity, mode);
-        return;
-    }
-    BlitRows rows;
-    if (!blit_rows_for(src, dst, x, y, rows))
-        return;
-    LinearBlend blend = linear_blend_for(opacity);
-    for (int row = 0; row < rows.height; ++row, rows.src_row += rows.src_stride, rows.dst_row += rows.dst_stride) {
-        if (mode == BLEND_CUBIC)
-            blend_row_cubic_sse2(rows.src_row, rows.dst_row, rows.width, blend);
-        else
-            blend_row_linear_sse2(rows.src_row, rows.dst_row, rows.width, blend);
-    }
+    blit_rows_by(src, dst, x, y, 0, INT_MAX, opacity, mode, blend_row_linear_sse2, blend_row_cubic_sse2);
 }
 
 #if RASTER_AVX2_PATHS
 void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
 {
-    if (!scale_exceptions.arithmetic_usable || (mode == BLEND_CUBIC && !cube_arithmetic.usable)) {
-        blit_alpha_reference(src, dst, x, y, opacity, mode);
-        return;
-    }
-    BlitRows rows;
-    if (!blit_rows_for(src, dst, x, y, rows))
-        return;
-    LinearBlend blend = linear_blend_for(opacity);
-    for (int row = 0; row < rows.height; ++row, rows.src_row += rows.src_stride, rows.dst_row += rows.dst_stride) {
-        if (mode == BLEND_CUBIC)
-            blend_row_cubic_avx2(rows.src_row, rows.dst_row, rows.width, blend);
-        else
-            blend_row_linear_avx2(rows.src_row, rows.dst_row, rows.width, blend);
-    }
+    blit_rows_by(src, dst, x, y, 0, INT_MAX, opacity, mode, blend_row_linear_avx2, blend_row_cubic_avx2);
 }
 #endif
+
+void blit_alpha_rows(SDL_Surface *src, SDL_Surface *dst, int x, int y, int first_row, int end_row, int opacity,
+                     BlendMode mode)
+{
+#if RASTER_AVX2_PATHS
+    if (raster_has_avx2()) {
+        blit_rows_by(src, dst, x, y, first_row, end_row, opacity, mode, blend_row_linear_avx2, blend_row_cubic_avx2);
+        return;
+    }
+#endif
+    blit_rows_by(src, dst, x, y, first_row, end_row, opacity, mode, blend_row_linear_sse2, blend_row_cubic_sse2);
+}
+
 
 void fade_rect(SDL_Surface *s, int x, int y, int w, int h, int level)
 {

@@ -84,6 +84,10 @@ enum BlendMode { BLEND_LINEAR = 0, BLEND_CUBIC = 1 };
 // destination alpha accumulates the source alpha (mod 256). Allocates nothing.
 // Picks the fastest path this processor has; every path gives the same pixels.
 void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
+// blit_alpha of src's rows first_row .. end_row - 1 only, as if the others
+// were transparent: a band of a picture that is finished band by band.
+void blit_alpha_rows(SDL_Surface *src, SDL_Surface *dst, int x, int y, int first_row, int end_row, int opacity,
+                     BlendMode mode);
 // The plain table walk that every faster path is tested against.
 void blit_alpha_reference(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
 // SSE2 (every target): the linear blend by exact arithmetic, 4 pixels at a

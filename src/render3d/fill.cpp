@@ -624,7 +624,9 @@ struct ReadyTriangles {
 
 struct FillFrame {
     Canvas canvas;
+    int target_rows;                       // the target's own, which may pass the canvas's
     ShadeCache *cache;
+    RowsDone done;
     std::vector<BandTriangle> triangles;   // in drawing order
     std::vector<RowRange> rows;            // the same order
     ReadyTriangles later;                  // the worker's share of making them ready
@@ -676,6 +678,15 @@ void draw_band(FillFrame &frame, int drawer, int band, bool go_on)
             walks[i] = walk_start(t.edges);
         walk_rows(frame.canvas, t.shading, t.edges, walks[i], static_cast<float>(begin), static_cast<float>(end));
     }
+    if (frame.done.rows)
+        frame.done.rows(begin, end, frame.done.argument);
+}
+
+// The rows below the depth buffer's, which no triangle reaches.
+void finish_rows_past_canvas(const FillFrame &frame)
+{
+    if (frame.done.rows && frame.target_rows > frame.canvas.height)
+        frame.done.rows(frame.canvas.height, frame.target_rows, frame.done.argument);
 }
 
 // Takes the next band from the top (or the bottom); -1 when none is left.
@@ -718,10 +729,12 @@ void fill_frame_free(FillFrame *frame)
     delete frame;
 }
 
-void fill_frame_begin(FillFrame *frame, SDL_Surface *target, int32_t *depth, ShadeCache *cache)
+void fill_frame_begin(FillFrame *frame, SDL_Surface *target, int32_t *depth, ShadeCache *cache, RowsDone done)
 {
     frame->canvas = canvas_for(target, depth);
+    frame->target_rows = target->h;
     frame->cache = cache;
+    frame->done = done;
     if (cache)
         ++cache->frame;
     frame->triangles.clear();
@@ -822,6 +835,9 @@ void fill_frame_draw(FillFrame *frame)
     const size_t count = frame->triangles.size();
     if (count == 0) {
         clear_depth_rows(frame->canvas, 0, frame->canvas.height);
+        if (frame->done.rows && frame->canvas.height > 0)
+            frame->done.rows(0, frame->canvas.height, frame->done.argument);
+        finish_rows_past_canvas(*frame);
         return;
     }
     if (frame->with_worker && !frame->worker && !frame->worker_failed && count >= WORKER_LEAST_TRIANGLES) {
@@ -833,6 +849,7 @@ void fill_frame_draw(FillFrame *frame)
     if (!frame->worker || count < WORKER_LEAST_TRIANGLES) {
         for (int band = 0; band < bands; ++band)
             draw_band(*frame, 0, band, band > 0);
+        finish_rows_past_canvas(*frame);
         return;
     }
     frame->walks[1].resize(count);
@@ -843,4 +860,5 @@ void fill_frame_draw(FillFrame *frame)
     for (int band, previous = -1; (band = take_band(*frame, true)) >= 0; previous = band)
         draw_band(*frame, 0, band, previous >= 0 && band == previous + 1);
     fill_worker_finish(frame->worker);
+    finish_rows_past_canvas(*frame);
 }

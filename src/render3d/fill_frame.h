@@ -21,8 +21,10 @@ void fill_frame_free(FillFrame *frame);
 
 // Starts a frame into target and depth, shading through cache (may be NULL).
 // The frame clears the depth buffer's rows of the target itself, band by band
-// as it draws them (all of them, even with no triangle to draw).
-void fill_frame_begin(FillFrame *frame, SDL_Surface *target, int32_t *depth, ShadeCache *cache);
+// as it draws them (all of them, even with no triangle to draw), and hands
+// each band to done once it is drawn (rows past the depth buffer's last at
+// the end, on the caller's thread).
+void fill_frame_begin(FillFrame *frame, SDL_Surface *target, int32_t *depth, ShadeCache *cache, RowsDone done);
 // Adds count triangles in drawing order, triangles[order[0]] first; those
 // that draw nothing are dropped here. With a worker, it makes the later half
 // ready while the caller makes the earlier half ready.

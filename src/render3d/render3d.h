@@ -132,6 +132,18 @@ void render_scratch_free(RenderScratch *scratch);
 // on its first large frame and world_free ends (none in the browser build);
 // the pixels are those of filling the triangles one at a time.
 void world_render(World *world, SDL_Surface *target);
+// What a caller does with rows of the frame once the world is drawn in them:
+// rows(first, end, argument) for rows first .. end - 1. It is called once
+// for each band of the target's rows, the bands together covering all of
+// them, on whichever thread drew the band: in no set order, and possibly on
+// two threads at once (for disjoint rows). So a blend of the finished
+// picture onto the screen shares the fill's worker too.
+struct RowsDone {
+    void (*rows)(int first, int end, void *argument);
+    void *argument;
+};
+// world_render, with done called for every band of rows (rows NULL: none).
+void world_render_then(World *world, SDL_Surface *target, RowsDone done);
 // Hands the posing and ordering of the world's next frame to the fill's
 // worker (once a frame has started it), so that the caller may draw what lies
 // behind the world meanwhile; the next world_render then fills that frame

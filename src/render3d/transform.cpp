@@ -269,16 +269,24 @@ void order_far_to_near(RenderScratch &scratch)
         scratch.drawing.push_back(entry.index);
 }
 
+// All of the target's rows at once, for the frames that are not filled in bands.
+void all_rows_done(SDL_Surface *target, RowsDone done)
+{
+    if (done.rows && target && target->h > 0)
+        done.rows(0, target->h, done.argument);
+}
+
 // The ordered copies filled in that order, the depth buffer cleared first.
-void draw_in_order(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
+void draw_in_order(SDL_Surface *target, int32_t *depth, RenderScratch &scratch, RowsDone done)
 {
     bool locked = SDL_MUSTLOCK(target) && SDL_LockSurface(target) == 0;
     if (SDL_MUSTLOCK(target) && !locked) {
         clear_depth(target, depth);   // nothing is drawn, but the buffer is left as a frame leaves it
+        all_rows_done(target, done);
         return;
     }
     if (scratch.fill) {
-        fill_frame_begin(scratch.fill, target, depth, scratch.shades);
+        fill_frame_begin(scratch.fill, target, depth, scratch.shades, done);
         fill_frame_add_all(scratch.fill, scratch.copies.data(), scratch.drawing.data(), scratch.drawing.size());
         fill_frame_draw(scratch.fill);
     } else {
@@ -288,6 +296,7 @@ void draw_in_order(SDL_Surface *target, int32_t *depth, RenderScratch &scratch)
             fill_triangle_3d_cached(target, depth, scratch.shades, t.colour, t.x0, t.y0, t.z0, t.x1, t.y1, t.z1,
                                     t.x2, t.y2, t.z2);
         }
+        all_rows_done(target, done);
     }
     if (locked)
         SDL_UnlockSurface(target);
@@ -329,7 +338,7 @@ void render_objects(SDL_Surface *target, int32_t *depth, PtrList *objects, Rende
     RenderScratch &work = scratch ? *scratch : local;
     transform_objects(objects, work, worker_of(work));
     order_far_to_near(work);
-    draw_in_order(target, depth, work);
+    draw_in_order(target, depth, work, RowsDone{nullptr, nullptr});
 }
 
 void world_render_start(World *world)
@@ -345,8 +354,15 @@ void world_render_start(World *world)
 
 void world_render(World *world, SDL_Surface *target)
 {
-    if (!world)
+    world_render_then(world, target, RowsDone{nullptr, nullptr});
+}
+
+void world_render_then(World *world, SDL_Surface *target, RowsDone done)
+{
+    if (!world) {
+        all_rows_done(target, done);
         return;
+    }
     RenderScratch &scratch = *world->scratch;
     bool has_list;
     if (scratch.started) {
@@ -358,5 +374,7 @@ void world_render(World *world, SDL_Surface *target)
         has_list = pose_and_order(world, worker_of(scratch));
     }
     if (has_list)
-        draw_in_order(target, world->depth, scratch);
+        draw_in_order(target, world->depth, scratch, done);
+    else
+        all_rows_done(target, done);
 }

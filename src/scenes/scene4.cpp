@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include "grass.h"
 #include "scenes.h"
+#include "trail.h"
 #include "shell.h"
 
 namespace {
@@ -89,7 +90,8 @@ void scene4_draw_frame(Scene4Render &)
     world_render_start(scene4->world);
     SDL_Surface *picture = scene4->picture ? scene4->picture : BitmapTable[BITMAP_GNOME];
     picture_draw(picture, nullptr, backbuffer, 0, 0);
-    world_render(scene4->world, backbuffer);
+    lock_surface(screen);
+    world_render_trail(scene4->world, 100);
 
     float pos = scene4->position.load(relaxed);
     // The remainder keeps the dividend's sign: the opaque layer runs from 0
@@ -98,8 +100,6 @@ void scene4_draw_frame(Scene4Render &)
     int faint_x = (int)pos % 800;
     SDL_Surface *leaves = BitmapTable[BITMAP_LEAVES];
 
-    lock_surface(screen);
-    blit_alpha(backbuffer, screen, 0, 0, 100, BLEND_LINEAR);
     blit_alpha(leaves, screen, opaque_x, 530, 255, BLEND_LINEAR);
     blit_alpha(leaves, screen, opaque_x + 800, 530, 255, BLEND_LINEAR);
     blit_alpha(leaves, screen, faint_x, 530, 128, BLEND_LINEAR);

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <initializer_list>
 #include "scenes.h"
+#include "trail.h"
 #include "shell.h"
 
 namespace {
@@ -114,10 +115,9 @@ void scene5_draw_frame(Scene5Render &)
     // The world's objects are posed on the fill's worker while the road is drawn.
     world_render_start(scene5->world);
     picture_draw(scene5->road ? scene5->road : BitmapTable[BITMAP_SUMMER_ROAD], nullptr, backbuffer, 0, 0);
-    world_render(scene5->world, backbuffer);
 
     lock_surface(screen);
-    blit_alpha(backbuffer, screen, 0, 0, 150, BLEND_LINEAR);
+    world_render_trail(scene5->world, 150);
     // The overlay rises to 127 over 6 s and falls from 128 to 1 over 4 s;
     // at 500 exactly, and outside 200..700, it is not drawn.
     float f = scene5->position.load(relaxed);

@@ -16,6 +16,7 @@
 #include "grass.h"
 #include "ring_warp.h"
 #include "scenes.h"
+#include "trail.h"
 #include "shell.h"
 
 namespace {
@@ -224,9 +225,8 @@ void scene7_draw_frame(Scene7Render &r)
     // The world's objects are posed on the fill's worker while the warp is drawn.
     world_render_start(scene7->world);
     draw_background(r, scene7->position.load(relaxed));
-    world_render(scene7->world, backbuffer);
     lock_surface(screen);
-    blit_alpha(backbuffer, screen, 0, 0, 110, BLEND_LINEAR);
+    world_render_trail(scene7->world, 110);
     draw_titles();
     unlock_surface(screen);
     present_frame(scene_facts(7).presenter_id);
