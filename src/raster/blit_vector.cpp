@@ -847,45 +847,40 @@ namespace {
 
 typedef void (*RowBlend)(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend);
 
-void blend_by_table_row(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
-{
-    blend_columns_by_table(src, dst, width, blend.weight_of_alpha, ScaleTable);
-}
-
-void cube_by_table_row(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
-{
-    blend_columns_by_table(src, dst, width, blend.weight_of_alpha, CubeTable);
-}
-
-// A blit's rows by one row function: the given linear or cubic one, or the
-// table walk when the arithmetic cannot vouch for the tables.
+// A blit's rows by the given linear or cubic row function (called directly,
+// so that it may be inlined), or by the table walk when the arithmetic
+// cannot vouch for the tables.
+template <RowBlend linear, RowBlend cubic>
 void blit_rows_by(SDL_Surface *src, SDL_Surface *dst, int x, int y, int first_row, int end_row, int opacity,
-                  BlendMode mode, RowBlend linear, RowBlend cubic)
+                  BlendMode mode)
 {
     BlitRows rows;
     if (!blit_rows_for(src, dst, x, y, first_row, end_row, rows))
         return;
-    RowBlend blend_row = mode == BLEND_CUBIC ? cubic : linear;
-    if (!scale_exceptions.arithmetic_usable)
-        blend_row = mode == BLEND_CUBIC ? cube_by_table_row : blend_by_table_row;
-    else if (mode == BLEND_CUBIC && !cube_arithmetic.usable)
-        blend_row = cube_by_table_row;
     const LinearBlend blend = linear_blend_for(opacity);
-    for (int row = 0; row < rows.height; ++row, rows.src_row += rows.src_stride, rows.dst_row += rows.dst_stride)
-        blend_row(rows.src_row, rows.dst_row, rows.width, blend);
+    bool by_table = !scale_exceptions.arithmetic_usable || (mode == BLEND_CUBIC && !cube_arithmetic.usable);
+    for (int row = 0; row < rows.height; ++row, rows.src_row += rows.src_stride, rows.dst_row += rows.dst_stride) {
+        if (by_table)
+            blend_columns_by_table(rows.src_row, rows.dst_row, rows.width, blend.weight_of_alpha,
+                                   mode == BLEND_CUBIC ? CubeTable : ScaleTable);
+        else if (mode == BLEND_CUBIC)
+            cubic(rows.src_row, rows.dst_row, rows.width, blend);
+        else
+            linear(rows.src_row, rows.dst_row, rows.width, blend);
+    }
 }
 
 } // namespace
 
 void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
 {
-    blit_rows_by(src, dst, x, y, 0, INT_MAX, opacity, mode, blend_row_linear_sse2, blend_row_cubic_sse2);
+    blit_rows_by<blend_row_linear_sse2, blend_row_cubic_sse2>(src, dst, x, y, 0, INT_MAX, opacity, mode);
 }
 
 #if RASTER_AVX2_PATHS
 void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
 {
-    blit_rows_by(src, dst, x, y, 0, INT_MAX, opacity, mode, blend_row_linear_avx2, blend_row_cubic_avx2);
+    blit_rows_by<blend_row_linear_avx2, blend_row_cubic_avx2>(src, dst, x, y, 0, INT_MAX, opacity, mode);
 }
 #endif
 
@@ -894,11 +889,11 @@ void blit_alpha_rows(SDL_Surface *src, SDL_Surface *dst, int x, int y, int first
 {
 #if RASTER_AVX2_PATHS
     if (raster_has_avx2()) {
-        blit_rows_by(src, dst, x, y, first_row, end_row, opacity, mode, blend_row_linear_avx2, blend_row_cubic_avx2);
+        blit_rows_by<blend_row_linear_avx2, blend_row_cubic_avx2>(src, dst, x, y, first_row, end_row, opacity, mode);
         return;
     }
 #endif
-    blit_rows_by(src, dst, x, y, first_row, end_row, opacity, mode, blend_row_linear_sse2, blend_row_cubic_sse2);
+    blit_rows_by<blend_row_linear_sse2, blend_row_cubic_sse2>(src, dst, x, y, first_row, end_row, opacity, mode);
 }
 
 
