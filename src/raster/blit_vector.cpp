@@ -509,6 +509,27 @@ AVX2 inline void store_blend8_avx2(uint32_t *dst, __m256i source, __m256i target
     _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), result);
 }
 
+// Eight pixels as both AVX2 blends take them in: source and target, the
+// source's alphas, which pixels are transparent (all: nothing to do), and
+// whether all are opaque.
+struct Pixels8 {
+    __m256i source, target, alpha, transparent;
+    int transparent_mask;   // -1 when all eight are transparent
+    bool opaque;
+};
+
+AVX2 inline Pixels8 load_pixels8_avx2(const uint32_t *src, const uint32_t *dst)
+{
+    Pixels8 pixels;
+    pixels.source = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src));
+    pixels.target = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dst));
+    pixels.alpha = _mm256_srli_epi32(pixels.source, 24);
+    pixels.transparent = _mm256_cmpeq_epi32(pixels.alpha, _mm256_setzero_si256());
+    pixels.transparent_mask = _mm256_movemask_epi8(pixels.transparent);
+    pixels.opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(pixels.alpha, _mm256_set1_epi32(255))) == -1;
+    return pixels;
+}
+
 // As the SSE2 path, eight pixels at a time. The unpacks and the pack work
 // within each 128-bit half, so the pixels keep their order.
 AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend,
@@ -516,14 +537,11 @@ AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const Li
 {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    __m256i source = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src));
-    __m256i target = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dst));
-    __m256i alpha = _mm256_srli_epi32(source, 24);
-    __m256i transparent = _mm256_cmpeq_epi32(alpha, zero);
-    int transparent_mask = _mm256_movemask_epi8(transparent);
-    if (transparent_mask == -1)
+    const Pixels8 pixels = load_pixels8_avx2(src, dst);
+    if (pixels.transparent_mask == -1)
         return true;
-    bool opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255))) == -1;
+    const __m256i source = pixels.source, target = pixels.target, alpha = pixels.alpha;
+    const bool opaque = pixels.opaque;
     if (opaque && blend.opaque_replaces) {
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), _mm256_add_epi8(source, _mm256_and_si256(target, alpha_byte)));
         return true;
@@ -556,8 +574,8 @@ AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const Li
             return false;
     }
 
-    store_blend8_avx2(dst, source, target, above, _mm256_packus_epi16(quotient_low, quotient_high), transparent,
-                      transparent_mask);
+    store_blend8_avx2(dst, source, target, above, _mm256_packus_epi16(quotient_low, quotient_high), pixels.transparent,
+                      pixels.transparent_mask);
     return true;
 }
 
@@ -655,18 +673,15 @@ AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const Lin
 {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    __m256i source = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src));
-    __m256i target = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dst));
-    __m256i alpha = _mm256_srli_epi32(source, 24);
-    __m256i transparent = _mm256_cmpeq_epi32(alpha, zero);
-    int transparent_mask = _mm256_movemask_epi8(transparent);
-    if (transparent_mask == -1)
+    const Pixels8 pixels = load_pixels8_avx2(src, dst);
+    if (pixels.transparent_mask == -1)
         return true;
-    bool opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255))) == -1;
+    const __m256i source = pixels.source, target = pixels.target, alpha = pixels.alpha;
+    const bool opaque = pixels.opaque;
     __m256i above = _mm256_subs_epu8(target, source), below = _mm256_subs_epu8(source, target);
     if (opaque && opaque_row.usable) {
         store_blend8_avx2(dst, source, target, above, cube_row_steps_avx2(_mm256_or_si256(above, below), opaque_row),
-                          transparent, 0);
+                          pixels.transparent, 0);
         return true;
     }
     __m256 scaled = opaque ? opaque_scaled : cube_weight_avx2(weights_avx2(alpha, blend));
@@ -681,8 +696,8 @@ AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const Lin
                                         cube_scaled_avx2(cube3, _mm256_shuffle_ps(scaled, scaled, 0xFF)), flagged_high);
     if (_mm256_movemask_epi8(_mm256_or_si256(flagged_low, flagged_high)) != 0)
         return false;
-    store_blend8_avx2(dst, source, target, above, _mm256_packus_epi16(step_low, step_high), transparent,
-                      transparent_mask);
+    store_blend8_avx2(dst, source, target, above, _mm256_packus_epi16(step_low, step_high), pixels.transparent,
+                      pixels.transparent_mask);
     return true;
 }
 
