@@ -195,3 +195,38 @@ TEST(RenderThreads, AStartedFrameIsDrawnAsOneNotStartedAndFreeingSettlesOneNever
     SDL_FreeSurface(started);
     SDL_FreeSurface(plain);
 }
+
+TEST(RenderThreads, EveryRowIsHandedOverOnceWhateverTheFrameHolds)
+{
+    // No world, an empty one, one whose triangles all miss the target, a few
+    // triangles (drawn without the worker) and many (with it), on targets of
+    // the depth buffer's 600 rows and taller: each row is handed over once.
+    ensure_tables();
+    struct Case {
+        const char *name;
+        int blades;
+        double x;   // where the blades stand
+        int rows;   // the target's
+    } cases[] = {{"no world", -1, 0, 600},      {"empty", 0, 0, 700},         {"all off the target", 30, 1e7, 600},
+                 {"few triangles", 1, 0, 700}, {"many triangles", 60, -6000, 700}};
+    for (const Case &c : cases) {
+        World *world = c.blades < 0 ? nullptr : world_new();
+        for (int i = 0; i < c.blades; ++i)
+            world_add_object(blade(c.x + 200.0 * i), world);
+        SDL_Surface *target = test_surface(800, c.rows, 0xff000000u);
+        std::vector<std::atomic<int>> times(c.rows);
+        auto count = [](int first, int end, void *argument) {
+            for (int row = first; row < end; ++row)
+                (*static_cast<std::vector<std::atomic<int>> *>(argument))[row].fetch_add(1, relaxed);
+        };
+        for (int frame = 0; frame < 3; ++frame) {
+            for (std::atomic<int> &t : times)
+                t.store(0, relaxed);
+            world_render_then(world, target, RowsDone{count, &times});
+            for (int row = 0; row < c.rows; ++row)
+                ASSERT_EQ(times[row].load(relaxed), 1) << c.name << " frame " << frame << " row " << row;
+        }
+        world_free(world);
+        SDL_FreeSurface(target);
+    }
+}
