@@ -2,8 +2,10 @@
 // sharing a scene record while the main thread polls input, ended by the
 // clock, by Escape or by an interrupt, and joined. Run under ThreadSanitizer.
 #include <gtest/gtest.h>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include "platform.h"
 #include "shell.h"
 #include "support.h"
 
@@ -122,4 +124,25 @@ TEST_F(ThreadedScene, InterruptFromAnotherThreadEndsTheScene)
     EXPECT_EQ(show->running.load(), 0);
     EXPECT_EQ(scene8->active.load(), 0);
     EXPECT_GE(frames.load(), 5);
+}
+
+TEST(Sleeps, NeverEndBeforeTheirTimeAndTheRenderSleepEndsOnceInactive)
+{
+    // The render sleep finishes its last millisecond by a finer sleep: that
+    // part must round up, never down, whatever is left of the time.
+    using clock = std::chrono::steady_clock;
+    auto taken = [](auto &&sleep) {
+        auto start = clock::now();
+        sleep();
+        return clock::now() - start;
+    };
+    std::atomic<uint8_t> active{1};
+    for (int round = 0; round < 20; ++round) {
+        for (int ms : {1, 2, 5})
+            EXPECT_GE(taken([&] { sleep_while_active(ms, active); }), std::chrono::milliseconds(ms));
+        for (long us : {1L, 250L, 999L, 1500L})
+            EXPECT_GE(taken([&] { sleep_microseconds(us); }), std::chrono::microseconds(us));
+    }
+    active = 0;
+    EXPECT_LT(taken([&] { sleep_while_active(50, active); }), std::chrono::milliseconds(50));
 }

@@ -76,6 +76,12 @@ bool is_terminal(FILE *stream)
     return _isatty(_fileno(stream)) != 0;
 }
 
+void sleep_microseconds(long microseconds)
+{
+    if (microseconds > 0)
+        SDL_Delay(static_cast<Uint32>((microseconds + 999) / 1000));
+}
+
 uint32_t video_mode_flags(int, char **)
 {
     return SDL_FULLSCREEN | SDL_HWSURFACE;
@@ -98,6 +104,8 @@ void exit_at_once(int status, void (*last)())
 }
 
 #else
+#include <cerrno>
+#include <ctime>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -161,6 +169,15 @@ bool working_directory(char *buffer, size_t size)
 bool is_terminal(FILE *stream)
 {
     return isatty(fileno(stream)) != 0;
+}
+
+void sleep_microseconds(long microseconds)
+{
+    if (microseconds <= 0)
+        return;
+    timespec left{microseconds / 1000000, (microseconds % 1000000) * 1000};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
 }
 
 uint32_t video_mode_flags(int argc, char **argv)

@@ -31,6 +31,10 @@ void install_termination_handler(void (*handler)(int));
 // handlers or destructors. On POSIX last() gets one second: one that hangs
 // (it may need a lock the interrupted thread holds) is cut short.
 [[noreturn]] void exit_at_once(int status, void (*last)());
+// Sleeps at least `microseconds` (at most a million), as closely as the
+// system allows: to the microsecond on POSIX, where a millisecond sleep of
+// SDL's overshoots by a tenth or so; in whole milliseconds on Windows.
+void sleep_microseconds(long microseconds);
 // Whether stream writes to a terminal (progress can then be redrawn in place).
 bool is_terminal(FILE *stream);
 // Writes the working directory into buffer; false when it cannot be read or does not fit.
