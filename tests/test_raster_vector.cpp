@@ -154,7 +154,7 @@ TEST(CubeArithmetic, EveryOpaqueRowEqualsTheTable)
     using namespace raster_detail;
     int fixes = 0;
     for (int weight = 0; weight < 256; ++weight) {
-        const CubeRow &row = cube_arithmetic.opaque_rows[weight];
+        const CubeRow &row = cube_arithmetic.weight_rows[weight];
         ASSERT_TRUE(row.usable) << weight;
         fixes += row.fix_count;
         for (int magnitude = 0; magnitude < 256; ++magnitude) {
@@ -192,14 +192,18 @@ TEST(BlitAlphaPaths, EqualTheTablesForEveryWeightAndByte)
 }
 
 // The weight comes from the source alpha and the opacity (clamped): every
-// alpha in every column, against every opacity and some outside 0..255.
+// alpha in every column, against every opacity and some outside 0..255. The
+// lower rows hold every alpha again in runs of four, which the paths blend
+// by one weight.
 TEST(BlitAlphaPaths, EqualTheTablesForEveryAlphaAndOpacity)
 {
     std::mt19937 random(34);
     PaddedSurface source(256, 64, 0, random), target(256, 64, 0, random);
     for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 256; ++x)
-            source.at(x, y) = (source.at(x, y) & 0x00FFFFFFu) | (uint32_t)x << 24;
+        for (int x = 0; x < 256; ++x) {
+            uint32_t alpha = y < 32 ? x : (x / 4 + 64 * (y % 4)) & 0xFF;
+            source.at(x, y) = (source.at(x, y) & 0x00FFFFFFu) | alpha << 24;
+        }
     std::vector<int> opacities = {-2147483647 - 1, -300, -1, 256, 1000, 2147483647};
     for (int opacity = 0; opacity < 256; ++opacity)
         opacities.push_back(opacity);

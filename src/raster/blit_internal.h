@@ -102,8 +102,9 @@ void find_scale_exceptions();
 // 0..255, by single-float arithmetic (one lane of the very code they run);
 // ask_table is set where it may differ from CubeTable, which then decides.
 int cube_step_by_arithmetic(int magnitude, int weight, bool &ask_table);
-// An opaque source blends every pixel of a blit with one weight, so its
-// cubic step depends on |d - s| = m alone, and 16-bit integers can give it
+// An opaque source blends every pixel of a blit with one weight (and a run of
+// pixels of one alpha all of the run), so the cubic step depends on
+// |d - s| = m alone, and 16-bit integers can give it
 // eight lanes at a time: ((floor(m^2 * 256m / 65536) * multiplier) >> 16)
 // >> shift, with the constants fitted to the weight's CubeTable column and
 // the few magnitudes where that differs from the table corrected by adding
@@ -119,7 +120,7 @@ struct CubeRow {
 struct CubeArithmetic {
     bool usable;   // every entry not asked of the table equals CubeTable (else the table is walked)
     int flagged;   // the (magnitude, weight) pairs that ask the table, of 65,536
-    CubeRow opaque_rows[256];   // by weight
+    CubeRow weight_rows[256];   // by weight
 };
 extern CubeArithmetic cube_arithmetic;
 // The step of magnitude m by a weight's row: one lane of the vector code.

@@ -176,6 +176,18 @@ inline void store_blend4_sse2(uint32_t *dst, __m128i source, __m128i target, __m
     _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_add_epi8(moved, _mm_and_si128(source, alpha_byte)));   // alpha wraps mod 256
 }
 
+// Whether any of four alphas (in 32-bit lanes) has a listed weight. Pictures
+// shade in runs of one alpha, which then cost one lookup.
+inline bool any_alpha_listed_sse2(__m128i alpha, const uint8_t *listed_alphas)
+{
+    int first = _mm_cvtsi128_si32(alpha);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(first))) == 0xFFFF)
+        return listed_alphas[first] != 0;
+    const __m128i zero = _mm_setzero_si128();
+    return any_alpha_listed(
+        static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(alpha, zero), zero))), listed_alphas);
+}
+
 // Four pixels of the linear blend: each colour byte d moves towards the
 // source byte s by trunc(e * |d - s| / 255), which never passes s. False
 // (nothing stored) when one of them must be blended through the table.
@@ -211,8 +223,7 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
     __m128i product_high = _mm_mullo_epi16(_mm_unpackhi_epi8(magnitude, zero), weight_high);
     __m128i quotient_low = divide_by_255_sse2(product_low), quotient_high = divide_by_255_sse2(product_high);
 
-    uint32_t alphas = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(alpha, zero), zero)));
-    if (any_alpha_listed(alphas, blend.listed_alphas)) {
+    if (any_alpha_listed_sse2(alpha, blend.listed_alphas)) {
         const __m128i *m = constants.magnitude;
         __m128i listed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(magnitude, m[0]), _mm_cmpeq_epi8(magnitude, m[1])),
                                       _mm_or_si128(_mm_cmpeq_epi8(magnitude, m[2]), _mm_cmpeq_epi8(magnitude, m[3])));
@@ -312,7 +323,7 @@ CubeRowVectors cube_row_vectors_sse2(const CubeRow &row)
     vectors.multiplier = _mm_set1_epi16(static_cast<short>(row.multiplier));
     vectors.shift = _mm_cvtsi32_si128(row.shift);
     vectors.fix_count = row.fix_count;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < row.fix_count; ++i) {   // the rest is never read
         vectors.fix_magnitude[i] = _mm_set1_epi8(static_cast<char>(row.fix_magnitude[i]));
         vectors.fix[i] = _mm_set1_epi8(static_cast<char>(row.fix[i]));
     }
@@ -358,9 +369,34 @@ inline bool opaque8_sse2(const uint32_t *src)
     return _mm_movemask_epi8(_mm_cmpeq_epi32(alpha_set, _mm_set1_epi32(-1))) == 0xFFFF;
 }
 
+// The fitted row of the weight that the last run of one alpha had: pictures
+// shade in such runs, and the row is built once for each.
+struct RunRow {
+    int alpha;   // -1: none yet
+    CubeRowVectors vectors;
+};
+
+// Four pixels of one alpha, not 0 or 255, by its weight's fitted row; false
+// when they have several alphas or the row is not usable.
+inline bool blend4_cubic_run_sse2(const uint32_t *src, uint32_t *dst, __m128i alpha, const LinearBlend &blend,
+                                  RunRow &run)
+{
+    int first = _mm_cvtsi128_si32(alpha);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(first))) != 0xFFFF)
+        return false;
+    if (first != run.alpha) {
+        run.alpha = first;
+        run.vectors = cube_row_vectors_sse2(cube_arithmetic.weight_rows[blend.weight_of_alpha[first << 8]]);
+    }
+    if (!run.vectors.usable)
+        return false;
+    blend4_cubic_opaque_sse2(src, dst, run.vectors);
+    return true;
+}
+
 // Four pixels of the cubic blend; false (nothing stored) when a lane is flagged.
 inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m128 opaque_scaled,
-                              const CubeRowVectors &opaque_row)
+                              const CubeRowVectors &opaque_row, RunRow &run)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -374,6 +410,8 @@ inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBl
         blend4_cubic_opaque_sse2(src, dst, opaque_row);
         return true;
     }
+    if (!opaque && blend4_cubic_run_sse2(src, dst, alpha, blend, run))
+        return true;
     // The scaled weight of each pixel, spread over its four lanes.
     __m128 scaled0 = opaque_scaled, scaled1 = opaque_scaled, scaled2 = opaque_scaled, scaled3 = opaque_scaled;
     if (!opaque) {
@@ -406,7 +444,8 @@ inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBl
 void blend_row_cubic_sse2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
     const __m128 opaque_scaled = cube_weight_sse2(_mm_set1_epi32(blend.opaque_weight));
-    const CubeRowVectors opaque_row = cube_row_vectors_sse2(cube_arithmetic.opaque_rows[blend.opaque_weight]);
+    const CubeRowVectors opaque_row = cube_row_vectors_sse2(cube_arithmetic.weight_rows[blend.opaque_weight]);
+    RunRow run{-1, CubeRowVectors{}};
     int column = 0;
     for (; column + 4 <= width; column += 4) {
         // Opaque pictures go eight pixels at a time, tested once.
@@ -414,7 +453,7 @@ void blend_row_cubic_sse2(const uint32_t *src, uint32_t *dst, int width, const L
             blend4_cubic_opaque_sse2(src + column, dst + column, opaque_row);
             blend4_cubic_opaque_sse2(src + column + 4, dst + column + 4, opaque_row);
             column += 4;
-        } else if (!blend4_cubic_sse2(src + column, dst + column, blend, opaque_scaled, opaque_row))
+        } else if (!blend4_cubic_sse2(src + column, dst + column, blend, opaque_scaled, opaque_row, run))
             blend_columns_by_table(src + column, dst + column, 4, blend.weight_of_alpha, CubeTable);
     }
     blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, CubeTable);
@@ -704,7 +743,7 @@ AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const Lin
 AVX2 void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
     const __m256 opaque_scaled = cube_weight_avx2(_mm256_set1_epi32(blend.opaque_weight));
-    const CubeRowVectorsAvx2 opaque_row = cube_row_vectors_avx2(cube_arithmetic.opaque_rows[blend.opaque_weight]);
+    const CubeRowVectorsAvx2 opaque_row = cube_row_vectors_avx2(cube_arithmetic.weight_rows[blend.opaque_weight]);
     int column = 0;
     for (; column + 8 <= width; column += 8)
         if (!blend8_cubic_avx2(src + column, dst + column, blend, opaque_scaled, opaque_row))
@@ -813,7 +852,7 @@ void raster_detail::check_cube_arithmetic()
     CubeArithmetic found = {};
     found.usable = true;
     for (int weight = 0; weight < 256; ++weight)
-        found.opaque_rows[weight] = fit_cube_row(weight);
+        found.weight_rows[weight] = fit_cube_row(weight);
     for (int magnitude = 0; magnitude < 256; ++magnitude)
         for (int weight = 0; weight < 256; ++weight) {
             bool ask_table = false;
