@@ -4,6 +4,7 @@
 #include "fill_frame.h"
 #include <SDL.h>
 #include <atomic>
+#include <chrono>
 #include <new>
 
 struct FillWorker {
@@ -20,9 +21,20 @@ struct FillWorker {
     // when the worker has not got the processor yet.
     std::atomic<uint32_t> offered;
     uint32_t last_number;
+    // The number of the last job the worker finished: its release orders the
+    // job's writes before the caller's acquire.
+    std::atomic<uint32_t> finished;
 };
 
 namespace {
+
+// A hint to the processor that this thread is only watching a value.
+inline void pause_briefly()
+{
+#if defined(__i386__) || defined(__x86_64__)
+    __builtin_ia32_pause();
+#endif
+}
 
 // A wait that a signal cuts short is waited again.
 void wait_on(SDL_sem *semaphore)
@@ -31,17 +43,48 @@ void wait_on(SDL_sem *semaphore)
     }
 }
 
+// A frame hands the worker several jobs in a row and then waits for each,
+// and a thread asleep on a semaphore can take a tenth of a millisecond or
+// more to get a processor back (far more in a virtual machine, whose idle
+// processor halts): long enough that the caller took most jobs back and the
+// worker idled. So each side first watches for what it waits for, up to this
+// long, and only then sleeps. Between frames the worker soon sleeps.
+constexpr auto WATCH_FOR = std::chrono::microseconds(500);
+
+// Watches until ready() holds or WATCH_FOR has passed; whether it held.
+template <typename Ready>
+bool watch_for(Ready ready)
+{
+    const auto until = std::chrono::steady_clock::now() + WATCH_FOR;
+    for (;;) {
+        for (int i = 0; i < 64; ++i) {
+            if (ready())
+                return true;
+            pause_briefly();
+        }
+        if (std::chrono::steady_clock::now() >= until)
+            return ready();
+    }
+}
+
 int worker_loop(void *data)
 {
     FillWorker &worker = *static_cast<FillWorker *>(data);
     for (;;) {
+        // Each offer posts once, and is waited for once whether or not it
+        // was seen coming.
+        watch_for([&] {
+            return worker.offered.load(std::memory_order_relaxed) != 0 || worker.stopping.load(std::memory_order_relaxed);
+        });
         wait_on(worker.job_given);
         if (worker.stopping.load(std::memory_order_relaxed))
             return 0;
         // A wake-up for a job that the caller took back finds nothing.
-        if (worker.offered.exchange(0, std::memory_order_acquire) == 0)
+        uint32_t number = worker.offered.exchange(0, std::memory_order_acquire);
+        if (number == 0)
             continue;
         worker.job(worker.argument);
+        worker.finished.store(number, std::memory_order_release);
         SDL_SemPost(worker.job_done);
     }
 }
@@ -59,7 +102,7 @@ void release(FillWorker *worker)
 
 FillWorker *fill_worker_start()
 {
-    FillWorker *worker = new (std::nothrow) FillWorker{nullptr, nullptr, nullptr, nullptr, nullptr, {false}, {0}, 0};
+    FillWorker *worker = new (std::nothrow) FillWorker{nullptr, nullptr, nullptr, nullptr, nullptr, {false}, {0}, 0, {0}};
     if (!worker)
         return nullptr;
     worker->job_given = SDL_CreateSemaphore(0);
@@ -87,6 +130,8 @@ bool fill_worker_finish(FillWorker *worker)
 {
     if (worker->offered.exchange(0, std::memory_order_relaxed) != 0)
         return false;   // not taken: the caller does it
+    const uint32_t number = worker->last_number;
+    watch_for([&] { return worker->finished.load(std::memory_order_acquire) == number; });
     wait_on(worker->job_done);
     return true;
 }
