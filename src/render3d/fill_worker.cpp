@@ -49,7 +49,7 @@ void wait_on(SDL_sem *semaphore)
 // processor halts): long enough that the caller took most jobs back and the
 // worker idled. So each side first watches for what it waits for, up to this
 // long, and only then sleeps. Between frames the worker soon sleeps.
-constexpr auto WATCH_FOR = std::chrono::microseconds(500);
+constexpr auto WATCH_FOR = std::chrono::microseconds(1500);
 
 // Watches until ready() holds or WATCH_FOR has passed; whether it held.
 template <typename Ready>
