@@ -65,36 +65,14 @@ void column_walk(float left, float right, ColumnWalk &walk)
     }
 }
 
-// One pass of a screen row over one map row, pixel by pixel as the warp is
-// defined; last_column carries the previous step's unwrapped column.
-void pass_by_pixels(uint8_t *screen_row, const uint8_t *under_screen, uint8_t *source_pixels,
-                    const uint8_t *map_row, const ColumnWalk &walk, const WarpTables &t, int &last_column)
-{
-    for (int x = 0; x < MAP_WIDTH; ++x) {
-        int column = walk.wrapped[x];
-        uint8_t red_value = t.red_of[under_screen[x]];
-        uint8_t blue_value = t.blue_of[under_screen[x]];
-        screen_row[x * 4 + GREEN_BYTE] = t.green_of[map_row[column]];
-        source_pixels[column * 4 + RED_BYTE] = red_value;
-        source_pixels[column * 4 + BLUE_BYTE] = blue_value;
-        // Columns skipped by a step wider than one get the inverse write too;
-        // the screen pixel's green ends with the lowest of them. Never left of 0.
-        int lowest = last_column + 1 < 0 ? 0 : last_column + 1;
-        for (int k = column - 1; k >= lowest; --k) {
-            screen_row[x * 4 + GREEN_BYTE] = t.green_of[map_row[k]];
-            source_pixels[k * 4 + RED_BYTE] = red_value;
-            source_pixels[k * 4 + BLUE_BYTE] = blue_value;
-        }
-        last_column = walk.unwrapped[x];
-    }
-}
-
-// What a pass leaves behind, worked out once a frame for every pass that
-// starts after a whole pass (the step into column 0 then comes from the last
-// column's). A pass writes no byte it reads, and each byte it writes is
-// written by one channel only: the green of screen pixel x ends with the map
-// value at green_column[x]; the red and blue of map column c with the value
-// under the last screen pixel to write it, writer[c] (-1: none).
+// What a pass leaves behind, worked out once a frame: the same for every
+// pass, the first of a frame too, since a pass starts at column 0 (the
+// column accumulator starts at 0), below which no skipped column can lie, so
+// the column carried into it never matters. A pass writes no byte it reads,
+// and each byte it writes is written by one channel only: the green of
+// screen pixel x ends with the map value at green_column[x]; the red and
+// blue of map column c with the value under the last screen pixel to write
+// it, writer[c] (-1: none).
 struct PassPlan {
     int green_column[MAP_WIDTH];
     int writer[MAP_WIDTH];
@@ -118,17 +96,54 @@ void plan_pass(const ColumnWalk &walk, PassPlan &plan)
     }
 }
 
-// The same pass from its plan: one word written per pixel, green first
-// (the screen row and the map row may be the same row: the channels differ).
-void pass_by_plan(uint32_t *screen_row, const uint8_t *under_screen, uint32_t *source_pixels, const uint8_t *map_row,
-                  const PassPlan &plan, const WarpTables &t)
+// The green a pass leaves on its screen row, and the red and blue it leaves
+// on its map row, from its plan: one word written per pixel.
+void green_by_plan(uint32_t *screen_row, const uint8_t *map_row, const PassPlan &plan, const WarpTables &t)
 {
     for (int x = 0; x < MAP_WIDTH; ++x)
         screen_row[x] = (screen_row[x] & 0xFFFF00FFu) | ((uint32_t)t.green_of[map_row[plan.green_column[x]]] << 8);
+}
+
+void red_blue_by_plan(uint32_t *source_pixels, const uint8_t *under_screen, const PassPlan &plan, const WarpTables &t)
+{
     for (int c = 0; c < MAP_WIDTH; ++c) {
         int x = plan.writer[c];
         if (x >= 0)
             source_pixels[c] = (source_pixels[c] & 0xFF00FF00u) | t.red_blue_of[under_screen[x]];
+    }
+}
+
+// The passes of a frame: screen row y passes its own map row and then the
+// rows skipped since the row before, down to low[y]. Since no pass reads
+// the target, only the last pass to write a byte shows, and the passes that
+// come before it need not be made at all: a screen row's green is that of
+// its last pass (map row low[y]), and a map row's red and blue are those of
+// the last screen row to pass it, writer[row] (-1: none), because every pass
+// writes the same columns.
+struct FramePasses {
+    int low[MAP_HEIGHT];
+    int writer[MAP_HEIGHT];
+};
+
+// Walks the row accumulator as the warp does; previous_row ends as the last row's.
+void frame_passes(float up, float down, int &previous_row, FramePasses &passes)
+{
+    for (int &w : passes.writer)
+        w = -1;
+    float sy = 0.0f;
+    for (int y = 0; y < MAP_HEIGHT; ++y) {
+        int r = truncate_accumulator(sy);
+        int source_row = wrap(r, MAP_HEIGHT);
+        // Map rows skipped since the previous screen row are passed too, the
+        // highest first, down to the one just after it.
+        int low = source_row;
+        if (source_row > previous_row + 1 && source_row > 0)
+            low = std::max(previous_row + 1, 0);
+        passes.low[y] = low;
+        for (int row = low; row <= source_row; ++row)
+            passes.writer[row] = y;
+        previous_row = r;
+        sy += y < 300 ? up : down;
     }
 }
 
@@ -181,42 +196,20 @@ void ring_warp(SDL_Surface *target, const uint8_t *radial_map,
     uint8_t *pixels = static_cast<uint8_t *>(target->pixels);
     const int pitch = target->pitch;   // bytes: a full-screen surface may be wider than 800
 
-    // The plan holds for passes whose step into column 0 comes from the last
-    // column; the first of the frame carries its own from the frame before.
-    int last_column = previous_column;
-    bool planned = last_column == walk.unwrapped[MAP_WIDTH - 1];
-    float sy = 0.0f;
-    for (int y = 0; y < MAP_HEIGHT; ++y) {
-        int r = truncate_accumulator(sy);
-        int source_row = wrap(r, MAP_HEIGHT);
-        uint8_t *screen_row = pixels + y * pitch;
-        const uint8_t *under_screen = radial_map + y * MAP_WIDTH;
-        for (;;) {
-            const uint8_t *map_row = radial_map + source_row * MAP_WIDTH;
-            uint8_t *source_pixels = pixels + source_row * pitch;
-            if (planned) {
-                pass_by_plan(reinterpret_cast<uint32_t *>(screen_row), under_screen,
-                             reinterpret_cast<uint32_t *>(source_pixels), map_row, plan, tables);
-                last_column = walk.unwrapped[MAP_WIDTH - 1];
-            } else {
-                pass_by_pixels(screen_row, under_screen, source_pixels, map_row, walk, tables, last_column);
-                planned = true;   // last_column is now the last column's
-            }
-            // Map rows skipped since the previous screen row are passed too, the
-            // highest first, down to the one just after it.
-            if (source_row > previous_row + 1 && source_row > 0)
-                --source_row;
-            else
-                break;
-        }
-        previous_row = r;
-        sy += y < 300 ? up : down;
-    }
+    FramePasses passes;
+    frame_passes(up, down, previous_row, passes);
+    for (int y = 0; y < MAP_HEIGHT; ++y)
+        green_by_plan(reinterpret_cast<uint32_t *>(pixels + y * pitch), radial_map + passes.low[y] * MAP_WIDTH, plan,
+                      tables);
+    for (int row = 0; row < MAP_HEIGHT; ++row)
+        if (passes.writer[row] >= 0)
+            red_blue_by_plan(reinterpret_cast<uint32_t *>(pixels + row * pitch),
+                             radial_map + passes.writer[row] * MAP_WIDTH, plan, tables);
     extend_edges(pixels, pitch, walk.unwrapped[MAP_WIDTH - 1], previous_row);
 
     if (locked)
         SDL_UnlockSurface(target);
-    previous_column = last_column;
+    previous_column = walk.unwrapped[MAP_WIDTH - 1];   // where every pass ends
 }
 
 // ---- Reference ---------------------------------------------------------------
