@@ -176,12 +176,20 @@ inline void store_blend4_sse2(uint32_t *dst, __m128i source, __m128i target, __m
     _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_add_epi8(moved, _mm_and_si128(source, alpha_byte)));   // alpha wraps mod 256
 }
 
-// Whether any of four alphas (in 32-bit lanes) has a listed weight. Pictures
-// shade in runs of one alpha, which then cost one lookup.
+// Whether four alphas (in 32-bit lanes) are one, which is then `first`:
+// pictures shade in runs of one alpha.
+inline bool one_alpha_sse2(__m128i alpha, int &first)
+{
+    first = _mm_cvtsi128_si32(alpha);
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(first))) == 0xFFFF;
+}
+
+// Whether any of four alphas (in 32-bit lanes) has a listed weight; a run of
+// one alpha costs one lookup.
 inline bool any_alpha_listed_sse2(__m128i alpha, const uint8_t *listed_alphas)
 {
-    int first = _mm_cvtsi128_si32(alpha);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(first))) == 0xFFFF)
+    int first;
+    if (one_alpha_sse2(alpha, first))
         return listed_alphas[first] != 0;
     const __m128i zero = _mm_setzero_si128();
     return any_alpha_listed(
@@ -381,8 +389,8 @@ struct RunRow {
 inline bool blend4_cubic_run_sse2(const uint32_t *src, uint32_t *dst, __m128i alpha, const LinearBlend &blend,
                                   RunRow &run)
 {
-    int first = _mm_cvtsi128_si32(alpha);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(first))) != 0xFFFF)
+    int first;
+    if (!one_alpha_sse2(alpha, first))
         return false;
     if (first != run.alpha) {
         run.alpha = first;
