@@ -132,10 +132,19 @@ if [[ $cross -eq 1 ]] && can_install; then
 fi
 [[ $cross -eq 1 ]] && extra+=("${CROSS_PACKAGES[@]}")
 
+# A name without an architecture means the native one. dpkg-query lists every
+# architecture a name is installed for (libsdl2 may be there for i386 too),
+# one line each, so look for the wanted one (or "all") among the lines.
+native=$(dpkg --print-architecture)
+installed() {
+  local wanted=$native
+  [[ "$1" == *:* ]] && wanted=${1##*:}
+  dpkg-query -W -f='${Architecture} ${Status}\n' "$1" 2>/dev/null |
+    grep -qE "^($wanted|all) install ok installed\$"
+}
 missing=()
 for package in "${PACKAGES[@]}" "${extra[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+  installed "$package" || missing+=("$package")
 done
 if [[ ${#missing[@]} -eq 0 && $refresh -eq 0 ]]; then
   unpack_sdl12_compat "$compat_dir"
@@ -147,7 +156,18 @@ if ! can_install; then
   echo "  ${missing[*]}" >&2
   exit 1
 fi
-$SUDO apt-get update -qq
+# A mirror in the middle of a sync serves an index that fails its check; give
+# it time, then go on with the lists that did come: the install itself says
+# plainly if a package it needs is not to be had.
+refresh_lists() {
+  local try
+  for try in 1 2 3; do
+    $SUDO apt-get update -qq && return 0
+    [[ $try -lt 3 ]] && sleep 30
+  done
+  echo "setup: some package lists failed to download; going on with those that came" >&2
+}
+refresh_lists
 if [[ ${#missing[@]} -gt 0 ]]; then
   echo "setup: installing ${missing[*]}"
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
