@@ -346,35 +346,47 @@ inline __m128i cube_row_half_sse2(__m128i magnitude, const CubeRowVectors &row)
     return _mm_srl_epi16(_mm_mulhi_epu16(cube_256ths, row.multiplier), row.shift);
 }
 
-// The step bytes of sixteen magnitude bytes.
-inline __m128i cube_row_steps_sse2(__m128i magnitude, const CubeRowVectors &row)
+// The step bytes of sixteen magnitude bytes. Without fixes (most rows have
+// none) there is no fix loop to pass in the hot loop.
+template <bool WITH_FIXES = true> inline __m128i cube_row_steps_sse2(__m128i magnitude, const CubeRowVectors &row)
 {
     const __m128i zero = _mm_setzero_si128();
     __m128i step = _mm_packus_epi16(cube_row_half_sse2(_mm_unpacklo_epi8(magnitude, zero), row),
                                     cube_row_half_sse2(_mm_unpackhi_epi8(magnitude, zero), row));
-    for (int i = 0; i < row.fix_count; ++i)
-        step = _mm_add_epi8(step, _mm_and_si128(_mm_cmpeq_epi8(magnitude, row.fix_magnitude[i]), row.fix[i]));
+    if (WITH_FIXES)
+        for (int i = 0; i < row.fix_count; ++i)
+            step = _mm_add_epi8(step, _mm_and_si128(_mm_cmpeq_epi8(magnitude, row.fix_magnitude[i]), row.fix[i]));
     return step;
 }
 
 // Four opaque pixels of the cubic blend by the weight's fitted row.
-inline void blend4_cubic_opaque_sse2(const uint32_t *src, uint32_t *dst, const CubeRowVectors &opaque_row)
+template <bool WITH_FIXES = true>
+inline void blend4_cubic_opaque_sse2(__m128i source, uint32_t *dst, const CubeRowVectors &opaque_row)
 {
     const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
     __m128i target = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
     __m128i above = _mm_subs_epu8(target, source), below = _mm_subs_epu8(source, target);
     __m128i magnitude = _mm_andnot_si128(alpha_byte, _mm_or_si128(above, below));
-    store_blend4_sse2(dst, source, target, above, cube_row_steps_sse2(magnitude, opaque_row));
+    store_blend4_sse2(dst, source, target, above, cube_row_steps_sse2<WITH_FIXES>(magnitude, opaque_row));
 }
 
-// Whether the eight pixels at src are all opaque.
-inline bool opaque8_sse2(const uint32_t *src)
+// Opaque pixels from `column` on, eight at a time, for as long as they stay
+// opaque; gives the column where they stop. The eight are loaded once, for
+// the test and the blend alike.
+template <bool WITH_FIXES>
+int blend_opaque_cubic_sse2(const uint32_t *src, uint32_t *dst, int column, int width, const CubeRowVectors &row)
 {
-    __m128i both = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src)),
-                                 _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 4)));
-    __m128i alpha_set = _mm_or_si128(both, _mm_set1_epi32(0x00FFFFFF));
-    return _mm_movemask_epi8(_mm_cmpeq_epi32(alpha_set, _mm_set1_epi32(-1))) == 0xFFFF;
+    const __m128i colour_bits = _mm_set1_epi32(0x00FFFFFF), all_ones = _mm_set1_epi32(-1);
+    for (; column + 8 <= width; column += 8) {
+        __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column));
+        __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column + 4));
+        __m128i alpha_set = _mm_or_si128(_mm_and_si128(first, second), colour_bits);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha_set, all_ones)) != 0xFFFF)
+            break;
+        blend4_cubic_opaque_sse2<WITH_FIXES>(first, dst + column, row);
+        blend4_cubic_opaque_sse2<WITH_FIXES>(second, dst + column + 4, row);
+    }
+    return column;
 }
 
 // The fitted row of the weight that the last run of one alpha had: pictures
@@ -398,7 +410,7 @@ inline bool blend4_cubic_run_sse2(const uint32_t *src, uint32_t *dst, __m128i al
     }
     if (!run.vectors.usable)
         return false;
-    blend4_cubic_opaque_sse2(src, dst, run.vectors);
+    blend4_cubic_opaque_sse2(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src)), dst, run.vectors);
     return true;
 }
 
@@ -415,7 +427,7 @@ inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBl
         return true;
     bool opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF;
     if (opaque && opaque_row.usable) {
-        blend4_cubic_opaque_sse2(src, dst, opaque_row);
+        blend4_cubic_opaque_sse2(source, dst, opaque_row);
         return true;
     }
     if (!opaque && blend4_cubic_run_sse2(src, dst, alpha, blend, run))
@@ -457,11 +469,13 @@ void blend_row_cubic_sse2(const uint32_t *src, uint32_t *dst, int width, const L
     int column = 0;
     for (; column + 4 <= width; column += 4) {
         // Opaque pictures go eight pixels at a time, tested once.
-        if (opaque_row.usable && column + 8 <= width && opaque8_sse2(src + column)) {
-            blend4_cubic_opaque_sse2(src + column, dst + column, opaque_row);
-            blend4_cubic_opaque_sse2(src + column + 4, dst + column + 4, opaque_row);
-            column += 4;
-        } else if (!blend4_cubic_sse2(src + column, dst + column, blend, opaque_scaled, opaque_row, run))
+        if (opaque_row.usable) {
+            column = opaque_row.fix_count > 0 ? blend_opaque_cubic_sse2<true>(src, dst, column, width, opaque_row)
+                                              : blend_opaque_cubic_sse2<false>(src, dst, column, width, opaque_row);
+            if (column + 4 > width)
+                break;
+        }
+        if (!blend4_cubic_sse2(src + column, dst + column, blend, opaque_scaled, opaque_row, run))
             blend_columns_by_table(src + column, dst + column, 4, blend.weight_of_alpha, CubeTable);
     }
     blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, CubeTable);
@@ -1055,21 +1069,62 @@ inline uint32_t dim_pixel(uint32_t pixel, const uint8_t *dim)
 // c * M / 65536 exceeds c * factor / 255 by less than 255 / 65536, under the
 // 1/255 that separates the quotient's fraction from the next integer, so the
 // floor is the same for every c and factor <= 254 (and M fits 16 bits).
-inline __m128i dim4_sse2(__m128i pixels, __m128i multiplier, int fix_count, const DimJob &job)
+//
+// No unpacking, so the processor's shuffle unit, which the unpacks and pack
+// kept busy, stays free: the 16-bit lanes of a pixel are blue | green << 8
+// and red | alpha << 8, and masks alone part them into two vectors:
+// - blue and red in the low bytes, scaled as above;
+// - green and alpha in the high bytes. The multiply-high of c * 256 by M
+//   floors c * M / 256, whose own high byte is floor(c * M / 65536): a mask
+//   leaves the scaled channel in place. Alpha gets the low byte 255 and the
+//   multiplier 65535: x * 65535 / 65536 then floors to x - 1, whose high
+//   byte is alpha's own. No listed value matches an alpha lane, whose low
+//   byte is 255, so the fixes leave alpha alone.
+inline __m128i dim4_sse2(__m128i pixels, __m128i colour, __m128i green_alpha_multiplier, int fix_count,
+                         const DimJob &job)
 {
-    const __m128i zero = _mm_setzero_si128();
-    // Alpha rides along unchanged: (a + 1) * 65535 / 65536 has the floor a.
-    const __m128i alpha_one = _mm_set_epi16(1, 0, 0, 0, 1, 0, 0, 0);
-    __m128i low = _mm_unpacklo_epi8(pixels, zero), high = _mm_unpackhi_epi8(pixels, zero);
-    __m128i dim_low = _mm_mulhi_epu16(_mm_add_epi16(low, alpha_one), multiplier);
-    __m128i dim_high = _mm_mulhi_epu16(_mm_add_epi16(high, alpha_one), multiplier);
+    const __m128i low_bytes = _mm_set1_epi16(0x00FF), high_bytes = _mm_set1_epi16(static_cast<short>(0xFF00));
+    const __m128i alpha_low_byte = _mm_set1_epi32(0x00FF0000);
+    __m128i blue_red = _mm_and_si128(pixels, low_bytes);
+    __m128i green_alpha = _mm_or_si128(_mm_and_si128(pixels, high_bytes), alpha_low_byte);
+    __m128i dim_blue_red = _mm_mulhi_epu16(blue_red, colour);
+    __m128i dim_green_alpha = _mm_mulhi_epu16(green_alpha, green_alpha_multiplier);
     for (int i = 0; i < fix_count; ++i) {
         __m128i value = _mm_set1_epi16(static_cast<short>(job.fix_value[i]));
-        __m128i difference = _mm_set_epi16(0, job.fix[i], job.fix[i], job.fix[i], 0, job.fix[i], job.fix[i], job.fix[i]);
-        dim_low = _mm_add_epi16(dim_low, _mm_and_si128(_mm_cmpeq_epi16(low, value), difference));
-        dim_high = _mm_add_epi16(dim_high, _mm_and_si128(_mm_cmpeq_epi16(high, value), difference));
+        __m128i difference = _mm_set1_epi16(static_cast<short>(job.fix[i]));
+        dim_blue_red = _mm_add_epi16(dim_blue_red, _mm_and_si128(_mm_cmpeq_epi16(blue_red, value), difference));
+        dim_green_alpha = _mm_add_epi16(dim_green_alpha, _mm_and_si128(_mm_cmpeq_epi16(green_alpha, _mm_slli_epi16(value, 8)),
+                                                                       _mm_slli_epi16(difference, 8)));
     }
-    return _mm_packus_epi16(dim_low, dim_high);
+    return _mm_or_si128(dim_blue_red, _mm_and_si128(dim_green_alpha, high_bytes));
+}
+
+// The rows of the job; with no fixes (the usual case) the fix loop and what
+// it keeps alive leave the hot loop, whose instructions are its cost.
+template <bool WITH_FIXES> void dim_rows_sse2(SDL_Surface *s, const DimJob &job)
+{
+    const __m128i colour = _mm_set1_epi16(static_cast<short>(job.multiplier));
+    const __m128i green_alpha = _mm_set1_epi32(static_cast<int>(0xFFFF0000u | job.multiplier));
+    const int fix_count = WITH_FIXES ? job.fix_count : 0;   // a register: the stores may alias job
+    ptrdiff_t stride = row_stride(s);
+    uint32_t *row_pixels = pixel_words(s) + job.rect.y * stride + job.rect.x;
+    int columns = job.rect.w + 1;
+    for (int row = 0; row <= job.rect.h; ++row, row_pixels += stride) {
+        int column = 0;
+        // Two vectors a step: the two multiplies of one wait on each other less.
+        for (; column + 8 <= columns; column += 8) {
+            __m128i *p = reinterpret_cast<__m128i *>(row_pixels + column);
+            __m128i first = _mm_loadu_si128(p), second = _mm_loadu_si128(p + 1);
+            _mm_storeu_si128(p, dim4_sse2(first, colour, green_alpha, fix_count, job));
+            _mm_storeu_si128(p + 1, dim4_sse2(second, colour, green_alpha, fix_count, job));
+        }
+        for (; column + 4 <= columns; column += 4) {
+            __m128i *p = reinterpret_cast<__m128i *>(row_pixels + column);
+            _mm_storeu_si128(p, dim4_sse2(_mm_loadu_si128(p), colour, green_alpha, fix_count, job));
+        }
+        for (; column < columns; ++column)
+            row_pixels[column] = dim_pixel(row_pixels[column], job.dim);
+    }
 }
 
 } // namespace
@@ -1083,28 +1138,10 @@ void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount)
     DimJob job;
     if (!dim_job_for(s, x, y, w, h, amount, job))
         return;
-    const short colour = static_cast<short>(job.multiplier), alpha = static_cast<short>(0xFFFF);
-    const __m128i multiplier = _mm_set_epi16(alpha, colour, colour, colour, alpha, colour, colour, colour);
-    const int fix_count = job.fix_count;   // a register: the stores may alias job
-    ptrdiff_t stride = row_stride(s);
-    uint32_t *row_pixels = pixel_words(s) + job.rect.y * stride + job.rect.x;
-    int columns = job.rect.w + 1;
-    for (int row = 0; row <= job.rect.h; ++row, row_pixels += stride) {
-        int column = 0;
-        // Two vectors a step: the two multiplies of one wait on each other less.
-        for (; column + 8 <= columns; column += 8) {
-            __m128i *p = reinterpret_cast<__m128i *>(row_pixels + column);
-            __m128i first = _mm_loadu_si128(p), second = _mm_loadu_si128(p + 1);
-            _mm_storeu_si128(p, dim4_sse2(first, multiplier, fix_count, job));
-            _mm_storeu_si128(p + 1, dim4_sse2(second, multiplier, fix_count, job));
-        }
-        for (; column + 4 <= columns; column += 4) {
-            __m128i *p = reinterpret_cast<__m128i *>(row_pixels + column);
-            _mm_storeu_si128(p, dim4_sse2(_mm_loadu_si128(p), multiplier, fix_count, job));
-        }
-        for (; column < columns; ++column)
-            row_pixels[column] = dim_pixel(row_pixels[column], job.dim);
-    }
+    if (job.fix_count > 0)
+        dim_rows_sse2<true>(s, job);
+    else
+        dim_rows_sse2<false>(s, job);
 }
 
 #if RASTER_AVX2_PATHS
