@@ -396,42 +396,26 @@ struct RunRow {
     CubeRowVectors vectors;
 };
 
-// Four pixels of one alpha, not 0 or 255, by its weight's fitted row; false
-// when they have several alphas or the row is not usable.
-inline bool blend4_cubic_run_sse2(const uint32_t *src, uint32_t *dst, __m128i alpha, const LinearBlend &blend,
-                                  RunRow &run)
+// The fitted row of alpha's weight, built when the run changes alpha.
+inline const CubeRowVectors &run_row_sse2(RunRow &run, int alpha, const LinearBlend &blend)
 {
-    int first;
-    if (!one_alpha_sse2(alpha, first))
-        return false;
-    if (first != run.alpha) {
-        run.alpha = first;
-        run.vectors = cube_row_vectors_sse2(cube_arithmetic.weight_rows[blend.weight_of_alpha[first << 8]]);
+    if (alpha != run.alpha) {
+        run.alpha = alpha;
+        run.vectors = cube_row_vectors_sse2(cube_arithmetic.weight_rows[blend.weight_of_alpha[alpha << 8]]);
     }
-    if (!run.vectors.usable)
-        return false;
-    blend4_cubic_opaque_sse2(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src)), dst, run.vectors);
-    return true;
+    return run.vectors;
 }
 
-// Four pixels of the cubic blend; false (nothing stored) when a lane is flagged.
-inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m128 opaque_scaled,
-                              const CubeRowVectors &opaque_row, RunRow &run)
+// Four pixels of the cubic blend by single floats, each by its own weight;
+// false (nothing stored) when a lane is flagged.
+inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m128 opaque_scaled)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
     __m128i target = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
     __m128i alpha = _mm_srli_epi32(source, 24);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, zero)) == 0xFFFF)
-        return true;
     bool opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF;
-    if (opaque && opaque_row.usable) {
-        blend4_cubic_opaque_sse2(source, dst, opaque_row);
-        return true;
-    }
-    if (!opaque && blend4_cubic_run_sse2(src, dst, alpha, blend, run))
-        return true;
     // The scaled weight of each pixel, spread over its four lanes.
     __m128 scaled0 = opaque_scaled, scaled1 = opaque_scaled, scaled2 = opaque_scaled, scaled3 = opaque_scaled;
     if (!opaque) {
@@ -461,22 +445,45 @@ inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBl
     return true;
 }
 
+// Pictures shade in runs of one alpha, so a group of four pixels of one
+// alpha, told apart by one compare, is the usual case: transparent (nothing
+// moves), opaque (eight at a time while they last) or in between, each by
+// its weight's fitted row. Other groups, and weights whose row is not
+// usable, take the single floats, and their flagged lanes the table.
 void blend_row_cubic_sse2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
     const __m128 opaque_scaled = cube_weight_sse2(_mm_set1_epi32(blend.opaque_weight));
     const CubeRowVectors opaque_row = cube_row_vectors_sse2(cube_arithmetic.weight_rows[blend.opaque_weight]);
     RunRow run{-1, CubeRowVectors{}};
     int column = 0;
-    for (; column + 4 <= width; column += 4) {
-        // Opaque pictures go eight pixels at a time, tested once.
-        if (opaque_row.usable) {
-            column = opaque_row.fix_count > 0 ? blend_opaque_cubic_sse2<true>(src, dst, column, width, opaque_row)
-                                              : blend_opaque_cubic_sse2<false>(src, dst, column, width, opaque_row);
-            if (column + 4 > width)
-                break;
+    while (column + 4 <= width) {
+        __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column));
+        int alpha;
+        if (one_alpha_sse2(_mm_srli_epi32(source, 24), alpha)) {
+            if (alpha == 0) {
+                column += 4;
+                continue;
+            }
+            if (alpha == 255 && opaque_row.usable) {
+                int reached = opaque_row.fix_count > 0
+                                  ? blend_opaque_cubic_sse2<true>(src, dst, column, width, opaque_row)
+                                  : blend_opaque_cubic_sse2<false>(src, dst, column, width, opaque_row);
+                if (reached == column) {   // fewer than eight opaque
+                    blend4_cubic_opaque_sse2(source, dst + column, opaque_row);
+                    reached += 4;
+                }
+                column = reached;
+                continue;
+            }
+            if (alpha != 255 && run_row_sse2(run, alpha, blend).usable) {
+                blend4_cubic_opaque_sse2(source, dst + column, run.vectors);
+                column += 4;
+                continue;
+            }
         }
-        if (!blend4_cubic_sse2(src + column, dst + column, blend, opaque_scaled, opaque_row, run))
+        if (!blend4_cubic_sse2(src + column, dst + column, blend, opaque_scaled))
             blend_columns_by_table(src + column, dst + column, 4, blend.weight_of_alpha, CubeTable);
+        column += 4;
     }
     blend_columns_by_table(src + column, dst + column, width - column, blend.weight_of_alpha, CubeTable);
 }
