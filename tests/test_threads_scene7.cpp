@@ -2,6 +2,9 @@
 // and takes them out while the render thread draws it. Run under
 // ThreadSanitizer in CI (label "threads").
 #include <gtest/gtest.h>
+#include <cstring>
+#include <thread>
+#include <vector>
 #include "scenes.h"
 #include "shell.h"
 #include "support.h"
@@ -70,4 +73,34 @@ TEST(Scene7Threads, PairsChangeHandsWhileTheRenderThreadDraws)
     EXPECT_LT(show->flash.load(), 80.0f);
     scene7_finish();
     expect_scene_freed();
+}
+
+// The warp as the scene draws it, its rows shared with a second thread that
+// takes them from the bottom, gives ring_warp's bytes frame after frame
+// (the counters carried, the edges extended, steps uneven).
+TEST(Scene7Threads, AWarpSharedByTwoThreadsDrawsWhatOneDraws)
+{
+    std::vector<uint8_t> map(800 * 600);
+    for (size_t i = 0; i < map.size(); ++i)
+        map[i] = (uint8_t)(i % 800 * 7 + i / 800 * 13);
+    SDL_Surface *alone = test_surface(800, 600, 0xFF3A5C7E), *shared = test_surface(800, 600, 0xFF3A5C7E);
+    int alone_row = 0, alone_column = 0, shared_row = 0, shared_column = 0;
+    const float steps[][4] = {{1.5f, 63.0f / 128.0f, 1.25f, 0.75f}, {0.6f, 1.4f, 0.9f, 1.1f}, {1.0f, 0.99f, 0.5f, 1.49f}};
+    static WarpFrame frame;
+    for (const float *s : steps) {
+        ring_warp(alone, map.data(), s[0], s[1], s[2], s[3], WarpChannel{0, 0xFF}, WarpChannel{0, 0xFF},
+                  WarpChannel{37, 0xFE}, alone_row, alone_column);
+        ASSERT_TRUE(warp_frame_begin(frame, shared, map.data(), s[0], s[1], s[2], s[3], WarpChannel{0, 0xFF},
+                                     WarpChannel{0, 0xFF}, WarpChannel{37, 0xFE}, shared_row, shared_column));
+        std::thread helper(warp_frame_share, std::ref(frame), false);
+        warp_frame_share(frame, true);
+        helper.join();
+        EXPECT_EQ(shared_row, alone_row);
+        EXPECT_EQ(shared_column, alone_column);
+        for (int y = 0; y < 600; ++y)
+            ASSERT_EQ(std::memcmp((uint8_t *)alone->pixels + y * alone->pitch,
+                                  (uint8_t *)shared->pixels + y * shared->pitch, 800 * 4), 0) << "row " << y;
+    }
+    SDL_FreeSurface(alone);
+    SDL_FreeSurface(shared);
 }

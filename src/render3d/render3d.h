@@ -151,6 +151,13 @@ void world_render_then(World *world, SDL_Surface *target, RowsDone done);
 // the worker gets to it. Without a worker, nothing happens here and
 // world_render does it all.
 void world_render_start(World *world);
+// world_render_start, and once the posing is done the worker runs
+// also(argument) (also NULL: nothing): work the caller shares with it while
+// drawing what lies behind the world, such as rows both take from one
+// counter. Without a worker, or when the caller takes the posing back because
+// the worker had not begun it, also runs on the caller's thread within the
+// next world_render, or not at all: the caller must not count on it having run.
+void world_render_start_with(World *world, void (*also)(void *), void *argument);
 // Clears depth, transforms, orders far to near and fills the objects'
 // triangles. Objects without a mesh or with an empty one are skipped. The
 // caller keeps the list from changing meanwhile. scratch may be NULL (then

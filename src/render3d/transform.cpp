@@ -93,6 +93,8 @@ struct RenderScratch {
     std::vector<Triangle> later_copies;           // the worker's share of the copies
     bool started = false;             // world_render_start handed this frame's posing to the worker
     bool has_list = false;            // what that posing found
+    void (*also)(void *) = nullptr;   // the job world_render_start_with gave the worker after the posing
+    void *also_argument = nullptr;
     ShadeCache *shades = nullptr;     // the world's colours by depth; NULL: none
     FillFrame *fill = nullptr;        // the triangles in bands, with the worker; NULL: one at a time
 };
@@ -328,6 +330,8 @@ void pose_and_order_job(void *world)
 {
     World *w = static_cast<World *>(world);
     w->scratch->has_list = pose_and_order(w, nullptr);
+    if (w->scratch->also)
+        w->scratch->also(w->scratch->also_argument);
 }
 
 } // namespace
@@ -343,12 +347,19 @@ void render_objects(SDL_Surface *target, int32_t *depth, PtrList *objects, Rende
 
 void world_render_start(World *world)
 {
+    world_render_start_with(world, nullptr, nullptr);
+}
+
+void world_render_start_with(World *world, void (*also)(void *), void *argument)
+{
     if (!world || world->scratch->started)
         return;
     FillWorker *worker = worker_of(*world->scratch);
     if (!worker)
         return;
     world->scratch->started = true;
+    world->scratch->also = also;
+    world->scratch->also_argument = argument;
     fill_worker_offer(worker, pose_and_order_job, world);
 }
 

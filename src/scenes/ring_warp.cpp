@@ -3,6 +3,7 @@
 #include "raster.h"
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -72,63 +73,36 @@ void column_walk(float left, float right, ColumnWalk &walk)
 // and each byte it writes is written by one channel only: the green of
 // screen pixel x ends with the map value at green_column[x]; the red and
 // blue of map column c with the value under the last screen pixel to write
-// it, writer[c] (-1: none).
-struct PassPlan {
-    int green_column[MAP_WIDTH];
-    int writer[MAP_WIDTH];
-};
-
-void plan_pass(const ColumnWalk &walk, PassPlan &plan)
+// it, column_writer[c] (-1: none).
+void plan_pass(const ColumnWalk &walk, WarpFrame &frame)
 {
-    for (int &w : plan.writer)
+    for (int &w : frame.column_writer)
         w = -1;
     int last_column = walk.unwrapped[MAP_WIDTH - 1];
     for (int x = 0; x < MAP_WIDTH; ++x) {
         int column = walk.wrapped[x];
-        plan.green_column[x] = column;
-        plan.writer[column] = x;
+        frame.green_column[x] = column;
+        frame.column_writer[column] = x;
         int lowest = last_column + 1 < 0 ? 0 : last_column + 1;
         for (int k = column - 1; k >= lowest; --k) {
-            plan.green_column[x] = k;
-            plan.writer[k] = x;
+            frame.green_column[x] = k;
+            frame.column_writer[k] = x;
         }
         last_column = walk.unwrapped[x];
     }
 }
 
-// The green a pass leaves on its screen row, and the red and blue it leaves
-// on its map row, from its plan: one word written per pixel.
-void green_by_plan(uint32_t *screen_row, const uint8_t *map_row, const PassPlan &plan, const WarpTables &t)
-{
-    for (int x = 0; x < MAP_WIDTH; ++x)
-        screen_row[x] = (screen_row[x] & 0xFFFF00FFu) | ((uint32_t)t.green_of[map_row[plan.green_column[x]]] << 8);
-}
-
-void red_blue_by_plan(uint32_t *source_pixels, const uint8_t *under_screen, const PassPlan &plan, const WarpTables &t)
-{
-    for (int c = 0; c < MAP_WIDTH; ++c) {
-        int x = plan.writer[c];
-        if (x >= 0)
-            source_pixels[c] = (source_pixels[c] & 0xFF00FF00u) | t.red_blue_of[under_screen[x]];
-    }
-}
-
 // The passes of a frame: screen row y passes its own map row and then the
-// rows skipped since the row before, down to low[y]. Since no pass reads
+// rows skipped since the row before, down to the lowest. Since no pass reads
 // the target, only the last pass to write a byte shows, and the passes that
 // come before it need not be made at all: a screen row's green is that of
-// its last pass (map row low[y]), and a map row's red and blue are those of
-// the last screen row to pass it, writer[row] (-1: none), because every pass
-// writes the same columns.
-struct FramePasses {
-    int low[MAP_HEIGHT];
-    int writer[MAP_HEIGHT];
-};
-
-// Walks the row accumulator as the warp does; previous_row ends as the last row's.
-void frame_passes(float up, float down, int &previous_row, FramePasses &passes)
+// its last pass (map row green_row[y]), and a map row's red and blue are
+// those of the last screen row to pass it, row_writer[row] (-1: none),
+// because every pass writes the same columns. Walks the row accumulator as
+// the warp does; previous_row ends as the last row's.
+void frame_passes(float up, float down, int &previous_row, WarpFrame &frame)
 {
-    for (int &w : passes.writer)
+    for (int &w : frame.row_writer)
         w = -1;
     float sy = 0.0f;
     for (int y = 0; y < MAP_HEIGHT; ++y) {
@@ -139,11 +113,29 @@ void frame_passes(float up, float down, int &previous_row, FramePasses &passes)
         int low = source_row;
         if (source_row > previous_row + 1 && source_row > 0)
             low = std::max(previous_row + 1, 0);
-        passes.low[y] = low;
+        frame.green_row[y] = low;
         for (int row = low; row <= source_row; ++row)
-            passes.writer[row] = y;
+            frame.row_writer[row] = y;
         previous_row = r;
         sy += y < 300 ? up : down;
+    }
+}
+
+// The green that row y's pass leaves on it, and the red and blue that the
+// passes of map row y leave: one word written per pixel.
+void draw_row(const WarpFrame &frame, int y)
+{
+    uint32_t *row = reinterpret_cast<uint32_t *>(frame.pixels + y * frame.pitch);
+    const uint8_t *map_row = frame.radial_map + frame.green_row[y] * MAP_WIDTH;
+    for (int x = 0; x < MAP_WIDTH; ++x)
+        row[x] = (row[x] & 0xFFFF00FFu) | ((uint32_t)frame.green_of[map_row[frame.green_column[x]]] << 8);
+    if (frame.row_writer[y] < 0)
+        return;
+    const uint8_t *under_screen = frame.radial_map + frame.row_writer[y] * MAP_WIDTH;
+    for (int c = 0; c < MAP_WIDTH; ++c) {
+        int x = frame.column_writer[c];
+        if (x >= 0)
+            row[c] = (row[c] & 0xFF00FF00u) | frame.red_blue_of[under_screen[x]];
     }
 }
 
@@ -173,43 +165,88 @@ void extend_edges(uint8_t *pixels, int pitch, int last_column, int last_row)
     }
 }
 
+// Rows are taken this many at a time: few enough takes, and fine enough
+// for the drawers to end close together.
+constexpr uint32_t ROWS_A_TAKE = 24;
+
+// Takes the next rows from the top (or the bottom): begin .. end - 1; false when none is left.
+bool take_rows(WarpFrame &frame, bool from_top, int &begin, int &end)
+{
+    uint32_t left = frame.rows_to_take.load(std::memory_order_relaxed);
+    for (;;) {
+        uint32_t first = left >> 16, last = left & 0xFFFFu;
+        if (first >= last)
+            return false;
+        uint32_t count = std::min(ROWS_A_TAKE, last - first);
+        uint32_t rest = from_top ? ((first + count) << 16) | last : (first << 16) | (last - count);
+        if (frame.rows_to_take.compare_exchange_weak(left, rest, std::memory_order_relaxed)) {
+            begin = static_cast<int>(from_top ? first : last - count);
+            end = begin + static_cast<int>(count);
+            return true;
+        }
+    }
+}
+
 } // namespace
+
+bool warp_frame_begin(WarpFrame &frame, SDL_Surface *target, const uint8_t *radial_map,
+                      float left, float right, float up, float down,
+                      WarpChannel green, WarpChannel red, WarpChannel blue,
+                      int &previous_row, int &previous_column)
+{
+    frame.rows_to_take.store(0, std::memory_order_relaxed);
+    frame.rows_to_draw.store(0, std::memory_order_relaxed);
+    if (!target || !radial_map || target->w < MAP_WIDTH || target->h < MAP_HEIGHT ||
+        target->format->BytesPerPixel != 4)
+        return false;
+    WarpTables tables;
+    warp_tables(green, red, blue, tables);
+    std::copy(std::begin(tables.green_of), std::end(tables.green_of), frame.green_of);
+    std::copy(std::begin(tables.red_blue_of), std::end(tables.red_blue_of), frame.red_blue_of);
+    ColumnWalk walk;
+    column_walk(left, right, walk);
+    plan_pass(walk, frame);
+    frame_passes(up, down, previous_row, frame);
+    frame.pixels = static_cast<uint8_t *>(target->pixels);
+    frame.pitch = target->pitch;   // bytes: a full-screen surface may be wider than 800
+    frame.radial_map = radial_map;
+    frame.last_column = walk.unwrapped[MAP_WIDTH - 1];
+    frame.last_row = previous_row;
+    previous_column = frame.last_column;   // where every pass ends
+    frame.rows_to_take.store(static_cast<uint32_t>(MAP_HEIGHT), std::memory_order_relaxed);
+    frame.rows_to_draw.store(MAP_HEIGHT, std::memory_order_relaxed);
+    if (SDL_MUSTLOCK(target)) {
+        // The pixels may move while unlocked: draw them all under the lock, here.
+        SDL_LockSurface(target);
+        frame.pixels = static_cast<uint8_t *>(target->pixels);
+        warp_frame_share(frame, true);
+        SDL_UnlockSurface(target);
+    }
+    return true;
+}
+
+void warp_frame_share(WarpFrame &frame, bool from_top)
+{
+    int begin, end;
+    while (take_rows(frame, from_top, begin, end)) {
+        for (int y = begin; y < end; ++y)
+            draw_row(frame, y);
+        // The last rows drawn, by whichever drawer, and every other drawer's
+        // rows seen (release and acquire): the edges read them all.
+        if (frame.rows_to_draw.fetch_sub(end - begin, std::memory_order_acq_rel) == end - begin)
+            extend_edges(frame.pixels, frame.pitch, frame.last_column, frame.last_row);
+    }
+}
 
 void ring_warp(SDL_Surface *target, const uint8_t *radial_map,
                float left, float right, float up, float down,
                WarpChannel green, WarpChannel red, WarpChannel blue,
                int &previous_row, int &previous_column)
 {
-    if (!target || !radial_map || target->w < MAP_WIDTH || target->h < MAP_HEIGHT ||
-        target->format->BytesPerPixel != 4)
-        return;
-    WarpTables tables;
-    warp_tables(green, red, blue, tables);
-    ColumnWalk walk;
-    column_walk(left, right, walk);
-    PassPlan plan;
-    plan_pass(walk, plan);
-
-    bool locked = SDL_MUSTLOCK(target);
-    if (locked)
-        SDL_LockSurface(target);
-    uint8_t *pixels = static_cast<uint8_t *>(target->pixels);
-    const int pitch = target->pitch;   // bytes: a full-screen surface may be wider than 800
-
-    FramePasses passes;
-    frame_passes(up, down, previous_row, passes);
-    for (int y = 0; y < MAP_HEIGHT; ++y)
-        green_by_plan(reinterpret_cast<uint32_t *>(pixels + y * pitch), radial_map + passes.low[y] * MAP_WIDTH, plan,
-                      tables);
-    for (int row = 0; row < MAP_HEIGHT; ++row)
-        if (passes.writer[row] >= 0)
-            red_blue_by_plan(reinterpret_cast<uint32_t *>(pixels + row * pitch),
-                             radial_map + passes.writer[row] * MAP_WIDTH, plan, tables);
-    extend_edges(pixels, pitch, walk.unwrapped[MAP_WIDTH - 1], previous_row);
-
-    if (locked)
-        SDL_UnlockSurface(target);
-    previous_column = walk.unwrapped[MAP_WIDTH - 1];   // where every pass ends
+    WarpFrame frame;
+    if (warp_frame_begin(frame, target, radial_map, left, right, up, down, green, red, blue, previous_row,
+                         previous_column))
+        warp_frame_share(frame, true);
 }
 
 // ---- Reference ---------------------------------------------------------------

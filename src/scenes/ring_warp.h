@@ -14,6 +14,7 @@
 // left as they are. Allocates nothing.
 #pragma once
 #include <SDL.h>
+#include <atomic>
 #include <cstdint>
 
 // One colour channel of the warp: the written byte is (offset + map value)
@@ -54,3 +55,36 @@ void ring_warp_reference(SDL_Surface *target, const uint8_t *radial_map,
                          float left, float right, float up, float down,
                          WarpChannel green, WarpChannel red, WarpChannel blue,
                          int &previous_row, int &previous_column);
+
+// A frame of the warp that several threads can draw together: every screen
+// row's green and every map row's red and blue are known before a byte is
+// written, and a row's bytes are written by whoever takes the row, so rows
+// can be shared out. A plain record, worked out by warp_frame_begin and only
+// read after it, but for the two counters.
+struct WarpFrame {
+    uint8_t *pixels;             // the target's, rows `pitch` bytes apart
+    int pitch;
+    const uint8_t *radial_map;
+    uint8_t green_of[256];       // the channels' offsets and masks as tables
+    uint32_t red_blue_of[256];
+    int green_column[800];       // the map column whose value screen column x's green ends with
+    int column_writer[800];      // the screen column whose value map column c's red and blue end with; -1: none
+    int green_row[600];          // the map row whose value screen row y's green ends with
+    int row_writer[600];         // the screen row whose values map row r's red and blue end with; -1: none
+    int last_column, last_row;   // the reach of the inverse write, whose edges are extended past it
+    std::atomic<uint32_t> rows_to_take;   // first row << 16 | end row of the rows no one has taken
+    std::atomic<int> rows_to_draw;        // rows taken but not yet drawn, and rows not taken
+};
+// Works out a frame of the warp, with ring_warp's arguments and counters
+// (which it moves on as ring_warp does); false when the target cannot be
+// drawn. A target that must be locked is drawn here, whole, under its lock,
+// leaving no row to share.
+bool warp_frame_begin(WarpFrame &frame, SDL_Surface *target, const uint8_t *radial_map,
+                      float left, float right, float up, float down,
+                      WarpChannel green, WarpChannel red, WarpChannel blue,
+                      int &previous_row, int &previous_column);
+// Draws rows of a begun frame, a few at a time, from the top (or the bottom),
+// until no row is left to take. Any number of threads may call it on one frame;
+// the call that draws the frame's last rows also extends its edges, so the
+// frame is done once every call has returned.
+void warp_frame_share(WarpFrame &frame, bool from_top);

@@ -185,7 +185,8 @@ void scene7_render_begin(Scene7Render &r)
 namespace {
 
 // The centre of the warp wanders between about (300, 200) and (500, 400).
-void draw_background(Scene7Render &r, float p)
+// False when there is no warp to draw.
+bool begin_background(Scene7Render &r, float p)
 {
     float three_p = 3.0f * p;
     double a = std::pow(std::sin(radians(three_p)), 3.0);
@@ -200,9 +201,14 @@ void draw_background(Scene7Render &r, float p)
     float up = (float)(cy / 300.0);
     float down = (float)((599 - cy) / 300.0);
     uint8_t hue = (uint8_t)((int)(p * 7.0f) & 0xFF);
-    ring_warp(backbuffer, scene2->radial_map, left, right, up, down,
-              WarpChannel{0, 0xFF}, WarpChannel{0, 0xFF}, WarpChannel{hue, 0xFE},
-              r.previous_row, r.previous_column);
+    return warp_frame_begin(r.warp, backbuffer, scene2->radial_map, left, right, up, down,
+                            WarpChannel{0, 0xFF}, WarpChannel{0, 0xFF}, WarpChannel{hue, 0xFE},
+                            r.previous_row, r.previous_column);
+}
+
+void share_warp_from_bottom(void *warp)
+{
+    warp_frame_share(*static_cast<WarpFrame *>(warp), false);
 }
 
 // Each frame places the title anew within a 4 x 4 square, so it shakes.
@@ -222,9 +228,13 @@ void draw_titles()
 
 void scene7_draw_frame(Scene7Render &r)
 {
-    // The world's objects are posed on the fill's worker while the warp is drawn.
-    world_render_start(scene7->world);
-    draw_background(r, scene7->position.load(relaxed));
+    // The world's objects are posed on the fill's worker while the warp is
+    // drawn; then the worker takes the warp's rows from the bottom up. The
+    // fill waits for the worker's job, so the warp is done before it begins.
+    bool warp = begin_background(r, scene7->position.load(relaxed));
+    world_render_start_with(scene7->world, warp ? share_warp_from_bottom : nullptr, &r.warp);
+    if (warp)
+        warp_frame_share(r.warp, true);
     lock_surface(screen);
     world_render_trail(scene7->world, 110);
     draw_titles();

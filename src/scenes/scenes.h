@@ -16,6 +16,7 @@
 #include <SDL.h>
 #include <atomic>
 #include <cstdint>
+#include "ring_warp.h"
 
 // ---- Scene 1: landscape flight and title cards (30.5 s, position 0..1800) ----
 struct Scene1Clock {};
@@ -122,6 +123,7 @@ struct Scene7Clock {
 struct Scene7Render {
     int previous_row;        // truncated source row of the previous screen row
     int previous_column;     // truncated source column of the previous step
+    WarpFrame warp;          // the frame's warp, shared with the fill's worker
 };
 void scene7_prepare();
 void scene7_clock_begin(Scene7Clock &c);
