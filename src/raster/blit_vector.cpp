@@ -1060,6 +1060,17 @@ bool dim_job_for(SDL_Surface *s, int x, int y, int w, int h, int amount, DimJob 
     return true;
 }
 
+// The job of a dim, or false when none is left: nothing to dim, or no
+// arithmetic to trust, when the table walk has done it instead.
+bool dim_job_to_do(SDL_Surface *s, int x, int y, int w, int h, int amount, DimJob &job)
+{
+    if (!scale_exceptions.arithmetic_usable) {
+        dim_rect_reference(s, x, y, w, h, amount);
+        return false;
+    }
+    return dim_job_for(s, x, y, w, h, amount, job);
+}
+
 inline uint32_t dim_pixel(uint32_t pixel, const uint8_t *dim)
 {
     uint32_t blue = dim[(pixel & 0xFF) << 8];
@@ -1138,12 +1149,8 @@ template <bool WITH_FIXES> void dim_rows_sse2(SDL_Surface *s, const DimJob &job)
 
 void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount)
 {
-    if (!scale_exceptions.arithmetic_usable) {
-        dim_rect_reference(s, x, y, w, h, amount);
-        return;
-    }
     DimJob job;
-    if (!dim_job_for(s, x, y, w, h, amount, job))
+    if (!dim_job_to_do(s, x, y, w, h, amount, job))
         return;
     if (job.fix_count > 0)
         dim_rows_sse2<true>(s, job);
@@ -1155,12 +1162,8 @@ void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount)
 // As the SSE2 path, eight pixels at a time.
 AVX2 void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount)
 {
-    if (!scale_exceptions.arithmetic_usable) {
-        dim_rect_reference(s, x, y, w, h, amount);
-        return;
-    }
     DimJob job;
-    if (!dim_job_for(s, x, y, w, h, amount, job))
+    if (!dim_job_to_do(s, x, y, w, h, amount, job))
         return;
     const __m256i zero = _mm256_setzero_si256();
     const __m256i multiplier = _mm256_set1_epi16(static_cast<short>(job.multiplier));
