@@ -338,11 +338,13 @@ CubeRowVectors cube_row_vectors_sse2(const CubeRow &row)
     return vectors;
 }
 
-// Eight magnitudes in 16-bit lanes: m^2 * 256m / 65536 is m^3 / 256 rounded
-// down, below 65536; times the multiplier, the high half shifted.
-inline __m128i cube_row_half_sse2(__m128i magnitude, const CubeRowVectors &row)
+// Eight magnitudes m, each as 256m in a 16-bit lane: m^2 * 256m / 65536 is
+// m^3 / 256 rounded down, below 65536; times the multiplier, the high half
+// shifted. m^2 is the high half of 256m * 256m, exactly.
+inline __m128i cube_row_half_sse2(__m128i magnitude_256, const CubeRowVectors &row)
 {
-    __m128i cube_256ths = _mm_mulhi_epu16(_mm_mullo_epi16(magnitude, magnitude), _mm_slli_epi16(magnitude, 8));
+    __m128i square = _mm_mulhi_epu16(magnitude_256, magnitude_256);
+    __m128i cube_256ths = _mm_mulhi_epu16(square, magnitude_256);
     return _mm_srl_epi16(_mm_mulhi_epu16(cube_256ths, row.multiplier), row.shift);
 }
 
@@ -351,8 +353,8 @@ inline __m128i cube_row_half_sse2(__m128i magnitude, const CubeRowVectors &row)
 template <bool WITH_FIXES = true> inline __m128i cube_row_steps_sse2(__m128i magnitude, const CubeRowVectors &row)
 {
     const __m128i zero = _mm_setzero_si128();
-    __m128i step = _mm_packus_epi16(cube_row_half_sse2(_mm_unpacklo_epi8(magnitude, zero), row),
-                                    cube_row_half_sse2(_mm_unpackhi_epi8(magnitude, zero), row));
+    __m128i step = _mm_packus_epi16(cube_row_half_sse2(_mm_unpacklo_epi8(zero, magnitude), row),
+                                    cube_row_half_sse2(_mm_unpackhi_epi8(zero, magnitude), row));
     if (WITH_FIXES)
         for (int i = 0; i < row.fix_count; ++i)
             step = _mm_add_epi8(step, _mm_and_si128(_mm_cmpeq_epi8(magnitude, row.fix_magnitude[i]), row.fix[i]));
@@ -715,18 +717,18 @@ AVX2 CubeRowVectorsAvx2 cube_row_vectors_avx2(const CubeRow &row)
     return vectors;
 }
 
-AVX2 inline __m256i cube_row_half_avx2(__m256i magnitude, const CubeRowVectorsAvx2 &row)
+AVX2 inline __m256i cube_row_half_avx2(__m256i magnitude_256, const CubeRowVectorsAvx2 &row)
 {
-    __m256i cube_256ths =
-        _mm256_mulhi_epu16(_mm256_mullo_epi16(magnitude, magnitude), _mm256_slli_epi16(magnitude, 8));
+    __m256i square = _mm256_mulhi_epu16(magnitude_256, magnitude_256);
+    __m256i cube_256ths = _mm256_mulhi_epu16(square, magnitude_256);
     return _mm256_srl_epi16(_mm256_mulhi_epu16(cube_256ths, row.multiplier), row.shift);
 }
 
 AVX2 inline __m256i cube_row_steps_avx2(__m256i magnitude, const CubeRowVectorsAvx2 &row)
 {
     const __m256i zero = _mm256_setzero_si256();
-    __m256i step = _mm256_packus_epi16(cube_row_half_avx2(_mm256_unpacklo_epi8(magnitude, zero), row),
-                                       cube_row_half_avx2(_mm256_unpackhi_epi8(magnitude, zero), row));
+    __m256i step = _mm256_packus_epi16(cube_row_half_avx2(_mm256_unpacklo_epi8(zero, magnitude), row),
+                                       cube_row_half_avx2(_mm256_unpackhi_epi8(zero, magnitude), row));
     for (int i = 0; i < row.fix_count; ++i)
         step = _mm256_add_epi8(step,
                                _mm256_and_si256(_mm256_cmpeq_epi8(magnitude, row.fix_magnitude[i]), row.fix[i]));
