@@ -121,21 +121,27 @@ void frame_passes(float up, float down, int &previous_row, WarpFrame &frame)
     }
 }
 
-// The green that row y's pass leaves on it, and the red and blue that the
-// passes of map row y leave: one word written per pixel.
-void draw_row(const WarpFrame &frame, int y)
+// The green that the passes of screen rows begin .. end - 1 leave on them,
+// then the red and blue that the passes of those map rows leave: one word
+// written per pixel.
+void draw_rows(const WarpFrame &frame, int begin, int end)
 {
-    uint32_t *row = reinterpret_cast<uint32_t *>(frame.pixels + y * frame.pitch);
-    const uint8_t *map_row = frame.radial_map + frame.green_row[y] * MAP_WIDTH;
-    for (int x = 0; x < MAP_WIDTH; ++x)
-        row[x] = (row[x] & 0xFFFF00FFu) | ((uint32_t)frame.green_of[map_row[frame.green_column[x]]] << 8);
-    if (frame.row_writer[y] < 0)
-        return;
-    const uint8_t *under_screen = frame.radial_map + frame.row_writer[y] * MAP_WIDTH;
-    for (int c = 0; c < MAP_WIDTH; ++c) {
-        int x = frame.column_writer[c];
-        if (x >= 0)
-            row[c] = (row[c] & 0xFF00FF00u) | frame.red_blue_of[under_screen[x]];
+    for (int y = begin; y < end; ++y) {
+        uint32_t *row = reinterpret_cast<uint32_t *>(frame.pixels + y * frame.pitch);
+        const uint8_t *map_row = frame.radial_map + frame.green_row[y] * MAP_WIDTH;
+        for (int x = 0; x < MAP_WIDTH; ++x)
+            row[x] = (row[x] & 0xFFFF00FFu) | ((uint32_t)frame.green_of[map_row[frame.green_column[x]]] << 8);
+    }
+    for (int y = begin; y < end; ++y) {
+        if (frame.row_writer[y] < 0)
+            continue;
+        uint32_t *row = reinterpret_cast<uint32_t *>(frame.pixels + y * frame.pitch);
+        const uint8_t *under_screen = frame.radial_map + frame.row_writer[y] * MAP_WIDTH;
+        for (int c = 0; c < MAP_WIDTH; ++c) {
+            int x = frame.column_writer[c];
+            if (x >= 0)
+                row[c] = (row[c] & 0xFF00FF00u) | frame.red_blue_of[under_screen[x]];
+        }
     }
 }
 
@@ -229,8 +235,7 @@ void warp_frame_share(WarpFrame &frame, bool from_top)
 {
     int begin, end;
     while (take_rows(frame, from_top, begin, end)) {
-        for (int y = begin; y < end; ++y)
-            draw_row(frame, y);
+        draw_rows(frame, begin, end);
         // The last rows drawn, by whichever drawer, and every other drawer's
         // rows seen (release and acquire): the edges read them all.
         if (frame.rows_to_draw.fetch_sub(end - begin, std::memory_order_acq_rel) == end - begin)
