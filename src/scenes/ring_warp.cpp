@@ -3,7 +3,6 @@
 #include "raster.h"
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 
 namespace {
 
@@ -35,18 +34,13 @@ int wrap(int value, int period)
 
 // The offsets and masks as tables, so a pixel costs lookups only: green's
 // byte, and red's and blue's bytes together in their places in a word.
-struct WarpTables {
-    uint8_t green_of[256], red_of[256], blue_of[256];
-    uint32_t red_blue_of[256];
-};
-
-void warp_tables(WarpChannel green, WarpChannel red, WarpChannel blue, WarpTables &t)
+void warp_tables(WarpChannel green, WarpChannel red, WarpChannel blue, WarpFrame &frame)
 {
     for (int v = 0; v < 256; ++v) {
-        t.green_of[v] = (uint8_t)((green.offset + v) & green.mask);
-        t.red_of[v] = (uint8_t)((red.offset + v) & red.mask);
-        t.blue_of[v] = (uint8_t)((blue.offset + v) & blue.mask);
-        t.red_blue_of[v] = ((uint32_t)t.red_of[v] << 16) | t.blue_of[v];
+        uint32_t red_value = (uint8_t)((red.offset + v) & red.mask);
+        uint32_t blue_value = (uint8_t)((blue.offset + v) & blue.mask);
+        frame.green_of[v] = (uint8_t)((green.offset + v) & green.mask);
+        frame.red_blue_of[v] = (red_value << 16) | blue_value;
     }
 }
 
@@ -205,10 +199,7 @@ bool warp_frame_begin(WarpFrame &frame, SDL_Surface *target, const uint8_t *radi
     if (!target || !radial_map || target->w < MAP_WIDTH || target->h < MAP_HEIGHT ||
         target->format->BytesPerPixel != 4)
         return false;
-    WarpTables tables;
-    warp_tables(green, red, blue, tables);
-    std::copy(std::begin(tables.green_of), std::end(tables.green_of), frame.green_of);
-    std::copy(std::begin(tables.red_blue_of), std::end(tables.red_blue_of), frame.red_blue_of);
+    warp_tables(green, red, blue, frame);
     ColumnWalk walk;
     column_walk(left, right, walk);
     plan_pass(walk, frame);
