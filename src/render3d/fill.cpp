@@ -627,9 +627,15 @@ void fill_triangle_3d_cached(SDL_Surface *target, int32_t *depth, ShadeCache *ca
 
 namespace {
 
-// Rows per band: a band's pixels and depths (800 x 64 x 8 bytes) stay in the
-// processor's cache while every triangle that reaches it is drawn.
-constexpr int BAND_ROWS = 64;
+// Bands a frame is cut into, of about equal work, so that the two drawers,
+// taking them from either end, finish together however the triangles lie
+// (a row of grass fills a third of the rows and holds nearly all the
+// work). A band's work is mostly its spans, one per triangle per row, and
+// each row's own: clearing its depths and handing it on, which costs about
+// ROW_WORK spans. Every band walks the whole list of triangles, so more
+// bands cost more than they balance.
+constexpr int BAND_COUNT = 12;
+constexpr int ROW_WORK = 4;
 
 // A frame of fewer triangles than this is not worth waking the worker for.
 constexpr size_t WORKER_LEAST_TRIANGLES = 64;
@@ -661,6 +667,10 @@ struct FillFrame {
     std::vector<RowRange> rows;            // the same order
     ReadyTriangles later;                  // the worker's share of making them ready
     std::vector<Walk> walks[2];            // each drawer's own walks: a triangle may reach both
+    // The frame's bands: band k is rows band_first[k] .. band_first[k + 1] - 1.
+    int band_first[BAND_COUNT + 1];
+    int bands;
+    int row_spans[DEPTH_HEIGHT + 1];       // while cutting: triangles starting on a row less those ending
     // The bands not yet taken, as (first << 16) | end: the caller takes them
     // from the top down, the worker from the bottom up, until they meet.
     std::atomic<uint32_t> bands_left;
@@ -676,9 +686,29 @@ struct FillFrame {
 
 namespace {
 
-int band_count(const FillFrame &frame)
+// Cuts the canvas's rows into bands of about equal work (see BAND_COUNT).
+void cut_bands(FillFrame &frame)
 {
-    return (frame.canvas.height + BAND_ROWS - 1) / BAND_ROWS;
+    const int height = frame.canvas.height;
+    int *starting = frame.row_spans;
+    std::fill(starting, starting + height + 1, 0);
+    int64_t total = static_cast<int64_t>(height) * ROW_WORK;
+    for (const RowRange &rows : frame.rows) {
+        ++starting[rows.first];
+        --starting[rows.end];
+        total += rows.end - rows.first;
+    }
+    frame.bands = 0;
+    frame.band_first[0] = 0;
+    int64_t work = 0;
+    int spans = 0;   // on the row
+    for (int row = 0; row + 1 < height && frame.bands + 1 < BAND_COUNT; ++row) {
+        spans += starting[row];
+        work += spans + ROW_WORK;
+        if (work * BAND_COUNT >= total * (frame.bands + 1))
+            frame.band_first[++frame.bands] = row + 1;
+    }
+    frame.band_first[++frame.bands] = height;
 }
 
 void clear_depth_rows(const Canvas &canvas, int begin, int end)
@@ -692,8 +722,8 @@ void clear_depth_rows(const Canvas &canvas, int begin, int end)
 // down from its top without drawing.
 void draw_band(FillFrame &frame, int drawer, int band, bool go_on)
 {
-    const int begin = band * BAND_ROWS;
-    const int end = std::min(begin + BAND_ROWS, frame.canvas.height);
+    const int begin = frame.band_first[band];
+    const int end = frame.band_first[band + 1];
     // Cleared here rather than all at once before the frame: on the thread
     // that draws the band, and just before its rows are drawn.
     clear_depth_rows(frame.canvas, begin, end);
@@ -875,7 +905,8 @@ void fill_frame_draw(FillFrame *frame)
         frame->worker_failed = !frame->worker;
     }
     frame->walks[0].resize(count);
-    const int bands = band_count(*frame);
+    cut_bands(*frame);
+    const int bands = frame->bands;
     if (!frame->worker || count < WORKER_LEAST_TRIANGLES) {
         for (int band = 0; band < bands; ++band)
             draw_band(*frame, 0, band, band > 0);
