@@ -170,20 +170,23 @@ TEST(RenderThreads, TheWorkersBandsDrawWhatOneTriangleAtATimeDraws)
 TEST(RenderThreads, AStartedFrameIsDrawnAsOneNotStartedAndFreeingSettlesOneNeverDrawn)
 {
     // Before any frame has started the worker, world_render_start leaves it
-    // all to world_render; after, the worker poses the frame. A world freed
-    // with a frame started and not drawn must neither hang nor leave the
-    // worker a job (under TSan: nor touch the freed world).
+    // all to world_render; after, the worker poses the frame, and
+    // world_render, called a moment later, poses what chunks of it are left
+    // (enough blades that the worker is mostly still at it). A world freed with a
+    // frame started and not drawn must neither hang nor leave the worker a
+    // job (under TSan: nor touch the freed world).
     ensure_tables();
     SDL_Surface *started = test_surface(800, 600, 0xff000000u);
     SDL_Surface *plain = test_surface(800, 600, 0xff000000u);
     World *a = world_new(), *b = world_new();
     ASSERT_TRUE(a && b);
-    for (int i = 0; i < 20; ++i) {
-        world_add_object(blade(-2000.0 + 200.0 * i), a);
-        world_add_object(blade(-2000.0 + 200.0 * i), b);
+    for (int i = 0; i < 200; ++i) {
+        world_add_object(blade(-2000.0 + 20.0 * i), a);
+        world_add_object(blade(-2000.0 + 20.0 * i), b);
     }
-    for (int frame = 0; frame < 3; ++frame) {
+    for (int frame = 0; frame < 10; ++frame) {
         world_render_start(a);
+        sleep_microseconds(200);   // as a scene draws what lies behind the world
         world_render(a, started);
         world_render(b, plain);
         ASSERT_TRUE(std::equal(a->depth, a->depth + DEPTH_WIDTH * DEPTH_HEIGHT, b->depth)) << "frame " << frame;

@@ -53,3 +53,11 @@ void fill_worker_offer(FillWorker *worker, void (*job)(void *), void *argument);
 bool fill_worker_finish(FillWorker *worker);
 // Ends the worker and frees it; no job may be on offer. NULL is allowed.
 void fill_worker_stop(FillWorker *worker);
+
+// A hint to the processor that this thread is only watching a value.
+inline void pause_briefly()
+{
+#if defined(__i386__) || defined(__x86_64__)
+    __builtin_ia32_pause();
+#endif
+}

@@ -28,14 +28,6 @@ struct FillWorker {
 
 namespace {
 
-// A hint to the processor that this thread is only watching a value.
-inline void pause_briefly()
-{
-#if defined(__i386__) || defined(__x86_64__)
-    __builtin_ia32_pause();
-#endif
-}
-
 // A wait that a signal cuts short is waited again.
 void wait_on(SDL_sem *semaphore)
 {

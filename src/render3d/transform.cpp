@@ -82,6 +82,28 @@ bool drawable(const SceneObject *object)
     return object && object->mesh && object->mesh->item;
 }
 
+// The chunks a frame's objects are posed in, taken from one counter by
+// whichever thread is free: a frame started on the worker is posed there
+// while the caller draws what lies behind the world, and the caller joins
+// in once it is done with that, rather than wait.
+constexpr uint32_t POSE_CHUNKS = 8;
+
+// A frame's posing in chunks. Chunk k poses drawables[first[k] ..
+// first[k + 1] - 1] into copies[k] (chunk 0 straight into the frame's copies).
+struct Posing {
+    std::vector<Triangle> copies[POSE_CHUNKS];
+    size_t first[POSE_CHUNKS + 1] = {};
+    uint32_t chunks = 0;
+    uint32_t frame = 0;                // counts the frames posed, by whichever thread poses them
+    uint32_t started = 0;              // the caller's: the number the frame started on the worker will have
+    // The number of the frame whose chunks may be taken, stored once its
+    // chunks are planned: its release lets a helper that sees it see them.
+    std::atomic<uint32_t> open{0};
+    std::atomic<uint32_t> next{0};     // the next chunk to take
+    // Chunks posed; each adds with release once its copies are written.
+    std::atomic<uint32_t> done{0};
+};
+
 } // namespace
 
 struct RenderScratch {
@@ -90,7 +112,7 @@ struct RenderScratch {
     std::vector<DrawEntry> sorting;   // the other buffer of its sort
     std::vector<uint32_t> drawing;    // the copies' indices in the draw list's order
     std::vector<const SceneObject *> drawables;   // this frame's objects with triangles
-    std::vector<Triangle> later_copies;           // the worker's share of the copies
+    Posing posing;
     bool started = false;             // world_render_start handed this frame's posing to the worker
     bool has_list = false;            // what that posing found
     void (*also)(void *) = nullptr;   // the job world_render_start_with gave the worker after the posing
@@ -172,22 +194,50 @@ void transform_range(const std::vector<const SceneObject *> &objects, size_t beg
     }
 }
 
-// The worker's share: the later half of the objects.
-struct TransformJob {
-    RenderScratch *scratch;
-    size_t begin, end;
-};
-
-void transform_later(void *job)
+// Plans the frame's chunks, of about as many objects each, and opens them.
+void open_posing(RenderScratch &scratch)
 {
-    const TransformJob &j = *static_cast<const TransformJob *>(job);
-    j.scratch->later_copies.clear();
-    transform_range(j.scratch->drawables, j.begin, j.end, j.scratch->later_copies);
+    Posing &p = scratch.posing;
+    const size_t count = scratch.drawables.size();
+    p.chunks = static_cast<uint32_t>(std::min<size_t>(POSE_CHUNKS, count));
+    for (uint32_t k = 0; k <= p.chunks; ++k)
+        p.first[k] = count * k / std::max<uint32_t>(p.chunks, 1);
+    p.next.store(0, std::memory_order_relaxed);
+    p.done.store(0, std::memory_order_relaxed);
+    p.open.store(++p.frame, std::memory_order_release);
 }
 
-// Copies of every triangle, posed and projected. With a helper (the fill's
-// worker, once it exists), the helper poses the later half of the objects
-// while the caller poses the earlier half; the copies keep their order.
+// Poses chunks of the open frame until none is left.
+void pose_chunks(RenderScratch &scratch)
+{
+    Posing &p = scratch.posing;
+    for (uint32_t k; (k = p.next.fetch_add(1, std::memory_order_relaxed)) < p.chunks;) {
+        std::vector<Triangle> &copies = k == 0 ? scratch.copies : p.copies[k];
+        copies.clear();
+        transform_range(scratch.drawables, p.first[k], p.first[k + 1], copies);
+        p.done.fetch_add(1, std::memory_order_release);
+    }
+}
+
+void pose_chunks_job(void *scratch)
+{
+    pose_chunks(*static_cast<RenderScratch *>(scratch));
+}
+
+// Once every chunk is posed (some perhaps by a helper still at work), the
+// copies in chunk order.
+void close_posing(RenderScratch &scratch)
+{
+    Posing &p = scratch.posing;
+    while (p.done.load(std::memory_order_acquire) != p.chunks)
+        pause_briefly();
+    for (uint32_t k = 1; k < p.chunks; ++k)
+        scratch.copies.insert(scratch.copies.end(), p.copies[k].begin(), p.copies[k].end());
+}
+
+// Copies of every triangle, posed and projected, in object and mesh order.
+// With a helper (the fill's worker, once it exists), the helper poses chunks
+// of them too; without, another thread may still join in (help_posing).
 void transform_objects(const PtrList *objects, RenderScratch &scratch, FillWorker *helper)
 {
     scratch.copies.clear();
@@ -197,20 +247,23 @@ void transform_objects(const PtrList *objects, RenderScratch &scratch, FillWorke
         if (drawable(object))
             scratch.drawables.push_back(object);
     }
-    const size_t count = scratch.drawables.size();
-    if (!helper || count < 2) {
-        transform_range(scratch.drawables, 0, count, scratch.copies);
-        // Room for the worker's share, so that the frames after it starts
-        // allocate nothing either.
-        scratch.later_copies.reserve(scratch.copies.size());
-        return;
+    open_posing(scratch);
+    if (helper && scratch.posing.chunks > 1) {
+        fill_worker_offer(helper, pose_chunks_job, &scratch);
+        pose_chunks(scratch);
+        fill_worker_finish(helper);   // taken back: every chunk was posed here
+    } else {
+        pose_chunks(scratch);
     }
-    TransformJob job{&scratch, count / 2, count};
-    fill_worker_offer(helper, transform_later, &job);
-    transform_range(scratch.drawables, 0, count / 2, scratch.copies);
-    if (!fill_worker_finish(helper))
-        transform_later(&job);
-    scratch.copies.insert(scratch.copies.end(), scratch.later_copies.begin(), scratch.later_copies.end());
+    close_posing(scratch);
+}
+
+// The caller's part in a frame started on the worker: the chunks still
+// left, if the worker has begun posing this frame.
+void help_posing(RenderScratch &scratch)
+{
+    if (scratch.posing.open.load(std::memory_order_acquire) == scratch.posing.started)
+        pose_chunks(scratch);
 }
 
 // One byte of the sort key of an entry: the key's bits inverted, so that
@@ -360,6 +413,7 @@ void world_render_start_with(World *world, void (*also)(void *), void *argument)
     world->scratch->started = true;
     world->scratch->also = also;
     world->scratch->also_argument = argument;
+    world->scratch->posing.started = world->scratch->posing.frame + 1;
     fill_worker_offer(worker, pose_and_order_job, world);
 }
 
@@ -378,6 +432,7 @@ void world_render_then(World *world, SDL_Surface *target, RowsDone done)
     bool has_list;
     if (scratch.started) {
         scratch.started = false;
+        help_posing(scratch);
         if (!fill_worker_finish(worker_of(scratch)))
             pose_and_order_job(world);   // the worker had not got going: done here
         has_list = scratch.has_list;
