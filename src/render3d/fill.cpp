@@ -228,7 +228,8 @@ inline void plot_run(uint32_t *pixel, int32_t *depth, int columns, float z, floa
 // so no column needs cutting to the target (see Edges::inside); CACHED:
 // shading.cached is set.
 template <bool INSIDE, bool CACHED>
-__attribute__((always_inline)) inline void fill_span(const Canvas &canvas, const Shading &shading, int row, double x0, float z0, double x1, float z1)
+__attribute__((always_inline)) inline void fill_span(const Canvas &canvas, const Shading &shading, int row, double x0,
+                                                     float z0, double x1, float z1)
 {
     uint32_t *pixel_row = canvas.pixels + row * canvas.pitch_words;
     int32_t *depth_row = canvas.depth + row * DEPTH_WIDTH;
@@ -287,7 +288,8 @@ __attribute__((always_inline)) inline void fill_span(const Canvas &canvas, const
 // points, from the one with the smaller x (the short edge's when they are
 // equal).
 template <bool INSIDE, bool CACHED>
-__attribute__((always_inline)) inline void fill_row(const Canvas &canvas, const Shading &shading, float y, double xs, float zs, double xl, float zl)
+__attribute__((always_inline)) inline void fill_row(const Canvas &canvas, const Shading &shading, float y, double xs,
+                                                    float zs, double xl, float zl)
 {
     bool long_first = xl < xs;
     fill_span<INSIDE, CACHED>(canvas, shading, static_cast<int>(y), long_first ? xl : xs, long_first ? zl : zs,
