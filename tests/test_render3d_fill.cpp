@@ -1027,3 +1027,38 @@ TEST(FillTriangle, CachedShadingFollowsANewShadingTable)
     EXPECT_NE(plain.pixel(120, 120), shaded(COLOUR, 1000));   // the inverted table was used
     EXPECT_EQ(cached.pixels, plain.pixels);
 }
+
+TEST(FillTriangle, CornersOnAndBesideTheSideColumnsMatchTheReference)
+{
+    // A triangle whose corners all lie in columns 1 .. width - 2 takes a
+    // path that cuts no row to the target; corners on, beside and just past
+    // the first and last columns must give the reference's pixels and depths
+    // either way, shaded from the table or through the cache. The padding of
+    // a wider pitch shows a row drawn past its end.
+    ShadeCache *cache = shade_cache_new();
+    ASSERT_NE(cache, nullptr);
+    const int shapes[][3] = {{800, 600, 1000}, {640, 480, 640}};
+    for (const auto &shape : shapes) {
+        const double w = shape[0];
+        const double columns[][2] = {{0, 1},     {1, w - 2}, {1, w - 1}, {0, w - 2},  {2, w - 3},
+                                     {-1, 300},  {300, w},   {w - 2, w - 3}, {1, 2}};
+        Pair pair(shape[0], shape[1], shape[2]);
+        Random r{0x2545F4914F6CDD1Dull};
+        pair.reset(r);
+        for (const auto &c : columns)
+            for (Drawing drawing : {Drawing::fill, Drawing::fill_cached}) {
+                // Tall and thin, leaning, and with an upright edge on either column.
+                const Primitive shapes_of[] = {
+                    {drawing, 0xFF99DD00u, {c[0], 5, 900, c[1], 470, 40000, c[0] + 1, 470, 1200}},
+                    {drawing, 0xFF88FF00u, {c[1], 3, 300, c[1], 460, 700, c[0], 200, 51000}},
+                    {drawing, 0xFFC0FFEEu, {c[0], 4, 800, c[0], 450, 900, c[1], 300, 100}},
+                };
+                for (const Primitive &p : shapes_of) {
+                    pair.draw(p, cache);
+                    ASSERT_TRUE(pair.same()) << "target " << shape[0] << ": " << pair.first_difference() << " after "
+                                             << describe(p);
+                }
+            }
+    }
+    shade_cache_free(cache);
+}
