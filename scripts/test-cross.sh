@@ -6,7 +6,8 @@
 # step fails; prints the time of every step.
 #   scripts/test-cross.sh [native-build-dir]     (default: build/)
 # Folders: the native build, build-i386/, build-win32/, build-win32-deps/
-# (the Windows libraries, kept between runs) and build-packages/.
+# (the Windows libraries, kept between runs) and build-packages/; in the
+# private root, the native build is build-root-native/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 native=$(realpath -m "${1:-$root/build}")
@@ -69,6 +70,16 @@ win32_tests() {
   ctest --test-dir "$root/build-win32" --output-on-failure -j 2 -LE e2e \
     -E '^(VideoModeFlags.WindowOnlyForExactlyWindow|BitmapsTest.AMissingPictureIsNamedAndNothingStaysLoaded)$'
 }
+
+# The i386 libraries must sit beside the system's own at the same versions;
+# when that cannot be done safely here, every step runs in a private Debian
+# root instead (scripts/cross-root.sh), with a native build of its own, since
+# the root's libraries are not the system's.
+if [[ -z ${LANTERNFAY_CROSS_ROOT_INSIDE:-} ]] && ! "$root/scripts/setup.sh" --cross; then
+  trap - EXIT
+  echo "cross: the i386 and Windows packages cannot be installed on this system; the cross steps run in a private Debian root"
+  exec "$root/scripts/cross-root.sh" env LANTERNFAY_CROSS_ROOT_INSIDE=1 scripts/test-cross.sh "$root/build-root-native"
+fi
 
 # The builds: nothing after them can run when one fails.
 step "set-up (scripts/setup.sh --cross)" "$root/scripts/setup.sh" --cross
