@@ -23,6 +23,8 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core libvorbis-dev libogg-dev libpng-dev
   # tests: unit tests, a display and keystrokes for end-to-end runs, audio analysis
   libgtest-dev xvfb xauth xdotool sox
+  # the end-to-end tests: the peak memory of a run (/usr/bin/time)
+  time
   # the tests under sdl12-compat: the SDL2 it runs on; a window manager for full screen
   libsdl2-2.0-0 openbox
   # the capture tool: encoding, scaling and resampling; ffprobe and ffmpeg for its tests
@@ -59,6 +61,7 @@ check_without_dpkg() {
       pkg-config --exists "$module" || absent+=("the library $module (pkg-config)")
     done
   fi
+  [[ -x /usr/bin/time ]] || absent+=("the program /usr/bin/time")
   [[ -f /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf ]] || absent+=("the DejaVu fonts in /usr/share/fonts/truetype/dejavu")
   [[ -d /usr/src/googletest || -f /usr/include/gtest/gtest.h ]] || absent+=("GoogleTest")
   if [[ ${#absent[@]} -gt 0 ]]; then
