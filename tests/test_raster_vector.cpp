@@ -193,15 +193,15 @@ TEST(BlitAlphaPaths, EqualTheTablesForEveryWeightAndByte)
 
 // The weight comes from the source alpha and the opacity (clamped): every
 // alpha in every column, against every opacity and some outside 0..255. The
-// lower rows hold every alpha again in runs of four, which the paths blend
-// by one weight.
+// lower rows hold every alpha again in runs of four, and then of eight, which
+// the paths blend by one weight.
 TEST(BlitAlphaPaths, EqualTheTablesForEveryAlphaAndOpacity)
 {
     std::mt19937 random(34);
     PaddedSurface source(256, 64, 0, random), target(256, 64, 0, random);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 256; ++x) {
-            uint32_t alpha = y < 32 ? x : (x / 4 + 64 * (y % 4)) & 0xFF;
+            uint32_t alpha = y < 32 ? x : y < 48 ? (x / 4 + 64 * (y % 4)) & 0xFF : (x / 8 + 32 * (y % 8)) & 0xFF;
             source.at(x, y) = (source.at(x, y) & 0x00FFFFFFu) | alpha << 24;
         }
     std::vector<int> opacities = {-2147483647 - 1, -300, -1, 256, 1000, 2147483647};

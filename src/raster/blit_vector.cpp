@@ -184,16 +184,16 @@ inline bool one_alpha_sse2(__m128i alpha, int &first)
     return _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(first))) == 0xFFFF;
 }
 
-// Whether any of four alphas (in 32-bit lanes) has a listed weight; a run of
-// one alpha costs one lookup.
-inline bool any_alpha_listed_sse2(__m128i alpha, const uint8_t *listed_alphas)
+// The weights of four alphas (in 32-bit lanes) as the table gives them:
+// trunc(opacity * alpha / 255) and the fixes.
+inline __m128i fixed_weights_sse2(__m128i alpha, const LinearBlend &blend)
 {
-    int first;
-    if (one_alpha_sse2(alpha, first))
-        return listed_alphas[first] != 0;
-    const __m128i zero = _mm_setzero_si128();
-    return any_alpha_listed(
-        static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(alpha, zero), zero))), listed_alphas);
+    __m128i weight = weights_sse2(alpha, blend);
+    for (int i = 0; i < blend.weight_fix_count; ++i) {
+        __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
+        weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
+    }
+    return weight;
 }
 
 // Four pixels of the linear blend: each colour byte d moves towards the
@@ -207,23 +207,31 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
     __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
     __m128i target = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
     __m128i alpha = _mm_srli_epi32(source, 24);
-    // Opaque first: a picture without alpha then pays for one test only.
-    if (blend.opaque_replaces && _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF) {
-        // The source's colour, and its alpha plus the target's (wrapping mod 256).
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_add_epi8(source, _mm_and_si128(target, alpha_byte)));
-        return true;
+    // Pictures shade in runs of one alpha. Such a run is opaque (the source's
+    // colour, and its alpha plus the target's, wrapping mod 256), clear
+    // (nothing to do), or of one weight, which the table itself gives; only
+    // four alphas that differ need the weights worked out lane by lane.
+    __m128i weight_low, weight_high;
+    bool any_listed;
+    int first;
+    if (one_alpha_sse2(alpha, first)) {
+        if (first == 255 && blend.opaque_replaces) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_add_epi8(source, _mm_and_si128(target, alpha_byte)));
+            return true;
+        }
+        if (first == 0)
+            return true;
+        weight_low = weight_high = _mm_set1_epi16(static_cast<short>(blend.weight_of_alpha[first << 8]));
+        any_listed = blend.listed_alphas[first] != 0;
+    } else {
+        // Alpha 0 gives weight 0, which leaves the pixel as it was.
+        __m128i weight = fixed_weights_sse2(alpha, blend);
+        weight = _mm_or_si128(weight, _mm_slli_epi32(weight, 16));
+        weight_low = _mm_unpacklo_epi32(weight, weight);
+        weight_high = _mm_unpackhi_epi32(weight, weight);
+        any_listed = any_alpha_listed(
+            static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(alpha, zero), zero))), blend.listed_alphas);
     }
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, zero)) == 0xFFFF)
-        return true;
-    // The weight trunc(opacity * alpha / 255) in the low half of each word;
-    // alpha 0 gives weight 0, which leaves the pixel as it was.
-    __m128i weight = weights_sse2(alpha, blend);
-    for (int i = 0; i < blend.weight_fix_count; ++i) {
-        __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
-        weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
-    }
-    weight = _mm_or_si128(weight, _mm_slli_epi32(weight, 16));
-    __m128i weight_low = _mm_unpacklo_epi32(weight, weight), weight_high = _mm_unpackhi_epi32(weight, weight);
 
     __m128i above = _mm_subs_epu8(target, source), below = _mm_subs_epu8(source, target);
     __m128i magnitude = _mm_andnot_si128(alpha_byte, _mm_or_si128(above, below));   // alpha takes no step
@@ -231,7 +239,7 @@ inline bool blend4_linear_sse2(const uint32_t *src, uint32_t *dst, const LinearB
     __m128i product_high = _mm_mullo_epi16(_mm_unpackhi_epi8(magnitude, zero), weight_high);
     __m128i quotient_low = divide_by_255_sse2(product_low), quotient_high = divide_by_255_sse2(product_high);
 
-    if (any_alpha_listed_sse2(alpha, blend.listed_alphas)) {
+    if (any_listed) {
         const __m128i *m = constants.magnitude;
         __m128i listed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(magnitude, m[0]), _mm_cmpeq_epi8(magnitude, m[1])),
                                       _mm_or_si128(_mm_cmpeq_epi8(magnitude, m[2]), _mm_cmpeq_epi8(magnitude, m[3])));
@@ -372,23 +380,38 @@ inline void blend4_cubic_opaque_sse2(__m128i source, uint32_t *dst, const CubeRo
     store_blend4_sse2(dst, source, target, above, cube_row_steps_sse2<WITH_FIXES>(magnitude, opaque_row));
 }
 
-// Opaque pixels from `column` on, eight at a time, for as long as they stay
-// opaque; gives the column where they stop. The eight are loaded once, for
-// the test and the blend alike.
+// Pixels of one alpha from `column` on, eight at a time, for as long as
+// they keep it; gives the column where they stop. The eight are loaded once,
+// for the test and the blend alike.
 template <bool WITH_FIXES>
-int blend_opaque_cubic_sse2(const uint32_t *src, uint32_t *dst, int column, int width, const CubeRowVectors &row)
+int blend_run_cubic_sse2(const uint32_t *src, uint32_t *dst, int column, int width, int alpha, const CubeRowVectors &row)
 {
-    const __m128i colour_bits = _mm_set1_epi32(0x00FFFFFF), all_ones = _mm_set1_epi32(-1);
+    const __m128i run_alpha = _mm_set1_epi32(alpha);
     for (; column + 8 <= width; column += 8) {
         __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column));
         __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column + 4));
-        __m128i alpha_set = _mm_or_si128(_mm_and_si128(first, second), colour_bits);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha_set, all_ones)) != 0xFFFF)
+        __m128i same = _mm_and_si128(_mm_cmpeq_epi32(_mm_srli_epi32(first, 24), run_alpha),
+                                     _mm_cmpeq_epi32(_mm_srli_epi32(second, 24), run_alpha));
+        if (_mm_movemask_epi8(same) != 0xFFFF)
             break;
         blend4_cubic_opaque_sse2<WITH_FIXES>(first, dst + column, row);
         blend4_cubic_opaque_sse2<WITH_FIXES>(second, dst + column + 4, row);
     }
     return column;
+}
+
+// A run of one alpha by its weight's row; at least the four pixels at
+// `column`, which have that alpha. Gives the column where the run stops.
+int blend_run_by_row_sse2(__m128i source, const uint32_t *src, uint32_t *dst, int column, int width, int alpha,
+                          const CubeRowVectors &row)
+{
+    int reached = row.fix_count > 0 ? blend_run_cubic_sse2<true>(src, dst, column, width, alpha, row)
+                                    : blend_run_cubic_sse2<false>(src, dst, column, width, alpha, row);
+    if (reached == column) {   // fewer than eight
+        blend4_cubic_opaque_sse2(source, dst + column, row);
+        reached += 4;
+    }
+    return reached;
 }
 
 // The fitted row of the weight that the last run of one alpha had: pictures
@@ -421,12 +444,7 @@ inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBl
     // The scaled weight of each pixel, spread over its four lanes.
     __m128 scaled0 = opaque_scaled, scaled1 = opaque_scaled, scaled2 = opaque_scaled, scaled3 = opaque_scaled;
     if (!opaque) {
-        __m128i weight = weights_sse2(alpha, blend);
-        for (int i = 0; i < blend.weight_fix_count; ++i) {
-            __m128i hit = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(blend.weight_fix_alpha[i]));
-            weight = _mm_add_epi32(weight, _mm_and_si128(hit, _mm_set1_epi32(blend.weight_fix[i])));
-        }
-        __m128 scaled = cube_weight_sse2(weight);
+        __m128 scaled = cube_weight_sse2(fixed_weights_sse2(alpha, blend));
         scaled0 = _mm_shuffle_ps(scaled, scaled, 0x00);
         scaled1 = _mm_shuffle_ps(scaled, scaled, 0x55);
         scaled2 = _mm_shuffle_ps(scaled, scaled, 0xAA);
@@ -449,8 +467,8 @@ inline bool blend4_cubic_sse2(const uint32_t *src, uint32_t *dst, const LinearBl
 
 // Pictures shade in runs of one alpha, so a group of four pixels of one
 // alpha, told apart by one compare, is the usual case: transparent (nothing
-// moves), opaque (eight at a time while they last) or in between, each by
-// its weight's fitted row. Other groups, and weights whose row is not
+// moves), or opaque or in between, each by its weight's fitted row, eight at
+// a time while the alpha lasts. Other groups, and weights whose row is not
 // usable, take the single floats, and their flagged lanes the table.
 void blend_row_cubic_sse2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
@@ -467,19 +485,11 @@ void blend_row_cubic_sse2(const uint32_t *src, uint32_t *dst, int width, const L
                 continue;
             }
             if (alpha == 255 && opaque_row.usable) {
-                int reached = opaque_row.fix_count > 0
-                                  ? blend_opaque_cubic_sse2<true>(src, dst, column, width, opaque_row)
-                                  : blend_opaque_cubic_sse2<false>(src, dst, column, width, opaque_row);
-                if (reached == column) {   // fewer than eight opaque
-                    blend4_cubic_opaque_sse2(source, dst + column, opaque_row);
-                    reached += 4;
-                }
-                column = reached;
+                column = blend_run_by_row_sse2(source, src, dst, column, width, alpha, opaque_row);
                 continue;
             }
             if (alpha != 255 && run_row_sse2(run, alpha, blend).usable) {
-                blend4_cubic_opaque_sse2(source, dst + column, run.vectors);
-                column += 4;
+                column = blend_run_by_row_sse2(source, src, dst, column, width, alpha, run.vectors);
                 continue;
             }
         }
