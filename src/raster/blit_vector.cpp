@@ -540,7 +540,6 @@ AVX2 inline __m256i weights_avx2(__m256i alpha, const LinearBlend &blend)
 
 struct LinearConstantsAvx2 {
     __m256i magnitude[8];
-    __m256i opaque_weight;
     __m256i listed_low, listed_high;   // the opacity's listed_weight_nibbles, in both halves
 };
 
@@ -549,7 +548,6 @@ AVX2 LinearConstantsAvx2 linear_constants_avx2(const LinearBlend &blend)
     LinearConstantsAvx2 constants;
     for (int i = 0; i < 8; ++i)
         constants.magnitude[i] = _mm256_set1_epi8(static_cast<char>(blend.exceptions.magnitude[i < blend.exceptions.count ? i : 0]));
-    constants.opaque_weight = _mm256_set1_epi16(static_cast<short>(blend.opaque_weight));
     constants.listed_low = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(blend.listed_nibbles[0])));
     constants.listed_high = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(blend.listed_nibbles[1])));
     return constants;
@@ -621,17 +619,24 @@ AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const Li
     if (pixels.transparent_mask == -1)
         return true;
     const __m256i source = pixels.source, target = pixels.target, alpha = pixels.alpha;
-    const bool opaque = pixels.opaque;
-    if (opaque && blend.opaque_replaces) {
+    if (pixels.opaque && blend.opaque_replaces) {
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), _mm256_add_epi8(source, _mm256_and_si256(target, alpha_byte)));
         return true;
     }
-    __m256i weight_low = constants.opaque_weight, weight_high = constants.opaque_weight;
-    if (!opaque) {
+    // Eight of one alpha (opaque ones among them) take the table's weight and
+    // whether it is listed, looked up once; others work both out lane by lane.
+    __m256i weight_low, weight_high;
+    bool weight_listed;
+    const int first = _mm_cvtsi128_si32(_mm256_castsi256_si128(alpha));
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(first))) == -1) {
+        weight_low = weight_high = _mm256_set1_epi16(static_cast<short>(blend.weight_of_alpha[first << 8]));
+        weight_listed = blend.listed_alphas[first] != 0;
+    } else {
         __m256i weight = weights_avx2(alpha, blend);
         weight = _mm256_or_si256(weight, _mm256_slli_epi32(weight, 16));
         weight_low = _mm256_unpacklo_epi32(weight, weight);
         weight_high = _mm256_unpackhi_epi32(weight, weight);
+        weight_listed = any_alpha_listed_avx2(source, constants);
     }
 
     __m256i above = _mm256_subs_epu8(target, source), below = _mm256_subs_epu8(source, target);
@@ -640,7 +645,6 @@ AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const Li
     __m256i product_high = _mm256_mullo_epi16(_mm256_unpackhi_epi8(magnitude, zero), weight_high);
     __m256i quotient_low = divide_by_255_avx2(product_low), quotient_high = divide_by_255_avx2(product_high);
 
-    bool weight_listed = opaque ? blend.opaque_weight_listed : any_alpha_listed_avx2(source, constants);
     if (weight_listed) {
         const __m256i *m = constants.magnitude;
         __m256i listed = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(magnitude, m[0]), _mm256_cmpeq_epi8(magnitude, m[1])),
