@@ -316,11 +316,11 @@ struct GroundWalk {
     alignas(16) int16_t top[MAP_ROWS];
 };
 
-void ground_walk_tables(const GroundMaps &maps, GroundWalk &walk)
+void ground_walk_tables(const int32_t *horizon_rows, GroundWalk &walk)
 {
     walk.by_vector = true;
     for (int d = 0; d < MAP_ROWS; d++) {
-        walk.horizon[d] = maps.horizon_rows[d] + 640;
+        walk.horizon[d] = horizon_rows[d] + 640;
         walk.by_vector = walk.by_vector && walk.horizon[d] > -16384 && walk.horizon[d] < 16384;
         walk.horizon16[d] = static_cast<int16_t>(walk.by_vector ? walk.horizon[d] : 0);
         walk.flatten16[d] = static_cast<int16_t>(128 - (d >> 2));
@@ -331,16 +331,24 @@ void ground_walk_tables(const GroundMaps &maps, GroundWalk &walk)
     walk.by_vector = walk.by_vector && ground_lift_arithmetic_matches();
 }
 
-void ground_block(const GroundMaps &maps, int x0, GroundWalk &walk)
+// Map columns x0 .. x0 + count - 1 laid on their side: colour[i][m] and
+// height[i][m] (twice over) are map pixel (x0 + i, m).
+template <typename Colours, typename Heights>
+void lay_columns(const GroundMaps &maps, int x0, int count, Colours colour, Heights height)
 {
     const uint32_t *colours = static_cast<const uint32_t *>(maps.colours->pixels) + x0;
     const uint32_t *heights = static_cast<const uint32_t *>(maps.heights->pixels) + x0;
     const int colour_step = maps.colours->pitch / 4, height_step = maps.heights->pitch / 4;
     for (int m = 0; m < MAP_ROWS; m++, colours += colour_step, heights += height_step)
-        for (int i = 0; i < BLOCK_COLUMNS; i++) {
-            walk.colour[i][m] = colours[i];
-            walk.height[i][m] = walk.height[i][m + MAP_ROWS] = static_cast<uint8_t>(((heights[i] >> 16) & 0xFF) >> 2);
+        for (int i = 0; i < count; i++) {
+            colour[i][m] = colours[i];
+            height[i][m] = height[i][m + MAP_ROWS] = static_cast<uint8_t>(((heights[i] >> 16) & 0xFF) >> 2);
         }
+}
+
+void ground_block(const GroundMaps &maps, int x0, GroundWalk &walk)
+{
+    lay_columns(maps, x0, BLOCK_COLUMNS, walk.colour, walk.height);
 }
 
 // Rows bottom down to top of one column (bottom >= top), one colour. Most
@@ -359,11 +367,9 @@ inline void ground_span(uint32_t *column, int step, int bottom, int top, uint32_
 
 // The samples of depths d_begin..d_end - 1 of one column, reading map row
 // d + row_offset: the same writes as ground_sample.
-inline void ground_depths(const GroundWalk &walk, int i, int row_offset, int d_begin, int d_end, uint32_t *column,
-                          int step, int &previous_row)
+inline void ground_depths(const GroundWalk &walk, const uint32_t *colour, const uint8_t *height, int row_offset,
+                          int d_begin, int d_end, uint32_t *column, int step, int &previous_row)
 {
-    const uint32_t *colour = walk.colour[i];
-    const uint8_t *height = walk.height[i];
     for (int d = d_begin; d < d_end; d++) {
         const int m = d + row_offset;
         const int y = walk.horizon[d] - walk.lift[d >> 2][height[m]];
@@ -378,15 +384,15 @@ inline void ground_depths(const GroundWalk &walk, int i, int row_offset, int d_b
     }
 }
 
-// The rows that the samples of column i write, eight depths at a time:
+// The rows that the samples of a column write, eight depths at a time:
 // the same lifts, spans and clipping as ground_sample, in 16-bit lanes, with
 // the lift as the quotient that by_vector has proven equal to the table.
-void ground_rows_by_vector(GroundWalk &walk, int i, int k)
+void ground_rows_by_vector(GroundWalk &walk, const uint8_t *column_heights, int k)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i reciprocal = _mm_set1_epi16(static_cast<short>(0x8081));
     const __m128i lowest = _mm_set1_epi16(SCREEN_HEIGHT - 1);
-    const uint8_t *height = walk.height[i] + k;
+    const uint8_t *height = column_heights + k;
     __m128i carried = zero;   // the previous sample's row in lane 0: none (0) before the first
     for (int d = 0; d < MAP_ROWS; d += 8) {
         const __m128i h = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(height + d)), zero);
@@ -405,13 +411,29 @@ void ground_rows_by_vector(GroundWalk &walk, int i, int k)
 
 // The writes of depths d_begin..d_end - 1 of one column, from its rows,
 // reading map row d + row_offset.
-inline void ground_writes(const GroundWalk &walk, int i, int row_offset, int d_begin, int d_end, uint32_t *column,
-                          int step)
+inline void ground_writes(const GroundWalk &walk, const uint32_t *colour, int row_offset, int d_begin, int d_end,
+                          uint32_t *column, int step)
 {
-    const uint32_t *colour = walk.colour[i];
     for (int d = d_begin; d < d_end; d++)
         if (walk.bottom[d] >= walk.top[d])
             ground_span(column, step, walk.bottom[d], walk.top[d], colour[d + row_offset]);
+}
+
+// One screen column from its map entries laid side by side (the heights
+// twice over), the viewer on map row k.
+void ground_column(GroundWalk &walk, const uint32_t *colour, const uint8_t *height, uint32_t *column, int step, int k)
+{
+    // map row k + d, wrapping past the last row: two runs without the test
+    const int wrap = MAP_ROWS - k;
+    if (walk.by_vector) {
+        ground_rows_by_vector(walk, height, k);
+        ground_writes(walk, colour, k, 0, wrap, column, step);
+        ground_writes(walk, colour, k - MAP_ROWS, wrap, MAP_ROWS, column, step);
+    } else {
+        int previous_row = 0;
+        ground_depths(walk, colour, height, k, 0, wrap, column, step, previous_row);
+        ground_depths(walk, colour, height, k - MAP_ROWS, wrap, MAP_ROWS, column, step, previous_row);
+    }
 }
 
 } // namespace
@@ -428,24 +450,31 @@ bool ground_lift_arithmetic_matches()
 void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position)
 {
     GroundWalk walk;
-    ground_walk_tables(maps, walk);
+    ground_walk_tables(maps.horizon_rows, walk);
     const int step = target->pitch / 4;
     for (int x0 = 0; x0 < SCREEN_WIDTH; x0 += BLOCK_COLUMNS) {
         ground_block(maps, x0, walk);
-        for (int i = 0; i < BLOCK_COLUMNS; i++) {
-            uint32_t *column = static_cast<uint32_t *>(target->pixels) + x0 + i;
-            const int k = viewer_row(position);
-            // map row k + d, wrapping past the last row: two runs without the test
-            const int wrap = MAP_ROWS - k;
-            if (walk.by_vector) {
-                ground_rows_by_vector(walk, i, k);
-                ground_writes(walk, i, k, 0, wrap, column, step);
-                ground_writes(walk, i, k - MAP_ROWS, wrap, MAP_ROWS, column, step);
-            } else {
-                int previous_row = 0;
-                ground_depths(walk, i, k, 0, wrap, column, step, previous_row);
-                ground_depths(walk, i, k - MAP_ROWS, wrap, MAP_ROWS, column, step, previous_row);
-            }
-        }
+        for (int i = 0; i < BLOCK_COLUMNS; i++)
+            ground_column(walk, walk.colour[i], walk.height[i], static_cast<uint32_t *>(target->pixels) + x0 + i, step,
+                          viewer_row(position));
     }
+}
+
+// A block of columns at a time, as ground_pass lays them: the rows of the
+// block being written stay cached until each is whole.
+void lay_ground(const GroundMaps &maps, GroundColumns &laid)
+{
+    for (int x0 = 0; x0 < SCREEN_WIDTH; x0 += BLOCK_COLUMNS)
+        lay_columns(maps, x0, BLOCK_COLUMNS, laid.colour + x0, laid.height + x0);
+}
+
+void ground_pass_laid(SDL_Surface *target, const GroundColumns &laid, const int32_t *horizon_rows,
+                      const std::atomic<float> &position)
+{
+    GroundWalk walk;
+    ground_walk_tables(horizon_rows, walk);
+    const int step = target->pitch / 4;
+    for (int x = 0; x < SCREEN_WIDTH; x++)
+        ground_column(walk, laid.colour[x], laid.height[x], static_cast<uint32_t *>(target->pixels) + x, step,
+                      viewer_row(position));
 }

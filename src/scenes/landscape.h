@@ -49,6 +49,19 @@ struct GroundMaps {
 // (Walking sixteen columns side by side gives the same pixels but was
 // measured 1.4 to 1.6 times slower: the column walk stays.)
 void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<float> &position);
+// The maps laid on their side once, for as many frames as they stay as they
+// are: colour[x][m] is map pixel (x, m), and height[x][m] its height (the red
+// byte >> 2), twice over, so that the 256 rows from any row on lie side by side.
+struct GroundColumns {
+    uint32_t colour[800][256];
+    uint8_t height[800][512];
+};
+// Lays the maps' first 800 columns into laid; again whenever a map changes.
+void lay_ground(const GroundMaps &maps, GroundColumns &laid);
+// The same pixels as ground_pass over the maps that laid was laid from, but
+// walked straight from laid: nothing of the maps is copied per frame.
+void ground_pass_laid(SDL_Surface *target, const GroundColumns &laid, const int32_t *horizon_rows,
+                      const std::atomic<float> &position);
 // Whether scale8(height, 128 - d / 4), the lift of every height 0..63 at
 // every depth d, is the quotient height * (128 - d / 4) / 255 (the scale
 // tables must exist). Where it is not, ground_pass looks the lifts up.

@@ -57,10 +57,12 @@ void blend_seasons(Scene1Render &r)
     if (r.blend_a <= 254 && current_position() > 600.0f) {
         blit_alpha(BitmapTable[BITMAP_MUDDY_MAP], BitmapTable[BITMAP_SNOW_MAP], 0, 0, r.blend_a, BLEND_LINEAR);
         r.blend_a = (int)((current_position() - 601.0f) / 400.0 * 255.0);
+        r.maps_changed = true;
     } else if (r.blend_b <= 254 && current_position() > 1200.0f) {
         blit_alpha(BitmapTable[BITMAP_GRASSY_MAP], BitmapTable[BITMAP_SNOW_MAP], 0, 0, r.blend_b, BLEND_LINEAR);
         blit_alpha(BitmapTable[BITMAP_GRASSY_BUMPS], BitmapTable[BITMAP_MUDDY_BUMPS], 0, 0, r.blend_b, BLEND_LINEAR);
         r.blend_b = (int)((current_position() - 1201.0f) / 400.0 * 255.0);
+        r.maps_changed = true;
     }
 }
 
@@ -85,11 +87,23 @@ void draw_sky()
 // farthest. Each sample fills the rows between it and the previous sample
 // (which may lie below the screen), so the ground has no gaps; a sample that
 // lands lower than the previous one is hidden behind nearer ground and
-// writes only its own pixel.
-void draw_ground()
+// writes only its own pixel. While the seasons blend, the maps change every
+// frame and are laid on their side a block at a time as they are walked;
+// once they stay as they are, they are laid whole once and walked from there.
+void draw_ground(Scene1Render &r)
 {
     const GroundMaps maps{BitmapTable[BITMAP_SNOW_MAP], BitmapTable[BITMAP_MUDDY_BUMPS], scene1->horizon_rows};
-    ground_pass(backbuffer, maps, scene1->position);
+    if (r.maps_changed) {
+        ground_pass(backbuffer, maps, scene1->position);
+        r.maps_changed = false;
+        r.ground_laid = false;
+        return;
+    }
+    if (!r.ground_laid) {
+        lay_ground(maps, *r.ground);
+        r.ground_laid = true;
+    }
+    ground_pass_laid(backbuffer, *r.ground, scene1->horizon_rows, scene1->position);
 }
 
 // Snow before position 600, rain until 1200, then dry. A flake that falls
@@ -159,13 +173,17 @@ void scene1_render_begin(Scene1Render &r)
     SDL_FillRect(backbuffer, nullptr, START_COLOUR);
     r.blend_a = 0;
     r.blend_b = 0;
+    if (!r.ground)
+        r.ground = std::make_unique<GroundColumns>();
+    r.ground_laid = false;
+    r.maps_changed = false;
 }
 
 void scene1_draw_frame(Scene1Render &r)
 {
     blend_seasons(r);
     draw_sky();
-    draw_ground();
+    draw_ground(r);
     draw_weather();
     set_backbuffer_alpha();
 

@@ -16,12 +16,19 @@
 #include <SDL.h>
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include "landscape.h"
 #include "ring_warp.h"
 
 // ---- Scene 1: landscape flight and title cards (30.5 s, position 0..1800) ----
 struct Scene1Clock {};
 struct Scene1Render {
     int blend_a, blend_b;   // season blend levels used by the next frame
+    // The ground maps laid on their side (made when the scene starts), and
+    // whether they were laid since the maps last changed.
+    std::unique_ptr<GroundColumns> ground;
+    bool ground_laid;
+    bool maps_changed;   // by this frame's season blend
 };
 void scene1_prepare();
 void scene1_clock_begin(Scene1Clock &c);
