@@ -460,6 +460,10 @@ void ground_pass(SDL_Surface *target, const GroundMaps &maps, const std::atomic<
     }
 }
 
+static_assert(sizeof GroundColumns::colour == SCREEN_WIDTH * MAP_ROWS * sizeof(uint32_t) &&
+                  sizeof GroundColumns::height == SCREEN_WIDTH * 2 * MAP_ROWS,
+              "the laid maps hold every screen column's map rows");
+
 // A block of columns at a time, as ground_pass lays them: the rows of the
 // block being written stay cached until each is whole.
 void lay_ground(const GroundMaps &maps, GroundColumns &laid)
