@@ -33,7 +33,9 @@ make_root() {
   command -v debootstrap >/dev/null 2>&1 ||
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap >/dev/null
   echo "cross-root: making a $release root from $uri in $target"
-  rm -rf "$fresh"
+  # An earlier run cut short may have left debootstrap's mounts in it: never
+  # follow those into the system's own file systems.
+  rm -rf --one-file-system "$fresh"
   mkdir -p "$(dirname "$target")"
   debootstrap --variant=minbase --arch=amd64 "$release" "$fresh" "$uri" >"$fresh.log" 2>&1 ||
     { tail -n 20 "$fresh.log" >&2; exit 1; }
