@@ -116,25 +116,24 @@ void frame_passes(float up, float down, int &previous_row, WarpFrame &frame)
 }
 
 // The green that the passes of screen rows begin .. end - 1 leave on them,
-// then the red and blue that the passes of those map rows leave: one word
-// written per pixel.
+// and the red and blue that the passes of those map rows leave: one word
+// read and written per pixel, since the two never write the same byte.
 void draw_rows(const WarpFrame &frame, int begin, int end)
 {
     for (int y = begin; y < end; ++y) {
         uint32_t *row = reinterpret_cast<uint32_t *>(frame.pixels + y * frame.pitch);
         const uint8_t *map_row = frame.radial_map + frame.green_row[y] * MAP_WIDTH;
-        for (int x = 0; x < MAP_WIDTH; ++x)
-            row[x] = (row[x] & 0xFFFF00FFu) | ((uint32_t)frame.green_of[map_row[frame.green_column[x]]] << 8);
-    }
-    for (int y = begin; y < end; ++y) {
-        if (frame.row_writer[y] < 0)
+        if (frame.row_writer[y] < 0) {
+            for (int x = 0; x < MAP_WIDTH; ++x)
+                row[x] = (row[x] & 0xFFFF00FFu) | ((uint32_t)frame.green_of[map_row[frame.green_column[x]]] << 8);
             continue;
-        uint32_t *row = reinterpret_cast<uint32_t *>(frame.pixels + y * frame.pitch);
+        }
         const uint8_t *under_screen = frame.radial_map + frame.row_writer[y] * MAP_WIDTH;
         for (int c = 0; c < MAP_WIDTH; ++c) {
+            uint32_t green = (uint32_t)frame.green_of[map_row[frame.green_column[c]]] << 8;
             int x = frame.column_writer[c];
-            if (x >= 0)
-                row[c] = (row[c] & 0xFF00FF00u) | frame.red_blue_of[under_screen[x]];
+            row[c] = x >= 0 ? (row[c] & 0xFF000000u) | green | frame.red_blue_of[under_screen[x]]
+                            : (row[c] & 0xFFFF00FFu) | green;
         }
     }
 }
