@@ -118,6 +118,13 @@ void frame_passes(float up, float down, int &previous_row, WarpFrame &frame)
 // The green that the passes of screen rows begin .. end - 1 leave on them,
 // and the red and blue that the passes of those map rows leave: one word
 // read and written per pixel, since the two never write the same byte.
+// Screen column x's green, in its place in a word, from the map row its
+// screen row's green ends with.
+inline uint32_t green_at(const WarpFrame &frame, const uint8_t *map_row, int x)
+{
+    return (uint32_t)frame.green_of[map_row[frame.green_column[x]]] << 8;
+}
+
 void draw_rows(const WarpFrame &frame, int begin, int end)
 {
     for (int y = begin; y < end; ++y) {
@@ -125,12 +132,12 @@ void draw_rows(const WarpFrame &frame, int begin, int end)
         const uint8_t *map_row = frame.radial_map + frame.green_row[y] * MAP_WIDTH;
         if (frame.row_writer[y] < 0) {
             for (int x = 0; x < MAP_WIDTH; ++x)
-                row[x] = (row[x] & 0xFFFF00FFu) | ((uint32_t)frame.green_of[map_row[frame.green_column[x]]] << 8);
+                row[x] = (row[x] & 0xFFFF00FFu) | green_at(frame, map_row, x);
             continue;
         }
         const uint8_t *under_screen = frame.radial_map + frame.row_writer[y] * MAP_WIDTH;
         for (int c = 0; c < MAP_WIDTH; ++c) {
-            uint32_t green = (uint32_t)frame.green_of[map_row[frame.green_column[c]]] << 8;
+            uint32_t green = green_at(frame, map_row, c);
             int x = frame.column_writer[c];
             row[c] = x >= 0 ? (row[c] & 0xFF000000u) | green | frame.red_blue_of[under_screen[x]]
                             : (row[c] & 0xFFFF00FFu) | green;
