@@ -208,19 +208,22 @@ inline void plot_run(uint32_t *pixel, int32_t *depth, int columns, float z, floa
 {
     const uint32_t colour = shading.colour;
     const uint32_t *const cached = shading.cached;
-    for (; columns > 0 && (!CHECKED || depth_in_range(z)); --columns) {
+    // One index, counting up to 0, serves both rows.
+    pixel += columns;
+    depth += columns;
+    for (ptrdiff_t i = -static_cast<ptrdiff_t>(columns); i < 0 && (!CHECKED || depth_in_range(z)); ++i) {
         // Without a branch on the depth test, which a frame's overlapping
         // triangles make unpredictable: a farther pixel writes back the
         // depth and the pixel that were there.
-        int32_t stored = *depth;
-        int d = static_cast<int>(z);
-        uint32_t shaded = CACHED ? cached[d] : shade_pixel(colour, d);
+        int32_t stored = depth[i];
+        // z is in range: its integer part fits either width, and the wide
+        // one indexes without a sign extension.
+        ptrdiff_t d = static_cast<ptrdiff_t>(z);
+        uint32_t shaded = CACHED ? cached[d] : shade_pixel(colour, static_cast<int>(d));
         bool nearer = !(z > static_cast<float>(stored));
-        uint32_t old = *pixel;
-        *depth = nearer ? d : stored;
-        *pixel = nearer ? shaded : old;
-        ++pixel;
-        ++depth;
+        uint32_t old = pixel[i];
+        depth[i] = nearer ? static_cast<int32_t>(d) : stored;
+        pixel[i] = nearer ? shaded : old;
         z += z_step;
     }
 }
@@ -241,20 +244,23 @@ inline bool run_stays_in_range(float z, float z_step, int columns)
 }
 
 // One row of the fill: what the line routine does for two end points on the
-// same row of the target (0 <= row < height), from (x0, z0) to (x1, z1) with
+// same row of the target (whose pixels and depths start at pixel_row and
+// depth_row), from (x0, z0) to (x1, z1) with
 // x0 <= x1 (the order the fill hands them over in) and both x finite. The
 // same arithmetic, less what cannot happen on such a row: no swap, a y step
 // of 0, no row to clip. INSIDE: the caller knows 0 <= x0 <= x1 < width - 1,
 // so no column needs cutting to the target (see Edges::inside); CACHED:
 // shading.cached is set.
 template <bool INSIDE, bool CACHED>
-__attribute__((always_inline)) inline void fill_span(const Canvas &canvas, const Shading &shading, int row, double x0,
-                                                     float z0, double x1, float z1)
+__attribute__((always_inline)) inline void fill_span(const Canvas &canvas, const Shading &shading, uint32_t *pixel_row,
+                                                     int32_t *depth_row, double x0, float z0, double x1, float z1)
 {
-    uint32_t *pixel_row = canvas.pixels + row * canvas.pitch_words;
-    int32_t *depth_row = canvas.depth + row * DEPTH_WIDTH;
     float dx = static_cast<float>(x1 - x0);
-    float dz = static_cast<float>(static_cast<double>(z1) - static_cast<double>(z0));
+    // The line routine takes the difference of the two depths in double
+    // precision and rounds it to single. A double's 53 bits are at least
+    // twice a float's 24 and two more, so rounding twice gives what rounding
+    // once does: the single-precision difference.
+    float dz = z1 - z0;
     if (!(dx > 0.0f)) {
         // Both ends in one place: the line routine steps by rows and plots
         // that single point, its column cut from x in single precision.
@@ -302,15 +308,15 @@ __attribute__((always_inline)) inline void fill_span(const Canvas &canvas, const
         plot_run<CACHED, true>(pixel, depth, columns, z, z_step, shading);
 }
 
-// The fill's row y (0 <= y < the target's height), between its two edge
+// A row of the fill on the target (see fill_span), between its two edge
 // points, from the one with the smaller x (the short edge's when they are
 // equal).
 template <bool INSIDE, bool CACHED>
-__attribute__((always_inline)) inline void fill_row(const Canvas &canvas, const Shading &shading, float y, double xs,
-                                                    float zs, double xl, float zl)
+__attribute__((always_inline)) inline void fill_row(const Canvas &canvas, const Shading &shading, uint32_t *pixel_row,
+                                                    int32_t *depth_row, double xs, float zs, double xl, float zl)
 {
     bool long_first = xl < xs;
-    fill_span<INSIDE, CACHED>(canvas, shading, static_cast<int>(y), long_first ? xl : xs, long_first ? zl : zs,
+    fill_span<INSIDE, CACHED>(canvas, shading, pixel_row, depth_row, long_first ? xl : xs, long_first ? zl : zs,
                               long_first ? xs : xl, long_first ? zs : zl);
 }
 
@@ -450,12 +456,52 @@ Walk walk_start(const Edges &e)
     return w;
 }
 
+// Walks one half of a triangle from row on to end (excluded), drawing the
+// rows at or below first (0 <= first), and leaves row at end. After each
+// row every edge point takes its step, after a half's last row too. The
+// fill as first written stepped the short edge's x no further there, and
+// the lower half nothing; but the next half starts the short edge afresh,
+// and a finished walk is never read again, so the picture is the same.
+template <bool INSIDE, bool CACHED>
+__attribute__((always_inline)) inline void walk_half(const Canvas &canvas, const Shading &shading, Walk &w, int &row,
+                                                     int first, int end, float short_x_step, float short_z_step)
+{
+    // The x steps widened once; adding the widened float is what adding
+    // the float to a double does.
+    const double xs_step = short_x_step, xl_step = w.edge.x_step;
+    const float zs_step = short_z_step, zl_step = w.edge.z_step;
+    auto advance = [&] {
+        w.xs += xs_step;
+        w.zs += zs_step;
+        w.edge.x += xl_step;
+        w.edge.z += zl_step;
+    };
+    for (; row < end && row < first; ++row)
+        advance();   // above the rows to draw
+    if (row >= end)
+        return;
+    // Rows of the target from here on (end <= its height): each row's
+    // pixels and depths are the last row's, one row on.
+    uint32_t *pixel_row = canvas.pixels + row * canvas.pitch_words;
+    int32_t *depth_row = canvas.depth + row * DEPTH_WIDTH;
+    for (;;) {
+        fill_row<INSIDE, CACHED>(canvas, shading, pixel_row, depth_row, w.xs, w.zs, w.edge.x, w.edge.z);
+        advance();
+        if (++row == end)
+            return;
+        pixel_row += canvas.pitch_words;
+        depth_row += DEPTH_WIDTH;
+    }
+}
+
 // Walks the triangle's rows from where w stands down to stop_row
-// (excluded), drawing those at or below first_row (0 <= first_row). False
-// once the triangle is done. Rows below the target's last draw nothing, and
-// rows only grow, so the caller ends the walk there; rows above first_row are
-// walked (the edges advance) but not drawn. The two halves step their edges
-// in slightly different orders, which the picture depends on.
+// (excluded), drawing those at or below first_row (0 <= first_row <=
+// stop_row <= the target's height). False once the triangle is done. Rows
+// below the target's last draw nothing, and rows only grow, so the caller
+// ends the walk there; rows above first_row are walked (the edges advance)
+// but not drawn. Rows are counted in integers: every row the walk stands on
+// is a whole number from -2^24 to the target's height, where adding 1 to
+// the float row is exact.
 template <bool INSIDE, bool CACHED>
 bool walk_rows_as(const Canvas &target, const Shading &shade, const Edges &e, Walk &walk, float first_row,
                   float stop_row)
@@ -466,46 +512,28 @@ bool walk_rows_as(const Canvas &target, const Shading &shade, const Edges &e, Wa
     const Canvas canvas = target;
     const Shading shading = shade;
     const Vertex &m = e.o.middle, &b = e.o.bottom;
+    const int first = static_cast<int>(first_row), stop = static_cast<int>(stop_row);
+    int row = static_cast<int>(w.y);
     bool more = true;
     if (!w.lower) {
-        // From the top vertex down to the middle one (excluded).
-        for (;;) {
-            if (w.y >= stop_row)
-                goto pause;
-            if (w.y >= first_row)
-                fill_row<INSIDE, CACHED>(canvas, shading, w.y, w.xs, w.zs, w.edge.x, w.edge.z);
-            w.y += 1.0f;
-            w.zs += e.upper_z_step;
-            w.edge.x += w.edge.x_step;
-            w.edge.z += w.edge.z_step;
-            if (w.y >= m.y)
-                break;
-            w.xs += e.upper_x_step;
-        }
+        // From the top vertex down to the middle one (excluded), or a pause.
+        bool half_done = m.y <= stop_row;
+        walk_half<INSIDE, CACHED>(canvas, shading, w, row, first, half_done ? static_cast<int>(m.y) : stop,
+                                  e.upper_x_step, e.upper_z_step);
+        if (!half_done)
+            goto pause;
         if (!(m.y < b.y))
             return false;
         w.lower = true;
         w.xs = m.x;
         w.zs = m.z;
-        w.y = m.y;
     }
-    // From the middle vertex down to the bottom one (excluded).
-    for (;;) {
-        if (w.y >= stop_row)
-            break;
-        if (w.y >= first_row)
-            fill_row<INSIDE, CACHED>(canvas, shading, w.y, w.xs, w.zs, w.edge.x, w.edge.z);
-        w.y += 1.0f;
-        if (w.y >= b.y) {
-            more = false;
-            break;
-        }
-        w.zs += e.lower_z_step;
-        w.xs += e.lower_x_step;
-        w.edge.x += w.edge.x_step;
-        w.edge.z += w.edge.z_step;
-    }
+    // From the middle vertex down to the bottom one (excluded), or a pause.
+    more = !(b.y <= stop_row);
+    walk_half<INSIDE, CACHED>(canvas, shading, w, row, first, more ? stop : static_cast<int>(b.y), e.lower_x_step,
+                              e.lower_z_step);
 pause:
+    w.y = static_cast<float>(row);
     walk = w;
     return more;
 }
