@@ -292,6 +292,12 @@ __attribute__((always_inline)) inline void fill_span(const Canvas &canvas, const
         }
         end = std::min(last, canvas.width - 1);
     }
+    // Most rows: x0 <= x1 on the target gives at least one column, and
+    // when its first and last depths are in range, so is every one.
+    if (INSIDE && depth_in_range(z) && run_stays_in_range(z, z_step, end - column + 1)) {
+        plot_run<CACHED, false>(pixel_row + column, depth_row + column, end - column + 1, z, z_step, shading);
+        return;
+    }
     // Adding a constant step moves z one way only, so the columns whose depth
     // is in the shading range form one run: walk to its start, plot it, and
     // stop where it ends, since no later column can come back into range.
