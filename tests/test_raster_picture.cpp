@@ -90,6 +90,27 @@ TEST(PictureDraw, BlendsEveryAlphaSourceAndDestinationByteAsClassicSdl)
     }
 }
 
+TEST(PictureDraw, TheRowBlendIsTheOnePixelBlendAtEveryEntry)
+{
+    // Every alpha, source and destination byte (red and green each meet
+    // every pair, blue a mix), from an odd start so that the four-pixel
+    // steps straddle rows and a few pixels are left for the end.
+    std::vector<uint32_t> s(65536), d(65536), expected(65536);
+    for (uint32_t alpha = 0; alpha < 256; ++alpha) {
+        for (uint32_t i = 0; i < 65536; ++i) {
+            uint32_t x = i & 255, y = i >> 8;
+            s[i] = alpha << 24 | x << 16 | y << 8 | ((x * 7 + y * 13 + alpha) & 255);
+            d[i] = ((x ^ y) & 255) << 24 | y << 16 | x << 8 | ((x * 31 + y * 3) & 255);
+            expected[i] = blend_pixel_by_alpha(s[i], d[i]);
+        }
+        blend_pixels_by_alpha(s.data() + 1, d.data() + 1, 65534);
+        blend_pixels_by_alpha(s.data(), d.data(), 1);
+        blend_pixels_by_alpha(s.data() + 65535, d.data() + 65535, 1);
+        for (uint32_t i = 0; i < 65536; ++i)
+            ASSERT_EQ(d[i], expected[i]) << "alpha " << alpha << ", pixel " << i;
+    }
+}
+
 TEST(PictureDraw, ConvertsKeysAndClipsRandomPicturesAsClassicSdl)
 {
     NEEDS_CLASSIC_SDL();

@@ -6,6 +6,7 @@
 #include "raster.h"
 #include <cstddef>
 #include <cstring>
+#include <emmintrin.h>
 
 namespace {
 
@@ -171,6 +172,12 @@ void draw_row_bytes(const uint8_t *from, uint32_t *to, int width, const SDL_Surf
                     Combine combine)
 {
     const int bytes = src->format->BytesPerPixel;
+    if (combine == Combine::BLEND_BYTES && src != dst) {
+        // A blend's source is always 32-bit (it has an alpha byte). A
+        // picture blended onto itself goes pixel by pixel below, in order.
+        blend_pixels_by_alpha(reinterpret_cast<const uint32_t *>(from), to, width);
+        return;
+    }
     const uint32_t opaque = dst->format->Amask;
     // Without an alpha mask the key is the whole word read, top byte and all.
     const uint32_t key = src->format->colorkey;
@@ -242,6 +249,37 @@ uint32_t blend_pixel_by_alpha(uint32_t src, uint32_t dst)
     for (int shift = 0; shift < 24; shift += 8)
         out |= blend_channel_floor((src >> shift) & 0xFF, (dst >> shift) & 0xFF, alpha) << shift;
     return out;
+}
+
+void blend_pixels_by_alpha(const uint32_t *src, uint32_t *dst, int count)
+{
+    int i = 0;
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+    // Four pixels at a time, each channel as d + floor((s - d) * a / 256),
+    // which is floor((d * (256 - a) + s * a) / 256) with d added inside the
+    // floor: both products and their sum stay within 255 * 256, so 16-bit
+    // lanes hold them exactly. Alpha 0 gives d; alpha 255 takes s's colour.
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(256);
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF), opaque = _mm_set1_epi32(255);
+    auto blend_half = [&](__m128i s16, __m128i d16) {
+        // Each pixel's alpha (its fourth 16-bit lane) in all four of its lanes.
+        __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
+        __m128i sum = _mm_add_epi16(_mm_mullo_epi16(d16, _mm_sub_epi16(full, a)), _mm_mullo_epi16(s16, a));
+        return _mm_srli_epi16(sum, 8);
+    };
+    for (; i + 4 <= count; i += 4) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+        __m128i d = _mm_loadu_si128(reinterpret_cast<__m128i *>(dst + i));
+        __m128i blended = _mm_packus_epi16(blend_half(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero)),
+                                           blend_half(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero)));
+        __m128i is_opaque = _mm_cmpeq_epi32(_mm_srli_epi32(s, 24), opaque);
+        blended = _mm_or_si128(_mm_and_si128(is_opaque, s), _mm_andnot_si128(is_opaque, blended));
+        __m128i out = _mm_or_si128(_mm_and_si128(colour, blended), _mm_andnot_si128(colour, d));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), out);
+    }
+#endif
+    for (; i < count; ++i)
+        dst[i] = blend_pixel_by_alpha(src[i], dst[i]);
 }
 
 void picture_draw(SDL_Surface *src, const SDL_Rect *area, SDL_Surface *dst, int x, int y)

@@ -168,6 +168,9 @@ void picture_draw(SDL_Surface *src, const SDL_Rect *area, SDL_Surface *dst, int 
 // colour channel d becomes d + floor((s - d) * alpha / 256); alpha 255 gives
 // s's colour, alpha 0 leaves dst as it is; the result keeps dst's top byte.
 uint32_t blend_pixel_by_alpha(uint32_t src, uint32_t dst);
+// blend_pixel_by_alpha of src[i] over dst[i] for i < count, into dst; with
+// SSE2, four pixels at a time, every pixel as the one-pixel blend gives it.
+void blend_pixels_by_alpha(const uint32_t *src, uint32_t *dst, int count);
 
 // ---- Bitmap font -------------------------------------------------------------
 
