@@ -2,12 +2,14 @@
 // and takes them out while the render thread draws it. Run under
 // ThreadSanitizer in CI (label "threads").
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
 #include "scenes.h"
 #include "shell.h"
 #include "support.h"
+#include "trail.h"
 
 namespace {
 
@@ -103,4 +105,52 @@ TEST(Scene7Threads, AWarpSharedByTwoThreadsDrawsWhatOneDraws)
     }
     SDL_FreeSurface(alone);
     SDL_FreeSurface(shared);
+}
+
+// Overlays drawn band by band with the trail give the screen that blitting
+// them after the trail gives: leaves crossing the left and bottom edges and a
+// title crossing the top, over one blade (too few triangles for the worker:
+// the bands come top to bottom on one thread) and over a frame of grass that
+// wakes the fill's worker.
+TEST(Trail, OverlaysDrawnWithTheTrailAreTheOverlaysBlittedAfterIt)
+{
+    const TrailOverlay overlays[] = {
+        {BitmapTable[BITMAP_LEAVES], -130, 560, 255},
+        {BitmapTable[BITMAP_LEAVES], 300, 530, 128},
+        {BitmapTable[BITMAP_TITLE_KB], 278, -20, 80},
+    };
+    SDL_Surface *after = test_surface(800, 600, 0xff203040u);
+    SDL_Surface *with = test_surface(800, 600, 0xff203040u);
+    SDL_Surface *display = screen;
+    for (int blades : {1, 60}) {
+        World *world = world_new();
+        for (int i = 0; i < blades; ++i) {
+            SceneObject *blade = object_new();
+            for (int k = 0; k < 40; ++k) {
+                Triangle *t = static_cast<Triangle *>(std::malloc(sizeof(Triangle)));
+                *t = Triangle{0, 0, 0, 60.0 + k, -900.0 - 10 * k, 30, -40, -800, -20, 0xff99dd00u};
+                object_add_triangle(t, blade);
+            }
+            blade->x.store(-6000.0 + 200.0 * i, relaxed);
+            blade->y.store(1500, relaxed);
+            blade->z.store(10000, relaxed);
+            blade->rx.store(-90.0f, relaxed);
+            world_add_object(blade, world);
+        }
+        for (int frame = 0; frame < 3; ++frame) {
+            SDL_FillRect(backbuffer, nullptr, 0xff405060u);
+            screen = after;
+            world_render_trail(world, 110);
+            for (const TrailOverlay &o : overlays)
+                blit_alpha(o.picture, screen, o.x, o.y, o.opacity, BLEND_LINEAR);
+            SDL_FillRect(backbuffer, nullptr, 0xff405060u);
+            screen = with;
+            world_render_trail_under(world, 110, overlays, 3);
+            screen = display;
+            ASSERT_EQ(std::memcmp(after->pixels, with->pixels, 800 * 600 * 4), 0) << blades << " blades, frame " << frame;
+        }
+        world_free(world);
+    }
+    SDL_FreeSurface(after);
+    SDL_FreeSurface(with);
 }

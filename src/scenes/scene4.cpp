@@ -90,20 +90,20 @@ void scene4_draw_frame(Scene4Render &)
     world_render_start(scene4->world);
     SDL_Surface *picture = scene4->picture ? scene4->picture : BitmapTable[BITMAP_GNOME];
     picture_draw(picture, nullptr, backbuffer, 0, 0);
-    lock_surface(screen);
-    world_render_trail(scene4->world, 100);
-
     float pos = scene4->position.load(relaxed);
     // The remainder keeps the dividend's sign: the opaque layer runs from 0
     // to -799 and wraps every 400 units, the faint one every 800.
     int opaque_x = (int)((0.0f - pos) + (0.0f - pos)) % 800;
     int faint_x = (int)pos % 800;
     SDL_Surface *leaves = BitmapTable[BITMAP_LEAVES];
-
-    blit_alpha(leaves, screen, opaque_x, 530, 255, BLEND_LINEAR);
-    blit_alpha(leaves, screen, opaque_x + 800, 530, 255, BLEND_LINEAR);
-    blit_alpha(leaves, screen, faint_x, 530, 128, BLEND_LINEAR);
-    blit_alpha(leaves, screen, faint_x - 800, 530, 128, BLEND_LINEAR);
+    const TrailOverlay overlays[] = {
+        {leaves, opaque_x, 530, 255},
+        {leaves, opaque_x + 800, 530, 255},
+        {leaves, faint_x, 530, 128},
+        {leaves, faint_x - 800, 530, 128},
+    };
+    lock_surface(screen);
+    world_render_trail_under(scene4->world, 100, overlays, 4);
     unlock_surface(screen);
     present_frame(scene_facts(4).presenter_id);
 }

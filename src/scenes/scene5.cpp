@@ -116,18 +116,19 @@ void scene5_draw_frame(Scene5Render &)
     world_render_start(scene5->world);
     picture_draw(scene5->road ? scene5->road : BitmapTable[BITMAP_SUMMER_ROAD], nullptr, backbuffer, 0, 0);
 
-    lock_surface(screen);
-    world_render_trail(scene5->world, 150);
     // The overlay rises to 127 over 6 s and falls from 128 to 1 over 4 s;
     // at 500 exactly, and outside 200..700, it is not drawn.
     float f = scene5->position.load(relaxed);
-    if (f > 200.0f && f < 500.0f) {
-        int opacity = (int)((f - 200.0f) / 300.0 * 128.0);
-        blit_alpha(BitmapTable[BITMAP_FUN], screen, 0, 0, opacity, BLEND_LINEAR);
-    } else if (f > 500.0f && f < 700.0f) {
-        int opacity = 128 - (int)((f - 500.0f) / 200.0 * 128.0);
-        blit_alpha(BitmapTable[BITMAP_FUN], screen, 0, 0, opacity, BLEND_LINEAR);
-    }
+    TrailOverlay fun{BitmapTable[BITMAP_FUN], 0, 0, 0};
+    int fun_count = 1;
+    if (f > 200.0f && f < 500.0f)
+        fun.opacity = (int)((f - 200.0f) / 300.0 * 128.0);
+    else if (f > 500.0f && f < 700.0f)
+        fun.opacity = 128 - (int)((f - 500.0f) / 200.0 * 128.0);
+    else
+        fun_count = 0;
+    lock_surface(screen);
+    world_render_trail_under(scene5->world, 150, &fun, fun_count);
     unlock_surface(screen);
     present_frame(scene_facts(5).presenter_id);
 }

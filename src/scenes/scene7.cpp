@@ -211,17 +211,20 @@ void share_warp_from_bottom(void *warp)
     warp_frame_share(*static_cast<WarpFrame *>(warp), false);
 }
 
-// Each frame places the title anew within a 4 x 4 square, so it shakes.
-void draw_titles()
+// Each frame places the titles showing at p anew, each within a 4 x 4
+// square, so they shake; they go over the trail. Gives how many show.
+int place_titles(float p, TrailOverlay (&titles)[4])
 {
+    int count = 0;
     for (const Group &group : groups) {
-        if (!in_window(group, scene7->position.load(relaxed)))
+        if (!in_window(group, p))
             continue;
         long jitter_y = random();
         long jitter_x = random();
-        blit_alpha(BitmapTable[group.title_bitmap], screen, group.title_x + (int)(jitter_x % 4),
-                   80 + (int)(jitter_y % 4), 80, BLEND_LINEAR);
+        titles[count++] = TrailOverlay{BitmapTable[group.title_bitmap], group.title_x + (int)(jitter_x % 4),
+                                       80 + (int)(jitter_y % 4), 80};
     }
+    return count;
 }
 
 }  // namespace
@@ -235,9 +238,10 @@ void scene7_draw_frame(Scene7Render &r)
     world_render_start_with(scene7->world, warp ? share_warp_from_bottom : nullptr, &r.warp);
     if (warp)
         warp_frame_share(r.warp, true);
+    TrailOverlay titles[4];
+    int title_count = place_titles(scene7->position.load(relaxed), titles);
     lock_surface(screen);
-    world_render_trail(scene7->world, 110);
-    draw_titles();
+    world_render_trail_under(scene7->world, 110, titles, title_count);
     unlock_surface(screen);
     present_frame(scene_facts(7).presenter_id);
 }
