@@ -257,6 +257,26 @@ inline bool blend4_linear_sse2(__m128i source, __m128i alpha, uint32_t *dst, con
                                          _mm_unpackhi_epi32(weight, weight), any_listed, blend, constants);
 }
 
+// Walks pixels of one alpha from `column` on, eight at a time, for as long
+// as they keep it, handing each eight to blend8(first four, second four,
+// column): loaded once, for the test and the blend alike. Gives the column
+// where they stop.
+template <typename Blend8>
+inline int walk_run_of_alpha_sse2(const uint32_t *src, int column, int width, int alpha, Blend8 blend8)
+{
+    const __m128i run_alpha = _mm_set1_epi32(alpha);
+    for (; column + 8 <= width; column += 8) {
+        __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column));
+        __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column + 4));
+        __m128i same = _mm_and_si128(_mm_cmpeq_epi32(_mm_srli_epi32(first, 24), run_alpha),
+                                     _mm_cmpeq_epi32(_mm_srli_epi32(second, 24), run_alpha));
+        if (_mm_movemask_epi8(same) != 0xFFFF)
+            break;
+        blend8(first, second, column);
+    }
+    return column;
+}
+
 // Pixels that are all clear (nothing to do) or all opaque replacing the
 // target's colour, from `column` on, eight at a time for as long as they
 // stay so; at least the four at `column`, which are. Gives the column where
@@ -265,20 +285,13 @@ inline bool blend4_linear_sse2(__m128i source, __m128i alpha, uint32_t *dst, con
 // a time.
 int skip_or_replace_run_sse2(const uint32_t *src, uint32_t *dst, int column, int width, int alpha)
 {
-    const __m128i run_alpha = _mm_set1_epi32(alpha);
     const int start = column;
-    for (; column + 8 <= width; column += 8) {
-        __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column));
-        __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column + 4));
-        __m128i same = _mm_and_si128(_mm_cmpeq_epi32(_mm_srli_epi32(first, 24), run_alpha),
-                                     _mm_cmpeq_epi32(_mm_srli_epi32(second, 24), run_alpha));
-        if (_mm_movemask_epi8(same) != 0xFFFF)
-            break;
+    column = walk_run_of_alpha_sse2(src, column, width, alpha, [&](__m128i first, __m128i second, int at) {
         if (alpha != 0) {
-            replace4_sse2(first, dst + column);
-            replace4_sse2(second, dst + column + 4);
+            replace4_sse2(first, dst + at);
+            replace4_sse2(second, dst + at + 4);
         }
-    }
+    });
     if (column == start) {   // fewer than eight
         if (alpha != 0)
             replace4_sse2(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column)), dst + column);
@@ -433,23 +446,14 @@ inline void blend4_cubic_opaque_sse2(__m128i source, uint32_t *dst, const CubeRo
 }
 
 // Pixels of one alpha from `column` on, eight at a time, for as long as
-// they keep it; gives the column where they stop. The eight are loaded once,
-// for the test and the blend alike.
+// they keep it; gives the column where they stop.
 template <bool WITH_FIXES>
 int blend_run_cubic_sse2(const uint32_t *src, uint32_t *dst, int column, int width, int alpha, const CubeRowVectors &row)
 {
-    const __m128i run_alpha = _mm_set1_epi32(alpha);
-    for (; column + 8 <= width; column += 8) {
-        __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column));
-        __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + column + 4));
-        __m128i same = _mm_and_si128(_mm_cmpeq_epi32(_mm_srli_epi32(first, 24), run_alpha),
-                                     _mm_cmpeq_epi32(_mm_srli_epi32(second, 24), run_alpha));
-        if (_mm_movemask_epi8(same) != 0xFFFF)
-            break;
-        blend4_cubic_opaque_sse2<WITH_FIXES>(first, dst + column, row);
-        blend4_cubic_opaque_sse2<WITH_FIXES>(second, dst + column + 4, row);
-    }
-    return column;
+    return walk_run_of_alpha_sse2(src, column, width, alpha, [&](__m128i first, __m128i second, int at) {
+        blend4_cubic_opaque_sse2<WITH_FIXES>(first, dst + at, row);
+        blend4_cubic_opaque_sse2<WITH_FIXES>(second, dst + at + 4, row);
+    });
 }
 
 // A run of one alpha by its weight's row; at least the four pixels at
