@@ -703,6 +703,10 @@ constexpr size_t WORKER_LEAST_TRIANGLES = 64;
 struct BandTriangle {
     Edges edges;
     Shading shading;
+    // The walk at the target's first row, or at the top vertex when that is
+    // on the target: a top far above it (a vertex close to the viewer) costs
+    // a step per row, walked once a frame rather than by each band it reaches.
+    Walk start;
 };
 
 // The rows a triangle draws, first to end (excluded), within the target.
@@ -834,7 +838,7 @@ void draw_band(FillFrame &frame, int drawer, int band, bool go_on)
         const RowRange &rows = frame.rows[i];
         const BandTriangle &t = frame.triangles[i];
         if (!go_on || rows.first >= begin)
-            walks[i] = walk_start(t.edges);
+            walks[i] = t.start;
         walk_rows(frame.canvas, t.shading, t.edges, walks[i], static_cast<float>(begin), static_cast<float>(end));
     }
     if (frame.done.rows)
@@ -918,7 +922,12 @@ void make_ready(const Canvas &canvas, const Triangle &t, std::vector<BandTriangl
                    e.o.bottom.y > height ? canvas.height : static_cast<int>(e.o.bottom.y)};
     if (range.first >= range.end)
         return;
-    triangles.push_back(BandTriangle{e, Shading{t.colour, nullptr}});
+    // Rows above the target are walked but never drawn: no shading is read.
+    const Shading none{t.colour, nullptr};
+    Walk start = walk_start(e);
+    if (e.o.top.y < 0.0f)
+        walk_rows(canvas, none, e, start, 0.0f, 0.0f);
+    triangles.push_back(BandTriangle{e, none, start});
     rows.push_back(range);
 }
 
