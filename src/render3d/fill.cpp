@@ -922,12 +922,13 @@ void make_ready(const Canvas &canvas, const Triangle &t, std::vector<BandTriangl
                    e.o.bottom.y > height ? canvas.height : static_cast<int>(e.o.bottom.y)};
     if (range.first >= range.end)
         return;
-    // Rows above the target are walked but never drawn: no shading is read.
-    const Shading none{t.colour, nullptr};
+    // Rows above the target are walked but never drawn, so the walk there
+    // reads no shading; the cached one is set later (see set_shadings).
+    const Shading uncached{t.colour, nullptr};
     Walk start = walk_start(e);
     if (e.o.top.y < 0.0f)
-        walk_rows(canvas, none, e, start, 0.0f, 0.0f);
-    triangles.push_back(BandTriangle{e, none, start});
+        walk_rows(canvas, uncached, e, start, 0.0f, 0.0f);
+    triangles.push_back(BandTriangle{e, uncached, start});
     rows.push_back(range);
 }
 
