@@ -266,10 +266,13 @@ __attribute__((always_inline)) inline void fill_span(const Canvas &canvas, const
     float dz = z1 - z0;
     if (!(dx > 0.0f)) {
         // Both ends in one place: the line routine steps by rows and plots
-        // that single point, its column cut from x in single precision.
+        // that single point, its column cut from x in single precision. A
+        // run of one column plots it by the same rule, shaded from the cache
+        // (the table's rows are far apart: a lookup there is a miss).
         float x = static_cast<float>(x0);
         if (depth_in_range(z0) && x >= 0.0f && x < static_cast<float>(canvas.width))
-            plot(pixel_row, depth_row, static_cast<int>(x), z0, shading.colour);
+            plot_run<CACHED, false>(pixel_row + static_cast<int>(x), depth_row + static_cast<int>(x), 1, z0, 0.0f,
+                                    shading);
         return;
     }
     float z_step = dz / dx;
@@ -336,10 +339,25 @@ struct Vertex {
     float x, y, z;
 };
 
-Vertex integral_vertex(double x, double y, double z)
+// truncate_or_int_min of a and b at once: the processor's truncation gives
+// its "integer indefinite", INT32_MIN, for NaN and for every value beyond
+// 32 bits, which is that function's rule.
+inline __m128i truncate_pair(double a, double b)
 {
-    return Vertex{static_cast<float>(truncate_or_int_min(x)), static_cast<float>(truncate_or_int_min(y)),
-                  static_cast<float>(truncate_or_int_min(z))};
+    return _mm_cvttpd_epi32(_mm_set_pd(b, a));
+}
+
+// The three vertices with every coordinate truncated (truncate_or_int_min)
+// and made a float, eight of the nine four at a time.
+void integral_vertices(double x0, double y0, double z0, double x1, double y1, double z1, double x2, double y2,
+                       double z2, Vertex (&v)[3])
+{
+    static_assert(sizeof(Vertex) == 3 * sizeof(float), "three vertices are nine floats in a row");
+    float f[9];
+    _mm_storeu_ps(f, _mm_cvtepi32_ps(_mm_unpacklo_epi64(truncate_pair(x0, y0), truncate_pair(z0, x1))));
+    _mm_storeu_ps(f + 4, _mm_cvtepi32_ps(_mm_unpacklo_epi64(truncate_pair(y1, z1), truncate_pair(x2, y2))));
+    f[8] = static_cast<float>(truncate_or_int_min(z2));
+    std::memcpy(v, f, sizeof f);
 }
 
 bool same_point(const Vertex &a, const Vertex &b)
@@ -567,7 +585,8 @@ bool prepare_triangle(const Canvas &canvas, double x0, double y0, double z0, dou
 {
     if ((x0 == x1 && y0 == y1) || (x0 == x2 && y0 == y2) || (x1 == x2 && y1 == y2))
         return false;   // degenerate, whatever the depths
-    const Vertex v[3] = {integral_vertex(x0, y0, z0), integral_vertex(x1, y1, z1), integral_vertex(x2, y2, z2)};
+    Vertex v[3];
+    integral_vertices(x0, y0, z0, x1, y1, z1, x2, y2, z2, v);
     RowOrder o;
     if (!order_rows(canvas, v, o))
         return false;
@@ -941,13 +960,29 @@ struct ReadyJob {
     ReadyTriangles *out;
 };
 
+// Makes the triangles of order[begin] .. order[end - 1] ready. Drawing
+// order leaps about the frame's triangle records, which are too many to
+// stay in cache, so each is asked for some triangles ahead.
+void make_all_ready(const Canvas &canvas, const Triangle *triangles, const uint32_t *order, size_t begin,
+                    size_t end, std::vector<BandTriangle> &out, std::vector<RowRange> &rows)
+{
+    constexpr size_t AHEAD = 8;
+    for (size_t i = begin; i < end; ++i) {
+        if (i + AHEAD < end) {
+            const char *next = reinterpret_cast<const char *>(&triangles[order[i + AHEAD]]);
+            __builtin_prefetch(next);
+            __builtin_prefetch(next + sizeof(Triangle) - 1);
+        }
+        make_ready(canvas, triangles[order[i]], out, rows);
+    }
+}
+
 void make_stretch_ready(void *job)
 {
     const ReadyJob &j = *static_cast<const ReadyJob *>(job);
     j.out->triangles.clear();
     j.out->rows.clear();
-    for (size_t i = j.begin; i < j.end; ++i)
-        make_ready(j.frame->canvas, j.triangles[j.order[i]], j.out->triangles, j.out->rows);
+    make_all_ready(j.frame->canvas, j.triangles, j.order, j.begin, j.end, j.out->triangles, j.out->rows);
 }
 
 // The shadings of the triangles from first on, looked up in drawing order.
@@ -983,8 +1018,7 @@ void fill_frame_add_all(FillFrame *frame, const Triangle *triangles, const uint3
         frame->later.triangles.reserve(count);
         frame->later.rows.reserve(count);
     }
-    for (size_t i = 0; i < half; ++i)
-        make_ready(frame->canvas, triangles[order[i]], frame->triangles, frame->rows);
+    make_all_ready(frame->canvas, triangles, order, 0, half, frame->triangles, frame->rows);
     if (half < count) {
         if (!fill_worker_finish(frame->worker))
             make_stretch_ready(&job);
