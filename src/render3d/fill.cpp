@@ -339,12 +339,18 @@ struct Vertex {
     float x, y, z;
 };
 
-// truncate_or_int_min of a and b at once: the processor's truncation gives
-// its "integer indefinite", INT32_MIN, for NaN and for every value beyond
-// 32 bits, which is that function's rule.
+// truncate_or_int_min of a and b at once, in the two lowest lanes. An x86
+// processor's truncation gives its "integer indefinite", INT32_MIN, for NaN
+// and for every value beyond 32 bits, which is that function's rule; the
+// browser build's stand-in for the instruction does not, so it takes the
+// function itself.
 inline __m128i truncate_pair(double a, double b)
 {
+#if defined(__x86_64__) || defined(__i386__)
     return _mm_cvttpd_epi32(_mm_set_pd(b, a));
+#else
+    return _mm_set_epi32(0, 0, truncate_or_int_min(b), truncate_or_int_min(a));
+#endif
 }
 
 // The three vertices with every coordinate truncated (truncate_or_int_min)
