@@ -720,15 +720,30 @@ void fill_triangle_3d_cached(SDL_Surface *target, int32_t *depth, ShadeCache *ca
 
 namespace {
 
-// Bands a frame is cut into, of about equal work, so that the two drawers,
-// taking them from either end, finish together however the triangles lie
-// (a row of grass fills a third of the rows and holds nearly all the
-// work). A band's work is mostly its spans, one per triangle per row, and
-// each row's own: clearing its depths and handing it on, which costs about
-// ROW_WORK spans. Every band walks the whole list of triangles, so more
-// bands cost more than they balance.
+// Bands a frame is cut into by their work, so that the two drawers, taking
+// them from either end, finish together however the triangles lie (a row
+// of grass fills a third of the rows and holds nearly all the work). A
+// band's work is mostly its spans, one per triangle per row, and each row's
+// own: clearing its depths and handing it on, which costs about ROW_WORK
+// spans. The drawers meet near the middle, where one waits for the other
+// to end its last band: the bands there are the smallest. With bands of
+// equal work, the wait was about half of one (scene 7: a twelfth of the
+// frame's fill, 0.2 ms, and the caller waited 0.12 ms a frame; cut as
+// below, 0.06 ms). More bands cost more than they balance: the worker
+// walks each afresh.
 constexpr int BAND_COUNT = 12;
 constexpr int ROW_WORK = 4;
+// Each band's share of the work, in hundredths, top to bottom.
+constexpr int BAND_SHARE[BAND_COUNT] = {13, 11, 9, 7, 6, 4, 4, 6, 7, 9, 11, 13};
+
+constexpr int sum_of_shares()
+{
+    int sum = 0;
+    for (int share : BAND_SHARE)
+        sum += share;
+    return sum;
+}
+static_assert(sum_of_shares() == 100, "the shares are hundredths of the frame's work");
 
 // A frame of fewer triangles than this is not worth waking the worker for.
 constexpr size_t WORKER_LEAST_TRIANGLES = 64;
@@ -788,7 +803,7 @@ struct FillFrame {
 
 namespace {
 
-// Cuts the canvas's rows into bands of about equal work (see BAND_COUNT).
+// Cuts the canvas's rows into bands of the work their shares give (see BAND_COUNT).
 void cut_bands(FillFrame &frame)
 {
     const int height = frame.canvas.height;
@@ -803,12 +818,15 @@ void cut_bands(FillFrame &frame)
     frame.bands = 0;
     frame.band_first[0] = 0;
     int64_t work = 0;
-    int spans = 0;   // on the row
+    int spans = 0;    // on the row
+    int shares = 0;   // of the bands cut so far and the one being cut
     for (int row = 0; row + 1 < height && frame.bands + 1 < BAND_COUNT; ++row) {
         spans += starting[row];
         work += spans + ROW_WORK;
-        if (work * BAND_COUNT >= total * (frame.bands + 1))
+        if (work * 100 >= total * (shares + BAND_SHARE[frame.bands])) {
+            shares += BAND_SHARE[frame.bands];
             frame.band_first[++frame.bands] = row + 1;
+        }
     }
     frame.band_first[++frame.bands] = height;
 }
