@@ -39,6 +39,17 @@ SceneObject *blade(double x)
     return object;
 }
 
+// An object of the one triangle `shape`, its origin at depth z.
+SceneObject *plate(const Triangle &shape, double z)
+{
+    SceneObject *object = object_new();
+    Triangle *t = static_cast<Triangle *>(std::malloc(sizeof(Triangle)));
+    *t = shape;
+    object_add_triangle(t, object);
+    object->z.store(z, relaxed);
+    return object;
+}
+
 void clock_thread()
 {
     SceneObject *visiting = nullptr;
@@ -120,12 +131,7 @@ TEST(RenderThreads, TheWorkersBandsDrawWhatOneTriangleAtATimeDraws)
     ASSERT_NE(world, nullptr);
     for (int i = 0; i < 60; ++i)
         world_add_object(blade(-6000.0 + 200.0 * i), world);
-    SceneObject *plate = object_new();
-    Triangle *t = static_cast<Triangle *>(std::malloc(sizeof(Triangle)));
-    *t = Triangle{-3000, -2500, 0, 3500, -2000, 400, -500, 2600, -300, 0xffc08040u};
-    object_add_triangle(t, plate);
-    plate->z.store(9000, relaxed);
-    world_add_object(plate, world);
+    world_add_object(plate(Triangle{-3000, -2500, 0, 3500, -2000, 400, -500, 2600, -300, 0xffc08040u}, 9000), world);
     SDL_Surface *banded = test_surface(800, 600, 0xff000000u);
     SDL_Surface *single = test_surface(800, 600, 0xff000000u);
     std::vector<int32_t> depth(DEPTH_WIDTH * DEPTH_HEIGHT);
@@ -243,12 +249,7 @@ TEST(RenderThreads, BandsAreSmallestInTheMiddleWhereTheDrawersMeet)
     // and the bands shrink towards the middle.
     ensure_tables();
     World *world = world_new();
-    SceneObject *plate = object_new();
-    Triangle *t = static_cast<Triangle *>(std::malloc(sizeof(Triangle)));
-    *t = Triangle{-30000, -30000, 0, 30000, -30000, 0, 0, 30000, 0, 0xffc08040u};
-    object_add_triangle(t, plate);
-    plate->z.store(1000, relaxed);
-    world_add_object(plate, world);
+    world_add_object(plate(Triangle{-30000, -30000, 0, 30000, -30000, 0, 0, 30000, 0, 0xffc08040u}, 1000), world);
     SDL_Surface *target = test_surface(800, 600, 0xff000000u);
     std::vector<int> bands;   // each band's rows, top to bottom
     auto note = [](int first, int end, void *argument) {
