@@ -1,12 +1,17 @@
 // test_platform_web.cpp — the browser's SDL layer on its own (Node.js): SDL
 // 1.2's surfaces and fills, BMP files and the GNU C library's random
-// sequence. The pictures of the whole show are held to the native build's by
-// tests/web/frames.py.
+// sequence; and the one rule the fill takes from the processor, how a corner
+// far off the target is cut to an integer. The pictures of the whole show are
+// held to the native build's by tests/web/frames.py.
 #include <SDL.h>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+#include "raster.h"
+#include "render3d.h"
 
 namespace {
 
@@ -137,6 +142,45 @@ void random_sequence()
     }
 }
 
+// An x86 processor cuts a triangle's corner beyond 32 bits, or NaN, to
+// INT32_MIN, and the native fill draws it there; wasm has no such
+// instruction, and a stand-in that wraps the value instead would put the
+// corner elsewhere. Each far value in each of the six corner coordinates
+// must draw what INT32_MIN there draws.
+void far_corners()
+{
+    tables_init();
+    const double triangle[9] = {-300, 80, 100, 180, 20, 200, 180, 130, 300};
+    const int coordinates[] = {0, 1, 3, 4, 6, 7};   // x and y of each corner
+    const double far_values[] = {1e10, -1e10, 3e9, NAN};
+    SDL_Surface *target = argb(200, 150, 0);
+    std::vector<int32_t> depth(DEPTH_WIDTH * DEPTH_HEIGHT);
+    // What a draw leaves in the target and its depth rows, as a digest (FNV-1a).
+    auto draw = [&](int at, double value) {
+        double v[9];
+        std::memcpy(v, triangle, sizeof v);
+        v[at] = value;
+        SDL_FillRect(target, nullptr, 0);
+        std::fill(depth.begin(), depth.end(), DEPTH_CLEAR);
+        fill_triangle_3d(target, depth.data(), 0xFF336699u, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
+        uint64_t digest = 14695981039346656037ull;
+        for (int y = 0; y < target->h; y++)
+            for (int x = 0; x < target->w; x++)
+                for (uint32_t word : {pixel(target, x, y), uint32_t(depth[y * DEPTH_WIDTH + x])})
+                    digest = (digest ^ word) * 1099511628211ull;
+        return digest;
+    };
+    int cases_drawing = 0;
+    for (int at : coordinates) {
+        uint64_t least = draw(at, -2147483648.0);
+        cases_drawing += least != draw(at, 0.0);   // the corner there draws otherwise than at 0
+        for (double value : far_values)
+            CHECK(draw(at, value) == least, "coordinate %d at %g: not drawn as at INT32_MIN", at, value);
+    }
+    CHECK(cases_drawing == 6, "only %d corners at INT32_MIN draw otherwise than at 0", cases_drawing);
+    SDL_FreeSurface(target);
+}
+
 } // namespace
 
 int main()
@@ -145,6 +189,7 @@ int main()
     fills();
     bmp_files();
     random_sequence();
+    far_corners();
     std::printf("%s: %d failure(s)\n", failures ? "FAIL" : "ok", failures);
     return failures ? 1 : 0;
 }
