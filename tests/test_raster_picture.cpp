@@ -185,3 +185,34 @@ TEST(PictureDraw, ConvertsKeysAndClipsRandomPicturesAsClassicSdl)
         SDL_FreeSurface(sdls);
     }
 }
+
+TEST(PictureDraw, OntoItselfCopiesAsThroughABuffer)
+{
+    // A picture moved within itself, down, up, right and left: every moved
+    // pixel is the one that stood there before the draw.
+    struct Move {
+        int w, h, x, y;
+    };
+    const Move moves[] = {{1, 3, 0, 1}, {1, 3, 0, -1}, {3, 1, 1, 0}, {3, 1, -1, 0}, {4, 5, 1, 2}, {4, 5, -1, -2}};
+    for (const Move &m : moves) {
+        SDL_Surface *s = surface_of(m.w, m.h, 32, XRGB);
+        ASSERT_NE(s, nullptr);
+        std::vector<uint32_t> before;
+        for (int y = 0; y < m.h; ++y)
+            for (int x = 0; x < m.w; ++x) {
+                uint32_t value = 0x100u * (uint32_t)(y * m.w + x + 1);
+                static_cast<uint32_t *>(s->pixels)[y * (s->pitch / 4) + x] = value;
+                before.push_back(value);
+            }
+        picture_draw(s, nullptr, s, m.x, m.y);
+        for (int y = 0; y < m.h; ++y)
+            for (int x = 0; x < m.w; ++x) {
+                int from_x = x - m.x, from_y = y - m.y;
+                bool moved = from_x >= 0 && from_x < m.w && from_y >= 0 && from_y < m.h;
+                uint32_t want = moved ? before[(size_t)(from_y * m.w + from_x)] : before[(size_t)(y * m.w + x)];
+                EXPECT_EQ(pixel_at(s, x, y), want) << m.w << " x " << m.h << " moved by " << m.x << ", " << m.y
+                                                    << ": pixel " << x << ", " << y;
+            }
+        SDL_FreeSurface(s);
+    }
+}

@@ -298,7 +298,16 @@ void picture_draw(SDL_Surface *src, const SDL_Rect *area, SDL_Surface *dst, int 
         const uint8_t *from = static_cast<const uint8_t *>(src->pixels) + (ptrdiff_t)span.sy * src->pitch +
                               (ptrdiff_t)span.sx * bytes;
         uint8_t *to = static_cast<uint8_t *>(dst->pixels) + (ptrdiff_t)span.dy * dst->pitch + (ptrdiff_t)span.dx * 4;
-        for (int row = 0; row < span.height; ++row, from += src->pitch, to += dst->pitch) {
+        // Drawn onto itself further down, the rows go bottom-up so that none
+        // is overwritten before it is read.
+        ptrdiff_t from_step = src->pitch, to_step = dst->pitch;
+        if (src == dst && span.dy > span.sy) {
+            from += (ptrdiff_t)(span.height - 1) * from_step;
+            to += (ptrdiff_t)(span.height - 1) * to_step;
+            from_step = -from_step;
+            to_step = -to_step;
+        }
+        for (int row = 0; row < span.height; ++row, from += from_step, to += to_step) {
             if (combine == Combine::COPY_ROWS)
                 std::memmove(to, from, (size_t)span.width * 4);   // src may be dst
             else if (combine == Combine::CONVERT_BYTES || combine == Combine::KEYED_BYTES ||

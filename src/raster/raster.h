@@ -159,7 +159,8 @@ void darken_rect_halves_sse2(int x0, int y0, int x1, int y1);        // 4 pixels
 //    format (a palette entry for 8 bits; 16-bit fields are not widened as
 //    SDL 1.2.15's 16-to-32-bit tables widen them), alpha 255 where dst has an
 //    alpha mask (src's own alpha when it has one), top bits 0 where dst has
-//    none. Two surfaces of the same format: whole rows are copied, src may be dst.
+//    none. Two surfaces of the same format: whole rows are copied. src may be
+//    dst: overlapping whole-row copies come out as if through a buffer.
 // src has 1 (palette), 2, 3 or 4 bytes per pixel; anything else, or a dst
 // that is not 32-bit, draws nothing. Surface-wide alpha is not applied.
 // Locks src when SDL says it must be; the caller locks dst (the display).

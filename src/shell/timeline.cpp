@@ -77,11 +77,12 @@ struct SceneNotes {
     long frames = 0;
     bool started = false;
     Uint32 prepare_ms = 0;
-    Uint32 start_ticks = 0, end_ticks = 0;
+    Uint32 start_ticks = 0;   // written by the scene's clock thread alone
+    Uint32 end_ticks = 0;     // the last frame's end: the render thread's alone
 };
 
-// Each scene's notes are written by its own threads only while it runs and
-// read by the main thread after they are joined.
+// Each scene's notes are written by its own threads only while it runs (each
+// field by one thread) and read by the main thread after they are joined.
 SceneNotes *notes = nullptr;
 Uint32 start_up_ms = 0;   // from SDL's start to the end of start-up
 
@@ -119,7 +120,7 @@ void stats_scene_started(int scene, Uint32 ticks)
     if (!notes)
         return;
     notes[scene - 1].started = true;
-    notes[scene - 1].start_ticks = notes[scene - 1].end_ticks = ticks;
+    notes[scene - 1].start_ticks = ticks;
 }
 
 void stats_frame(int scene, double cost_ms)
@@ -143,7 +144,9 @@ void stats_report()
         SceneNotes &n = notes[scene - 1];
         if (!n.started)
             continue;
-        double seconds = (n.end_ticks - n.start_ticks) / 1000.0;
+        // A frame may end before the clock's first pass is noted: no time then.
+        Sint32 span_ms = n.frames > 0 ? static_cast<Sint32>(n.end_ticks - n.start_ticks) : 0;
+        double seconds = span_ms > 0 ? span_ms / 1000.0 : 0.0;
         double rate = seconds > 0.0 ? n.frames / seconds : 0.0;
         long start = static_cast<long>(static_cast<Sint32>(n.start_ticks - music_start));
         std::printf("%5d  %6ld  %8.1f  %9.2f  %21.2f  %14u  %8ld  %11d  %7ld\n", scene, n.frames, rate,
