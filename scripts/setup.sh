@@ -46,6 +46,8 @@ CROSS_PACKAGES=(
   g++-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev
   # running the Windows build and looking at its screen; packing it
   wine wine32:i386 x11-apps imagemagick zip unzip
+  # where the kernel runs no 32-bit x86 program itself: the i386 build under emulation
+  qemu-user
   # installing the i386 Debian package (its Depends)
   libc6:i386 libgcc-s1:i386 libstdc++6:i386
 )

@@ -3,7 +3,9 @@
 # 32-bit x86 and Windows 32-bit (under wine), compares their frames and
 # tables, and makes and checks the packages (the archives unpacked, the
 # Debian packages installed, played and removed). Exits non-zero when any
-# step fails; prints the time of every step.
+# step fails; prints the time of every step. On a kernel without 32-bit x86
+# support the i386 build runs under qemu-i386 and the Windows runs are
+# skipped, each skip named in the summary (tests/cross/x86_32.bash).
 #   scripts/test-cross.sh [native-build-dir]     (default: build/)
 # Folders: the native build, build-i386/, build-win32/, build-win32-deps/
 # (the Windows libraries, kept between runs) and build-packages/; in the
@@ -25,6 +27,10 @@ step() {   # step NAME COMMAND... : runs and times one step; a failure is noted
   timings+=("$(printf '%-34s %4d s%s' "$name" $(( $(date +%s) - started )) "$([[ $status -eq 0 ]] || echo '  FAILED')")")
   [[ $status -eq 0 ]] || failures+=("$name")
   return $status
+}
+skip() {   # skip NAME REASON : notes a step that this machine cannot run
+  echo "==== $1: skipped, $2"
+  timings+=("$(printf '%-34s skipped: %s' "$1" "$2")")
 }
 summary() {
   echo "==== times"
@@ -89,9 +95,31 @@ step "win32 libraries and build" "$root/scripts/cross-win32.sh" "$native"
 
 # The tests: each runs whatever the others give.
 set +e
-step "i386 unit and end-to-end tests" i386_tests
-step "win32 unit tests under wine" win32_tests
-step "frames and tables, three builds" bash "$root/tests/cross/compare_builds.sh" "$native" "$root/build-i386" "$root/build-win32"
+# shellcheck source=tests/cross/x86_32.bash
+source "$root/tests/cross/x86_32.bash"
+LANTERNFAY_X86_32=$(x86_32_mode)
+export LANTERNFAY_X86_32
+no_wine="this kernel runs no 32-bit x86 program itself, and wine needs that"
+case $LANTERNFAY_X86_32 in
+  native) ;;
+  emulated) echo "cross: this kernel runs no 32-bit x86 program itself: the i386 build runs under qemu-i386, and the Windows build is built and packed but not run" ;;
+  *) echo "cross: this machine runs no 32-bit x86 program, not even under qemu-i386 (qemu-user, binfmt_misc and root are needed)" ;;
+esac
+if [[ $LANTERNFAY_X86_32 == none ]]; then
+  skip "i386 unit and end-to-end tests" "no way to run a 32-bit x86 program here"
+else
+  step "i386 unit and end-to-end tests" i386_tests
+fi
+if [[ $LANTERNFAY_X86_32 == native ]]; then
+  step "win32 unit tests under wine" win32_tests
+else
+  skip "win32 unit tests under wine" "$no_wine"
+fi
+if [[ $LANTERNFAY_X86_32 == none ]]; then
+  skip "frames and tables, three builds" "no way to run a 32-bit x86 program here"
+else
+  step "frames and tables, three builds" bash "$root/tests/cross/compare_builds.sh" "$native" "$root/build-i386" "$root/build-win32"
+fi
 export LANTERNFAY_NATIVE_BUILD=$native
 step "packages" "$root/scripts/package.sh" "$root/build-packages" &&
   step "packages unpacked, win32 under wine" bash "$root/tests/cross/packages.sh" "$root/build-packages" "$native/data" "$root/build-win32"
