@@ -14,9 +14,18 @@
 //   3 column     a darker turn (Gm Dm Bb A), spinning bell arpeggios
 //   4 grass      plucked strings, the tune on bells
 //   5 car        bouncing bass and a hopping square-wave tune
-//   6 seeds      breakdown: electric piano, then a build
-//   7 greetings  everything, kick on every beat, the tune in thirds
-//   8 close      the tune's first phrase slowly, a last D minor chord
+//   6 seeds      breakdown: electric piano, then a build that stops a beat
+//                short of the greetings
+//   7 greetings  everything, the tune in thirds; the drive, two lifted bars,
+//                the drive again, a turn
+//   8 close      the tune's first phrase slowly, resolving onto D minor at
+//                192 s; its soft tail is what the show's fade (195 s) takes
+//
+// The mix leaves the middle to the tune: the lead and the hopping tune sit
+// in 500 Hz to 4 kHz, the master takes 6 dB off under 110 Hz and rolls the
+// top off from 12 kHz, and hats, crash and riser stop short of the top
+// octave. The generator prints the figures per scene; the data tests hold
+// the decoded file to them.
 #include "music.h"
 #include "listen.h"
 #include "synth.h"
