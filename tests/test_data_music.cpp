@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include "listen.h"
 #include <gtest/gtest.h>
 #include <vector>
 #include <vorbis/vorbisfile.h>
@@ -163,4 +164,102 @@ TEST(DataMusic, CarSectionKicksWithTheHops)
     std::printf("car section, low end repeating at the hop %.3f, at 0.75 s %.3f\n", at_hop, at_beat);
     EXPECT_GT(at_hop, 0.3);
     EXPECT_GT(at_hop, at_beat + 0.2);
+}
+
+// ---- the track as a listener's ear weighs it ----------------------------------------
+
+namespace {
+
+// Where the scenes start, in seconds, and where the show's music fade begins.
+const double SCENE_STARTS[9] = {0, 30.5, 56, 81, 101, 121, 153, 183, 198};
+const double SHOW_FADE_S = 195.0;
+
+StereoView view(const Decoded &d) { return {d.left, d.right, (double)d.rate}; }
+
+}  // namespace
+
+TEST(DataMusic, EverySectionHasAMiddleAndATopThatKeepsFalling)
+{
+    // Per scene: the low end under 80 Hz may not drown the rest, the melody's
+    // octaves (500 Hz to 4 kHz) must carry, and from 4 kHz up each third-octave
+    // band lies at or under the one before it, so that no hiss stands out.
+    Decoded d = decode("data/lanternfay.ogg");
+    ASSERT_TRUE(d.ok);
+    const double tops[8] = {3150, 4000, 5000, 6300, 8000, 10000, 12500, 16000};
+    std::printf("scene  <80Hz  500-4k  3.15k   4k   5k  6.3k   8k  10k 12.5k  16k  (dB re 2k)\n");
+    for (int scene = 0; scene < 8; scene++) {
+        double from = SCENE_STARTS[scene], to = std::min(SCENE_STARTS[scene + 1], SHOW_FADE_S);
+        std::vector<double> power = power_spectrum(view(d), from, to);
+        double total = band_power(power, (double)d.rate, 0, 1e9);
+        double low = band_power(power, (double)d.rate, 0, 80) / total;
+        double middle = band_power(power, (double)d.rate, 500, 4000) / total;
+        double two_k = third_octave_db(power, (double)d.rate, 2000);
+        std::printf("%5d  %4.1f%%  %5.1f%% ", scene + 1, 100 * low, 100 * middle);
+        for (int k = 0; k < 8; k++)
+            std::printf(" %5.1f", third_octave_db(power, (double)d.rate, tops[k]) - two_k);
+        std::printf("\n");
+        EXPECT_LE(low, 0.50) << "scene " << scene + 1;
+        EXPECT_GE(middle, 0.12) << "scene " << scene + 1;
+        for (int k = 1; k < 8; k++)
+            EXPECT_LE(third_octave_db(power, (double)d.rate, tops[k]), third_octave_db(power, (double)d.rate, tops[k - 1]))
+                << "scene " << scene + 1 << ", " << tops[k] << " Hz";
+        EXPECT_LE(third_octave_db(power, (double)d.rate, 16000), two_k - 10.0) << "scene " << scene + 1;
+    }
+}
+
+TEST(DataMusic, IsAsLoudAsAFinishedTrackWithHeadroomBetweenTheSamples)
+{
+    Decoded d = decode("data/lanternfay.ogg");
+    ASSERT_TRUE(d.ok);
+    double lufs = integrated_lufs(view(d)), peak_db = 20.0 * std::log10(true_peak(view(d)));
+    std::printf("integrated %.1f LUFS, true peak %.2f dBTP\n", lufs, peak_db);
+    EXPECT_NEAR(lufs, -14.0, 1.5);
+    EXPECT_LE(peak_db, -1.0);
+}
+
+TEST(DataMusic, EndsOnItsChordBeforeTheShowFadesIt)
+{
+    // The last phrase lands on its chord by 194 s; the show's fade from 195 s
+    // takes only the chord's tail, and nothing new sounds after it. The tail
+    // is soft but still there, so that the fade has something to act on.
+    Decoded d = decode("data/lanternfay.ogg");
+    ASSERT_TRUE(d.ok);
+    std::vector<double> env = level_envelope(view(d), 190.0, 200.0, 0.1);   // 100 ms steps from 190 s
+    size_t loudest = std::max_element(env.begin(), env.end()) - env.begin();
+    double chord = 20.0 * std::log10(env[loudest]);
+    double tail = rms_db(d, SHOW_FADE_S, SHOW_FADE_S + 1.3), after = rms_db(d, 197.0, 198.0);
+    std::printf("the ending: loudest at %.1f s (%.1f dB), 195-196.3 s %.1f dB, 197-198 s %.1f dB\n",
+                190.0 + loudest * 0.1, chord, tail, after);
+    EXPECT_LE(190.0 + loudest * 0.1, 194.0);
+    for (size_t i = 40; i + 1 < env.size(); i++)   // from 194 s on, nothing audible rises by 2 dB
+        EXPECT_TRUE(env[i + 1] <= env[i] * 1.26 || env[i + 1] < env[loudest] * 0.003)
+            << "a new sound at " << 190.0 + (i + 1) * 0.1 << " s";
+    EXPECT_LE(tail, chord - 12.0);
+    EXPECT_LE(after, chord - 20.0);
+    EXPECT_GE(after, chord - 40.0);
+}
+
+TEST(DataMusic, GreetingsEnterWithAStepAndVaryBarByBar)
+{
+    // Scene 7 starts at 153 s: the level steps there by at least 4 dB, and
+    // of its ten bars of 3 s at most three have a near twin among the others
+    // (their loudness envelopes correlate above 0.95).
+    Decoded d = decode("data/lanternfay.ogg");
+    ASSERT_TRUE(d.ok);
+    double step = rms_db(d, 153.0, 153.5) - rms_db(d, 152.5, 153.0);
+    std::vector<std::vector<double>> bars;
+    for (int bar = 0; bar < 10; bar++)
+        bars.push_back(level_envelope(view(d), 153.0 + 3.0 * bar, 156.0 + 3.0 * bar, 0.02));
+    int twinned = 0;
+    for (int a = 0; a < 10; a++) {
+        double closest = -1;
+        for (int b = 0; b < 10; b++)
+            if (b != a)
+                closest = std::max(closest, correlation(bars[a], bars[b]));
+        std::printf("bar %d: closest twin %.3f\n", a, closest);
+        twinned += closest > 0.95;
+    }
+    std::printf("step at 153 s %.1f dB, %d bars with a near twin\n", step, twinned);
+    EXPECT_GE(std::fabs(step), 4.0);
+    EXPECT_LE(twinned, 3);
 }

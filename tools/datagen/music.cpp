@@ -14,10 +14,20 @@
 //   3 column     a darker turn (Gm Dm Bb A), spinning bell arpeggios
 //   4 grass      plucked strings, the tune on bells
 //   5 car        bouncing bass and a hopping square-wave tune
-//   6 seeds      breakdown: electric piano, then a build
-//   7 greetings  everything, kick on every beat, the tune in thirds
-//   8 close      the tune's first phrase slowly, a last D minor chord
+//   6 seeds      breakdown: electric piano, then a build that stops a beat
+//                short of the greetings
+//   7 greetings  everything, the tune in thirds; the drive, two lifted bars,
+//                the drive again, a turn
+//   8 close      the tune's first phrase slowly, resolving onto D minor at
+//                192 s; its soft tail is what the show's fade (195 s) takes
+//
+// The mix leaves the middle to the tune: the lead and the hopping tune sit
+// in 500 Hz to 4 kHz, the master takes 6 dB off under 110 Hz and rolls the
+// top off from 12 kHz, and hats, crash and riser stop short of the top
+// octave. The generator prints the figures per scene; the data tests hold
+// the decoded file to them.
 #include "music.h"
+#include "listen.h"
 #include "synth.h"
 #include <algorithm>
 #include <chrono>
@@ -305,7 +315,7 @@ void compose_grass(Arranger &a, Instruments &in)
     a.drums(GRASS, 0, 6, {{0, 6, 10}, {4, 12}, {12}, {}, {14}, true}, 0.9);
     for (const Note &n : THEME_A)
         if (n.at < 24)
-            in.bell(GRASS.start + n.at, n.pitch + 12, 0.8, 0.2);
+            in.bell(GRASS.start + n.at, n.pitch + 12, 1.0, 0.2);
     in.riser(GRASS.start + 24, 3, 0.8);
     a.fill(GRASS.start + 24, GRASS.spare, 0.85);
 }
@@ -343,10 +353,12 @@ void compose_seeds(Arranger &a, Instruments &in)
     a.sprinkle(SEEDS.start, 32, 0.12, 0.35);
     for (int k = 0; k < 32; k++)   // eighth-note hats, bars 4 to 7
         in.hat(SEEDS.start + 16 + k * 0.5, k % 2 ? 0.55 : 0.3, false);
-    for (int beat = 32; beat < 43; beat++)
+    // The build stops one beat before the greetings: a breath of reverb
+    // alone, and then everything enters at once with the scene.
+    for (int beat = 32; beat < 42; beat++)
         in.kick(SEEDS.start + beat, 0.5 + 0.04 * (beat - 32));
-    in.riser(SEEDS.start + 32, 11, 1.0);
-    a.snare_roll(SEEDS.start + 36, 7, 0.1, 0.9);
+    in.riser(SEEDS.start + 32, 10, 1.0);
+    a.snare_roll(SEEDS.start + 36, 6, 0.1, 0.9);
 }
 
 // 7 greetings: everything, a kick on every beat for the pulsing plates.
@@ -358,7 +370,14 @@ void compose_greetings(Arranger &a, Instruments &in)
         in.crash(GREETINGS.start + bar * 4, 1.0);
     a.pads(GREETINGS, greet_chords, 0.7, 1.2, 1.2);
     a.bass_line(GREETINGS, greet_chords, {0, 1, 2, 3, 104, 5, 6, 7, 8, 9, 10, 11, 112, 13, 14, 15}, 0.2, 0.8, 1.0);
-    a.drums(GREETINGS, 0, 9, drive, 1.0);
+    // Four bars of the drive, two lifted ones (half time, the kick pushed),
+    // two more of the drive with a fill into the last crash, then the turn.
+    const Arranger::Groove lift = {{0, 6, 10, 14}, {8}, {8}, {}, {2, 10}, true};
+    a.drums(GREETINGS, 0, 4, drive, 1.0);
+    a.drums(GREETINGS, 4, 2, lift, 0.95);
+    a.drums(GREETINGS, 6, 2, drive, 1.0);
+    a.fill(GREETINGS.start + 31, 1, 0.8);
+    a.drums(GREETINGS, 8, 1, drive, 1.0);
     a.drums(GREETINGS, 9, 1, {{0, 4}, {}, {4}, {}, {}, true}, 0.9);
     a.fill(GREETINGS.start + 38, 2, 0.9);
     a.arpeggio(GREETINGS, greet_chords, 0.22, 4);
@@ -367,27 +386,36 @@ void compose_greetings(Arranger &a, Instruments &in)
     a.melody(GREETINGS.start + 32, ending, 4, 1.0, 0, true);
 }
 
-// 8 close: the tune's first phrase, slowly; wind again; a last chord.
+// 8 close: the tune's first phrase slowly over Dm Bb A, the A's leading
+// note resolving onto a last D minor chord on beat 12 (192 s). The chord is
+// struck, not swelled, and has died down to a soft held tail by 195 s, where
+// the show starts to fade the music: the fade takes only that tail.
 void compose_close(Instruments &in)
 {
-    const std::vector<Chord> close_chords = {Dm, Bb, C, Dm, Dm};
+    const std::vector<Chord> close_chords = {Dm, Bb, A};
     in.crash(CLOSE.start, 0.6);
-    for (int bar = 0; bar < 4; bar++) {
+    for (int bar = 0; bar < 3; bar++) {
         const Chord &c = close_chords[bar];
-        double length = bar == 3 ? 8.0 : 4.0;
         for (int note : c.pad)
-            in.pad(CLOSE.start + bar * 4, length, note, 0.8, 0.9 - 0.1 * bar);
-        in.bass(CLOSE.start + bar * 4, length - 0.1, c.bass, 0.6, 0.2);
+            in.pad(CLOSE.start + bar * 4, 4.0, note, 0.8, 0.9 - 0.1 * bar);
+        in.bass(CLOSE.start + bar * 4, 3.9, c.bass, 0.6, 0.2);
     }
     for (int beat = 0; beat < 12; beat += 2)
         in.kick(CLOSE.start + beat, 0.6 - 0.04 * beat);
     const Note farewell[] = {{0, 1.5, 69}, {1.5, 0.5, 65}, {2, 2, 74}, {4, 1, 70}, {5, 1, 69}, {6, 2, 65},
-                             {8, 2, 64}, {10, 2, 67}, {12, 6, 74}};
+                             {8, 2, 64}, {10, 1, 67}, {11, 1, 73}};
     for (const Note &n : farewell)
         in.epiano(CLOSE.start + n.at, n.length, n.pitch, 0.8);
+    const double last = CLOSE.start + 12;
+    for (int note : {62, 65, 69, 74})
+        in.epiano(last, 4.0, note, note == 74 ? 0.8 : 0.5);
+    for (int note : Dm.pad)   // the chord's tail: soft, held to 196.5 s, gone by 198.3 s
+        in.pad(last, 6.0, note, 0.4, 0.6);
+    in.bass(last, 2.5, Dm.bass, 0.6, 0.2);
+    in.kick(last, 0.45);
     for (int k = 0; k < 4; k++)
-        in.bell(CLOSE.start + 12 + k * 0.5, Dm.pad[k] + 24, 0.5, k & 1 ? 0.6 : -0.6);
-    in.wind(CLOSE.start + 4, 16, 0.7);
+        in.bell(last + k * 0.25, Dm.pad[k] + 24, 0.45, k & 1 ? 0.6 : -0.6);
+    in.wind(CLOSE.start + 2, 12, 0.7);
 }
 
 // The sections in the order of time: the arranger's random numbers (hats'
@@ -410,9 +438,11 @@ void compose(Instruments &in)
 // without clipping, and a peak of -3.5 dBFS: the encoder's rounding adds a
 // little, and the file's peak must stay under -1 dBFS.
 const double MASTER_PEAK = 0.6683439;   // -3.5 dBFS
-const double MASTER_DRIVE = 2.0;
+const double MASTER_DRIVE = 2.4;
 const size_t LOOK_AHEAD = 132;          // 3 ms
 const double STEREO_WIDTH = 2.8;
+const double LOW_SHELF_HZ = 110.0, LOW_SHELF_GAIN = 0.5;   // -6 dB
+const double TOP_ROLL_OFF_HZ = 12000.0;
 
 float bus_peak(const Bus &bus)
 {
@@ -513,9 +543,38 @@ void widen(Bus &bus, double width)
     }
 }
 
+// Takes the low end down by `gain` under about `corner_hz` (a one-pole
+// shelf): the kick and the bass stay felt, but leave the middle its share.
+void shelve_lows(Bus &bus, double corner_hz, double gain)
+{
+    const double k = 1.0 - det::exp(-det::TWO_PI * corner_hz / SAMPLE_RATE);
+    double low_l = 0, low_r = 0;
+    for (size_t i = 0; i < bus.frames(); i++) {
+        low_l += k * (bus.left[i] - low_l);
+        low_r += k * (bus.right[i] - low_r);
+        bus.left[i] = (float)(bus.left[i] - (1.0 - gain) * low_l);
+        bus.right[i] = (float)(bus.right[i] - (1.0 - gain) * low_r);
+    }
+}
+
+// Rolls the top octave off (two poles from `corner_hz`): the noise of the
+// wind, the plucks' bursts and the riser stays under the tune's sheen.
+void roll_off_top(Bus &bus, double corner_hz)
+{
+    Filter left, right;
+    left.set(corner_hz, 0.0);
+    right.set(corner_hz, 0.0);
+    for (size_t i = 0; i < bus.frames(); i++) {
+        bus.left[i] = (float)left.low(bus.left[i]);
+        bus.right[i] = (float)right.low(bus.right[i]);
+    }
+}
+
 void master(Bus &bus)
 {
     block_dc(bus);
+    shelve_lows(bus, LOW_SHELF_HZ, LOW_SHELF_GAIN);
+    roll_off_top(bus, TOP_ROLL_OFF_HZ);
     widen(bus, STEREO_WIDTH);
     limit(bus, MASTER_DRIVE, MASTER_PEAK);
     scale_to_peak(bus, MASTER_PEAK);
@@ -621,6 +680,29 @@ void encode(const std::vector<float> &samples, const std::string &path)
         throw std::runtime_error("cannot write " + path);
 }
 
+// The mix by numbers, for whoever changes it: per scene the share of the
+// energy under 80 Hz (bass and kick) and from 500 Hz to 4 kHz (the tune),
+// the whole one's loudness and its peak between the samples. The data tests
+// hold the decoded file to the same measures.
+void report(const std::vector<float> &samples)
+{
+    const double scene_starts[9] = {0, 30.5, 56, 81, 101, 121, 153, 183, 198};
+    std::vector<float> left(samples.size() / 2), right(samples.size() / 2);
+    for (size_t i = 0; i < left.size(); i++) {
+        left[i] = samples[i * 2];
+        right[i] = samples[i * 2 + 1];
+    }
+    StereoView sound = {left, right, (double)SAMPLE_RATE};
+    std::printf("datagen: music, per scene under 80 Hz / 500 Hz-4 kHz:");
+    for (int scene = 0; scene < 8; scene++) {
+        std::vector<double> power = power_spectrum(sound, scene_starts[scene], scene_starts[scene + 1]);
+        double total = band_power(power, SAMPLE_RATE, 0, SAMPLE_RATE);
+        std::printf(" %.0f/%.0f %%", 100 * band_power(power, SAMPLE_RATE, 0, 80) / total,
+                    100 * band_power(power, SAMPLE_RATE, 500, 4000) / total);
+    }
+    std::printf("; %.1f LUFS, peak %.1f dBTP\n", integrated_lufs(sound), 20.0 * std::log10(true_peak(sound)));
+}
+
 }  // namespace
 
 void write_music(const std::string &path)
@@ -628,6 +710,7 @@ void write_music(const std::string &path)
     auto start = std::chrono::steady_clock::now();
     std::vector<float> samples = render();
     double synthesis = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    report(samples);
     encode(samples, path);
     double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("datagen: music synthesised in %.1f s, encoded in %.1f s\n", synthesis, total - synthesis);

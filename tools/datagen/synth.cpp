@@ -212,7 +212,7 @@ void Instruments::bass(double beat, double beats, int note, double velocity, dou
         sub += dt * 0.5;
         if (sub >= 1.0)
             sub -= 1.0;
-        double s = filter.low(saw_blep(phase, dt)) * 0.8 + sine01(sub) * 0.55;
+        double s = filter.low(saw_blep(phase, dt)) * 0.8 + sine01(sub) * 0.2;   // a little sub: the body is the saw's
         double e = env.at(t) * velocity * 0.3;
         mix.out(start + i, s * e, s * e, 0.04, 0.0);
     }
@@ -239,7 +239,7 @@ void Instruments::lead(double beat, double beats, int note, double velocity, dou
         if (p2 >= 1.0)
             p2 -= 1.0;
         double s = filter.low(0.6 * saw_blep(p1, d1) + 0.4 * pulse_blep(p2, d2, 0.35));
-        double e = env.at(t) * velocity * 0.15;
+        double e = env.at(t) * velocity * 0.26;
         mix.out(start + i, s * e * pan_left(pan), s * e * pan_right(pan), 0.35, 0.3);
     }
 }
@@ -263,7 +263,7 @@ void Instruments::square_lead(double beat, double beats, int note, double veloci
             phase -= 1.0;
         double width = 0.25 + 0.15 * sine01(t * 3.0);
         double s = filter.low(pulse_blep(phase, dt, width));
-        double e = env.at(t) * velocity * 0.085;
+        double e = env.at(t) * velocity * 0.13;
         mix.out(start + i, s * e * pan_left(pan), s * e * pan_right(pan), 0.25, 0.35);
     }
 }
@@ -340,10 +340,12 @@ void Instruments::kick(double beat, double velocity)
     const double length = 0.5;
     int64_t start = beat_sample(beat), n = (int64_t)(length * SAMPLE_RATE);
     double phase = 0;
-    Decay pitch(95.0, 0.035), snap(0.25, 0.002), body(1.0, 0.3);
+    Decay pitch(95.0, 0.035), snap(0.25, 0.002), body(1.0, 0.17);
+    Filter beater;   // the click is the beater's: a few kHz, not a hiss to 20 kHz
+    beater.set(4500.0, 0.0);
     for (int64_t i = 0; i < n; i++) {
         phase += (45.0 + pitch.next()) / SAMPLE_RATE;
-        double click = (rng.uniform() * 2.0 - 1.0) * snap.next();
+        double click = beater.low(rng.uniform() * 2.0 - 1.0) * snap.next() * 1.6;
         double s = (sine01(phase) * body.next() * std::min(1.0, (n - i) / 2000.0) + click) * velocity * 0.75;
         mix.out(start + i, s, s, 0.0, 0.0);
     }
@@ -370,11 +372,16 @@ void Instruments::hat(double beat, double velocity, bool open)
 {
     double decay = open ? 0.2 : 0.03, length = decay * 5;
     int64_t start = beat_sample(beat), n = (int64_t)(length * SAMPLE_RATE);
-    Filter hp;
-    hp.set(7500.0, 0.2);
-    Decay fade(velocity * 0.1, decay);
+    // Noise between about 4 and 7 kHz: a high-pass and two low-passes, so
+    // that the hats sit in the top octave that the ear hears as sheen and
+    // nothing of them climbs towards 20 kHz.
+    Filter hp, lp1, lp2;
+    hp.set(4000.0, 0.2);
+    lp1.set(7000.0, 0.0);
+    lp2.set(7000.0, 0.0);
+    Decay fade(velocity * 0.12, decay);
     for (int64_t i = 0; i < n; i++) {
-        double s = hp.high(rng.uniform() * 2.0 - 1.0) * fade.next() * tail(i, n);
+        double s = lp2.low(lp1.low(hp.high(rng.uniform() * 2.0 - 1.0))) * fade.next() * tail(i, n);
         mix.out(start + i, s * pan_left(0.55), s * pan_right(0.55), 0.1, 0.0);   // the hats stand right
     }
 }
@@ -403,9 +410,11 @@ void Instruments::crash(double beat, double velocity)
 {
     const double length = 3.5;
     int64_t start = beat_sample(beat), n = (int64_t)(length * SAMPLE_RATE);
-    Filter hl, hr;
+    Filter hl, hr, ll, lr, ll2, lr2;   // a band of metal and noise from 3.5 to about 7 kHz
     hl.set(3500.0, 0.1);
     hr.set(3700.0, 0.1);
+    for (Filter *f : {&ll, &lr, &ll2, &lr2})
+        f->set(6500.0, 0.0);
     const double ratios[6] = {1.0, 1.342, 1.587, 2.113, 2.479, 3.031};
     double phase[6] = {0};
     Decay fade(1.0, 1.1);
@@ -417,8 +426,8 @@ void Instruments::crash(double beat, double velocity)
             metal += phase[k] - std::floor(phase[k]) < 0.5 ? 1.0 : -1.0;
         }
         double env = fade.next() * std::min(1.0, t / 0.003) * tail(i, n) * velocity * 0.14;
-        double l = hl.high((rng.uniform() * 2.0 - 1.0) + metal * 0.08);
-        double r = hr.high((rng.uniform() * 2.0 - 1.0) + metal * 0.08);
+        double l = ll2.low(ll.low(hl.high((rng.uniform() * 2.0 - 1.0) + metal * 0.08)));
+        double r = lr2.low(lr.low(hr.high((rng.uniform() * 2.0 - 1.0) + metal * 0.08)));
         mix.out(start + i, l * env, r * env, 0.3, 0.0);
     }
 }
@@ -445,7 +454,7 @@ void Instruments::riser(double beat, double beats, double velocity)
     for (int64_t i = 0; i < n; i++) {
         double x = (double)i / n;
         if ((i & 31) == 0) {
-            double cutoff = 300.0 * det::pow(20.0, x);
+            double cutoff = 300.0 * det::pow(12.0, x);   // up to 3.6 kHz: a sweep, not a hiss
             fl.set(cutoff, 0.6);
             fr.set(cutoff * 1.1, 0.6);
         }
