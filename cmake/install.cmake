@@ -7,6 +7,7 @@
 #   share/lanternfay/data/                   README.txt
 #   share/applications/lanternfay.desktop    LICENSE.txt
 #   share/icons/hicolor/128x128/apps/lanternfay.png
+#   share/man/man6/lanternfay.6.gz
 #   share/doc/lanternfay/{README.txt,copyright}
 #
 # The program reads "data" under its working directory; the launcher changes
@@ -15,13 +16,17 @@
 #   cmake --install BUILD --component folder --prefix DIR
 
 # ---- The icon: drawn by the data generator, or taken from the native build --
+# The PNG for Linux desktops; the Windows icon goes into the Windows
+# program's resource (src/program).
 set(LANTERNFAY_ICON ${CMAKE_BINARY_DIR}/lanternfay.png)
+set(LANTERNFAY_WINDOWS_ICON ${CMAKE_BINARY_DIR}/lanternfay.ico)
 if(TARGET lanternfay-datagen)
-  add_custom_command(OUTPUT ${LANTERNFAY_ICON}
+  add_custom_command(OUTPUT ${LANTERNFAY_ICON} ${LANTERNFAY_WINDOWS_ICON}
     COMMAND lanternfay-datagen --icon ${LANTERNFAY_ICON}
+    COMMAND lanternfay-datagen --icon ${LANTERNFAY_WINDOWS_ICON}
     DEPENDS lanternfay-datagen
     COMMENT "Drawing the show's icon")
-  add_custom_target(show_icon ALL DEPENDS ${LANTERNFAY_ICON})
+  add_custom_target(show_icon ALL DEPENDS ${LANTERNFAY_ICON} ${LANTERNFAY_WINDOWS_ICON})
 elseif(LANTERNFAY_DATA_DIR AND EXISTS ${LANTERNFAY_DATA_DIR}/../lanternfay.png)
   add_custom_target(show_icon ALL
     COMMAND ${CMAKE_COMMAND} -E copy ${LANTERNFAY_DATA_DIR}/../lanternfay.png ${LANTERNFAY_ICON})
@@ -39,17 +44,31 @@ else()
 endif()
 string(REGEX REPLACE "." "=" LANTERNFAY_UNDERLINE "lanternfay ${PROJECT_VERSION} (${LANTERNFAY_PLATFORM})")
 
+# Windows readers (Notepad before 2018) want their lines ended by CR LF.
+if(WIN32)
+  set(text_newlines CRLF)
+else()
+  set(text_newlines UNIX)
+endif()
 function(lanternfay_readme file licence_file body)
+  # configure_file ends the template's lines in that style, not those of a value.
+  if(text_newlines STREQUAL "CRLF")
+    string(REPLACE "\n" "\r\n" body "${body}")
+  endif()
   set(LANTERNFAY_README_BODY "${body}")
   set(LANTERNFAY_LICENCE_FILE "${licence_file}")
-  configure_file(${CMAKE_CURRENT_LIST_DIR}/README.txt.in ${file} @ONLY)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/README.txt.in ${file} @ONLY NEWLINE_STYLE ${text_newlines})
 endfunction()
+# The licence as it goes beside the program (it holds no @ to be replaced).
+configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/install/folder/LICENSE.txt @ONLY
+               NEWLINE_STYLE ${text_newlines})
 
 if(WIN32)
   lanternfay_readme(${CMAKE_BINARY_DIR}/install/folder/README.txt LICENSE.txt
 "Nothing needs to be installed: start lanternfay.exe in this folder, which
 holds the data folder it reads. It plays full screen; Escape ends it early.
-Any message the program prints goes to stdout.txt beside lanternfay.exe.
+Every message the program prints (why it could not start, a notice that
+the show plays silent) goes to stdout.txt beside lanternfay.exe.
 ")
 else()
   set(multiarch "")
@@ -83,7 +102,7 @@ install(TARGETS lanternfay RUNTIME DESTINATION . COMPONENT folder ${folder_only}
 install(DIRECTORY ${CMAKE_BINARY_DIR}/data/ DESTINATION data COMPONENT folder ${folder_only}
         PATTERN ".generated" EXCLUDE)
 install(FILES ${CMAKE_BINARY_DIR}/install/folder/README.txt DESTINATION . COMPONENT folder ${folder_only})
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT folder ${folder_only})
+install(FILES ${CMAKE_BINARY_DIR}/install/folder/LICENSE.txt DESTINATION . COMPONENT folder ${folder_only})
 
 # ---- The system layout (Linux) -------------------------------------------------
 if(NOT WIN32)
@@ -94,6 +113,15 @@ if(NOT WIN32)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/lanternfay-launcher.sh.in ${CMAKE_BINARY_DIR}/install/system/lanternfay @ONLY)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/lanternfay.desktop.in ${CMAKE_BINARY_DIR}/install/system/lanternfay.desktop
                  COPYONLY)
+  # The manual page, compressed as Debian keeps them (-n: the same bytes every
+  # time). Made when the build is configured, so that installing never
+  # depends on which targets were built.
+  set(manual ${CMAKE_BINARY_DIR}/install/system/lanternfay.6)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/lanternfay.6.in ${manual} @ONLY)
+  execute_process(COMMAND gzip -9nf ${manual} -c OUTPUT_FILE ${manual}.gz RESULT_VARIABLE gzip_status)
+  if(NOT gzip_status EQUAL 0)
+    message(FATAL_ERROR "Cannot compress the manual page ${manual}")
+  endif()
 
   install(TARGETS lanternfay RUNTIME DESTINATION ${program_dir} COMPONENT show)
   install(PROGRAMS ${CMAKE_BINARY_DIR}/install/system/lanternfay DESTINATION bin COMPONENT show)
@@ -101,6 +129,7 @@ if(NOT WIN32)
           PATTERN ".generated" EXCLUDE)
   install(FILES ${CMAKE_BINARY_DIR}/install/system/lanternfay.desktop DESTINATION share/applications COMPONENT show)
   install(FILES ${LANTERNFAY_ICON} DESTINATION share/icons/hicolor/128x128/apps COMPONENT show OPTIONAL)
+  install(FILES ${manual}.gz DESTINATION share/man/man6 COMPONENT show)
   install(FILES ${CMAKE_BINARY_DIR}/install/system/README.txt DESTINATION share/doc/lanternfay COMPONENT show)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION share/doc/lanternfay RENAME copyright COMPONENT show)
 endif()
@@ -124,10 +153,12 @@ set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${debian_architecture})
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # What the program links (SDL_mixer brings its own decoders); the versions
-# are those whose symbols it uses. SDL 1.2 is either implementation: the
-# SDL 1.2 interface over SDL2 (sdl12-compat, 1.2.60 is the first the show
-# was tested with; its full screen fills the display) or classic SDL 1.2.
+# are those whose symbols it uses. SDL 1.2 is the package the system loads
+# as SDL 1.2, whichever implementation that is: libsdl1.2debian is classic
+# SDL on Debian 12 and sdl12-compat from Debian 13 on (and Debian 12's
+# compat shim provides it). Naming libsdl1.2-compat as well would have apt
+# install, on Debian 12, a library that the loader never picks.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6 (>= 2.34), libgcc-s1, libstdc++6 (>= 9), libsdl1.2-compat (>= 1.2.60) | libsdl1.2debian (>= 1.2.15), libsdl-mixer1.2 (>= 1.2.12)")
+    "libc6 (>= 2.34), libgcc-s1, libstdc++6 (>= 9), libsdl1.2debian (>= 1.2.15), libsdl-mixer1.2 (>= 1.2.12)")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -160,6 +160,7 @@ TEST_F(BitmapsTest, AMissingDataFolderOrAFileInItsPlaceIsNamed)
     fs::rename(data, folder / "elsewhere");
     std::string said = failure_of(folder);
     EXPECT_NE(said.find("there is no folder " + spelled(folder, "data")), std::string::npos) << said;
+    EXPECT_NE(said.find("Run the show from the folder that holds data/"), std::string::npos) << said;
 
     std::FILE *file = std::fopen(data.string().c_str(), "wb");
     ASSERT_NE(file, nullptr);

@@ -40,7 +40,11 @@ void report_unopenable(const char *working_directory, const char *path)
     std::error_code error;
     const fs::file_status status = fs::status(folder, error);
     if (!fs::exists(status)) {
-        std::printf("Cannot load the show's data: there is no folder %s.\n", folder.c_str());
+        // Most often the program was started from another folder: say where from.
+        std::printf("Cannot load the show's data: there is no folder %s.\n"
+                    "Run the show from the folder that holds data/ (the build folder, or the unpacked\n"
+                    "archive), or use the installed command lanternfay, which starts it from there.\n",
+                    folder.c_str());
         return;
     }
     if (!fs::is_directory(status)) {

@@ -71,6 +71,19 @@ bool working_directory(char *buffer, size_t size)
     return _getcwd(buffer, (int)size) != nullptr;
 }
 
+void join_message_streams()
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    // Windows' C library has no line buffering (it buffers fully instead):
+    // unbuffered, a message is in the file as soon as it is written, even
+    // when the program then ends at once.
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    const int out = _fileno(stdout);
+    if (out >= 0)
+        _dup2(out, _fileno(stderr));   // fails harmlessly when there is no stdout
+}
+
 bool is_terminal(FILE *stream)
 {
     return _isatty(_fileno(stream)) != 0;
@@ -165,6 +178,8 @@ bool working_directory(char *buffer, size_t size)
 {
     return getcwd(buffer, size) != nullptr;   // fails with ERANGE rather than overflow
 }
+
+void join_message_streams() {}
 
 bool is_terminal(FILE *stream)
 {

@@ -37,6 +37,13 @@ void install_termination_handler(void (*handler)(int));
 void sleep_microseconds(long microseconds);
 // Whether stream writes to a terminal (progress can then be redrawn in place).
 bool is_terminal(FILE *stream);
+// Puts every message of the program in one place. On Windows SDL's start-up
+// has already sent standard output to stdout.txt and standard error to
+// stderr.txt beside the program: standard error then goes to stdout.txt
+// too, both unbuffered, so the file holds them in the order they were
+// written (and stderr.txt, left empty, is removed at exit). Elsewhere the
+// two streams stay as they are.
+void join_message_streams();
 // Writes the working directory into buffer; false when it cannot be read or does not fit.
 bool working_directory(char *buffer, size_t size);
 #ifdef _WIN32

@@ -9,6 +9,7 @@
 #include <SDL_mixer.h>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 namespace {
@@ -57,7 +58,10 @@ void load_music()
         return;
     }
     music = Mix_LoadMUS(MUSIC_FILE);
-    if (!music)
+    // Without a data folder the pictures end start-up next, saying where to
+    // run the show from; a notice about the music first would only mislead.
+    std::error_code error;
+    if (!music && std::filesystem::is_directory("data", error))
         std::fprintf(stderr, "No music (%s: %s); the show plays silent.\n", MUSIC_FILE, SDL_GetError());
 }
 

@@ -70,6 +70,11 @@ version=$(dpkg-deb -f "$deb" Version)
 
 apt install "$deb" || fail "apt-get install failed"
 installed || fail "not installed after apt-get install"
+# Only the SDL 1.2 that the system loads: no sdl12-compat beside classic SDL.
+if ! grep -q "^libsdl1.2-compat:" "$work/before" &&
+  dpkg-query -W -f='${Status}' libsdl1.2-compat 2>/dev/null | grep -q 'ok installed'; then
+  fail "installing the package brought libsdl1.2-compat, which the loader never picks beside classic SDL"
+fi
 [[ "$(dpkg-query -W -f='${Version}' "$package")" == "$version" ]] || fail "installed version is not $version"
 [[ "$(command -v lanternfay)" == /usr/bin/lanternfay ]] || fail "lanternfay is not /usr/bin/lanternfay on the PATH"
 

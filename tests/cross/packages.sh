@@ -81,6 +81,14 @@ for dll in $dlls; do
     *) fail "lanternfay.exe needs $dll, which Windows does not have" ;;
   esac
 done
+# Windows readers: every line of the readme ends in CR LF.
+[[ $(grep -c $'\r$' "$folder/README.txt") -eq $(wc -l <"$folder/README.txt") ]] ||
+  fail "lanternfay-$version-win32: README.txt does not have Windows line endings"
+# The icon (named for SDL's window) and the version in the file's properties.
+resources=$(strings -el "$folder/lanternfay.exe")
+grep -qx "SDL_APP" <<<"$resources" || fail "lanternfay.exe has no icon named SDL_app"
+grep -qx "$version" <<<"$resources" && grep -qx "ProductName" <<<"$resources" ||
+  fail "lanternfay.exe has no version information naming $version"
 echo "lanternfay-$version-win32: program, $expected_files data files and readme; imports only $dlls"
 if [[ ${LANTERNFAY_X86_32:-native} == native ]]; then
   bash "$here/win32_show.sh" "$folder" "$wine_home" "$wine_home/win32-screen.png"

@@ -28,6 +28,8 @@ files=$(find "$work/first" -type f | wc -l)
 (( files >= 48 )) || fail "only $files files written"
 diff -r "$work/first" "$work/second" >/dev/null || fail "two runs wrote different data: $(diff -rq "$work/first" "$work/second" | head -5)"
 diff -r -x .generated "$work/first" "$build_dir/data" >/dev/null || fail "a run differs from the build's data: $(diff -rq -x .generated "$work/first" "$build_dir/data" | head -5)"
-"$datagen" --icon "$work/icon1.png" && "$datagen" --icon "$work/icon2.png" || fail "--icon failed"
-cmp -s "$work/icon1.png" "$work/icon2.png" || fail "two icons differ"
-echo "two runs: the same $files files, byte for byte, as each other and as build/data; the icon twice the same"
+for kind in png ico; do
+  "$datagen" --icon "$work/icon1.$kind" && "$datagen" --icon "$work/icon2.$kind" || fail "--icon (.$kind) failed"
+  cmp -s "$work/icon1.$kind" "$work/icon2.$kind" || fail "two .$kind icons differ"
+done
+echo "two runs: the same $files files, byte for byte, as each other and as build/data; each icon twice the same"

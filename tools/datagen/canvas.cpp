@@ -558,9 +558,9 @@ void write_bmp(const std::string &path, const Image &img)
         throw std::runtime_error("cannot write " + path);
 }
 
-void write_png(const std::string &path, const Image &img)
+// Rows of `channels` bytes per pixel (3: RGB, 4: RGBA), from the top.
+static void write_png_rows(const std::string &path, int w, int h, const std::vector<uint8_t> &bytes, int channels)
 {
-    std::vector<uint8_t> rgb = image_bytes(img);
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f)
         throw std::runtime_error("cannot write " + path);
@@ -572,12 +572,22 @@ void write_png(const std::string &path, const Image &img)
         throw std::runtime_error("cannot write " + path);
     }
     png_init_io(png, f);
-    png_set_IHDR(png, info, img.w, img.h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, w, h, 8, channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < img.h; y++)
-        png_write_row(png, &rgb[(size_t)y * img.w * 3]);
+    for (int y = 0; y < h; y++)
+        png_write_row(png, &bytes[(size_t)y * w * channels]);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     std::fclose(f);
+}
+
+void write_png(const std::string &path, const Image &img)
+{
+    write_png_rows(path, img.w, img.h, image_bytes(img), 3);
+}
+
+void write_png_rgba(const std::string &path, int w, int h, const std::vector<uint8_t> &rgba)
+{
+    write_png_rows(path, w, h, rgba, 4);
 }

@@ -112,3 +112,5 @@ std::vector<uint8_t> image_bytes(const Image &img);
 void write_bmp(const std::string &path, const Image &img);
 // PNG, for looking at the pictures (debug mode only).
 void write_png(const std::string &path, const Image &img);
+// PNG with alpha from 4 bytes per pixel (r, g, b, alpha), rows from the top.
+void write_png_rgba(const std::string &path, int w, int h, const std::vector<uint8_t> &rgba);

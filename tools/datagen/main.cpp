@@ -7,7 +7,8 @@
 // Vorbis) into DIR. Everything is made here from fixed seeds, so every run
 // writes the same bytes. --png also writes each picture as PNG into PNGDIR,
 // for looking at; --only makes just the files whose name contains NAME.
-// --icon writes the desktop icon (PNG) instead.
+// --icon writes the desktop icon instead: a PNG, or a Windows icon when
+// FILE ends in ".ico".
 #include "icon.h"
 #include "meshes.h"
 #include "music.h"
@@ -74,7 +75,7 @@ static const char usage[] =
     "Writes the show's data folder: its 33 pictures, 14 meshes and music.\n"
     "  --png PNGDIR  also each picture as PNG, for looking at\n"
     "  --only NAME   only the files whose name contains NAME\n"
-    "  --icon FILE   the desktop icon (PNG, 128 x 128) instead\n"
+    "  --icon FILE   the desktop icon instead (PNG, 128 x 128; FILE.ico: Windows icon)\n"
     "  -h, --help    this text\n";
 
 int main(int argc, char **argv)
@@ -107,7 +108,11 @@ int main(int argc, char **argv)
     }
     if (icon) {
         try {
-            write_png(icon, make_icon());
+            const size_t length = std::strlen(icon);
+            if (length > 4 && !std::strcmp(icon + length - 4, ".ico"))
+                write_icon_ico(icon);
+            else
+                write_icon_png(icon);
         } catch (const std::exception &e) {
             std::fprintf(stderr, "datagen: %s\n", e.what());
             return 1;
