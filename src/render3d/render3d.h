@@ -169,7 +169,8 @@ void rotate_point(double &x, double &y, double &z, float a1, float a2, float a3)
 void project_point(double &x, double &y, double &z);
 // Fills a projected triangle with a depth test, shading colour by depth.
 // Draws within the target's first 800 columns and 600 rows (rows stepped by
-// its pitch); depth is a DepthBuffer. Does not lock the target.
+// its pitch); depth is a DepthBuffer. Does not lock the target. The fast
+// fill: every pixel and depth is fill_triangle_3d_reference's.
 void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
                       double x0, double y0, double z0, double x1, double y1, double z1,
                       double x2, double y2, double z2);
@@ -187,7 +188,14 @@ void shade_cache_free(ShadeCache *cache);
 void fill_triangle_3d_cached(SDL_Surface *target, int32_t *depth, ShadeCache *cache, uint32_t colour,
                              double x0, double y0, double z0, double x1, double y1, double z1,
                              double x2, double y2, double z2);
-// Depth-tested line between two projected points (the fill's rows). Same
-// target and depth rules as fill_triangle_3d.
+// The plain fill (fill_reference.cpp): split at the middle vertex, each row
+// drawn by draw_line_3d. Same contract as fill_triangle_3d; the tests hold
+// the fast fill, one triangle at a time and in a world's bands, to it.
+void fill_triangle_3d_reference(SDL_Surface *target, int32_t *depth, uint32_t colour,
+                                double x0, double y0, double z0, double x1, double y1, double z1,
+                                double x2, double y2, double z2);
+// Depth-tested line between two projected points, any direction. Same
+// target and depth rules as fill_triangle_3d. No program calls it: it stays
+// as the reference fill's row routine, whose one-row case fill.cpp repeats.
 void draw_line_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
                   double x0, double y0, double z0, double x1, double y1, double z1);
