@@ -241,33 +241,6 @@ TEST(RenderThreads, EveryRowIsHandedOverOnceWhateverTheFrameHolds)
     }
 }
 
-TEST(RenderThreads, BandsAreSmallestInTheMiddleWhereTheDrawersMeet)
-{
-    // One triangle over the whole target gives every row the same work, so
-    // the bands as handed over show how the frame was cut: each band at the
-    // ends holds at least twice the rows of each of the two in the middle,
-    // and the bands shrink towards the middle.
-    ensure_tables();
-    World *world = world_new();
-    world_add_object(plate(Triangle{-30000, -30000, 0, 30000, -30000, 0, 0, 30000, 0, 0xffc08040u}, 1000), world);
-    SDL_Surface *target = test_surface(800, 600, 0xff000000u);
-    std::vector<int> bands;   // each band's rows, top to bottom
-    auto note = [](int first, int end, void *argument) {
-        static_cast<std::vector<int> *>(argument)->push_back(end - first);
-    };
-    world_render_then(world, target, RowsDone{note, &bands});
-    ASSERT_EQ(bands.size(), 12u);
-    const size_t middle = bands.size() / 2;
-    for (size_t k = 0; k + 1 < middle; ++k) {
-        EXPECT_GE(bands[k], bands[k + 1]) << "band " << k;
-        EXPECT_LE(bands[middle + k], bands[middle + k + 1]) << "band " << middle + k;
-    }
-    for (int end : {bands.front(), bands.back()})
-        EXPECT_GE(end, 2 * std::max(bands[middle - 1], bands[middle]));
-    world_free(world);
-    SDL_FreeSurface(target);
-}
-
 TEST(FillWorker, EveryJobIsDoneOnceWhetherTheWorkerWatchedForItSleptOrLostIt)
 {
     // Jobs offered back to back (the worker watching for the next), after a

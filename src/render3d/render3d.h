@@ -38,7 +38,9 @@ struct SceneObject {
     std::atomic<double> x, y, z;      // origin in view space, model units
     std::atomic<float> rx, ry, rz;    // radians
     Mesh *mesh;                       // owned; NULL when none was loaded
-    PtrList *children;                // owned; NULL (no scene attaches any)
+    PtrList *children;                // owned SceneObjects or NULL; the renderer ignores them
+                                      // (no scene attaches any: kept so that a
+                                      // hierarchy built by hand is freed whole)
 };
 
 // The depth buffer's shape: 800 x 600 signed depths in row order (index
