@@ -240,37 +240,3 @@ TEST(RenderThreads, EveryRowIsHandedOverOnceWhateverTheFrameHolds)
         SDL_FreeSurface(target);
     }
 }
-
-TEST(FillWorker, EveryJobIsDoneOnceWhetherTheWorkerWatchedForItSleptOrLostIt)
-{
-    // Jobs offered back to back (the worker watching for the next), after a
-    // pause long enough for it to go to sleep, and finished at once (so that
-    // the caller often takes the job back). Each job marks its own slot;
-    // the worker's marks must be seen once finish says it did the job.
-    FillWorker *worker = fill_worker_start();
-    ASSERT_NE(worker, nullptr);
-    constexpr int JOBS = 3000;
-    std::vector<int> runs(JOBS, 0);
-    struct Job {
-        int *slot;
-    } job{nullptr};
-    auto run = [](void *argument) { ++*static_cast<Job *>(argument)->slot; };
-    int taken = 0;
-    for (int i = 0; i < JOBS; ++i) {
-        job.slot = &runs[i];
-        fill_worker_offer(worker, run, &job);
-        if (i % 500 == 0)
-            SDL_Delay(3);   // the worker sleeps on the semaphore
-        else if (i % 3 == 0)
-            for (volatile int spin = 0; spin < 2000; ++spin) {
-            }
-        if (fill_worker_finish(worker))
-            ++taken;
-        else
-            run(&job);
-        ASSERT_EQ(runs[i], 1) << "job " << i;
-    }
-    fill_worker_stop(worker);
-    EXPECT_GT(taken, 0);
-    EXPECT_EQ(std::count(runs.begin(), runs.end(), 1), JOBS);
-}

@@ -636,16 +636,16 @@ struct FillFrame {
     std::vector<uint32_t> band_triangles;
     int band_start[BAND_COUNT + 1];
     uint8_t band_of_row[DEPTH_HEIGHT];
-    // The bands not yet taken, as (first << 16) | end: the caller takes them
-    // from the top down, the worker from the bottom up, until they meet.
-    std::atomic<uint32_t> bands_left;
+    // The bands not yet taken: the caller takes them from the top down, the
+    // worker from the bottom up, until they meet.
+    ItemRange bands_left;
     // The shading of the colour last added: a frame's triangles come in long
     // runs of one colour.
     uint32_t last_colour;
     const uint32_t *last_cached;
     bool has_last;
     bool with_worker;
-    FillWorker *worker;                    // NULL until first needed, or when none can be had
+    FrameWorker *worker;                    // NULL until first needed, or when none can be had
     bool worker_failed;
 };
 
@@ -754,15 +754,8 @@ void finish_rows_past_canvas(const FillFrame &frame)
 // Takes the next band from the top (or the bottom); -1 when none is left.
 int take_band(FillFrame &frame, bool from_top)
 {
-    uint32_t left = frame.bands_left.load(std::memory_order_relaxed);
-    for (;;) {
-        uint32_t first = left >> 16, end = left & 0xFFFFu;
-        if (first >= end)
-            return -1;
-        uint32_t rest = from_top ? ((first + 1) << 16) | end : (first << 16) | (end - 1);
-        if (frame.bands_left.compare_exchange_weak(left, rest, std::memory_order_relaxed))
-            return static_cast<int>(from_top ? first : end - 1);
-    }
+    int band, end;
+    return items_take(frame.bands_left, from_top, 1, band, end) ? band : -1;
 }
 
 // The worker's share: bands from the bottom up, each walked afresh.
@@ -787,7 +780,7 @@ void fill_frame_free(FillFrame *frame)
 {
     if (!frame)
         return;
-    fill_worker_stop(frame->worker);
+    frame_worker_stop(frame->worker);
     delete frame;
 }
 
@@ -891,7 +884,7 @@ void fill_frame_add_all(FillFrame *frame, const Triangle *triangles, const uint3
     const size_t half = frame->worker && count >= WORKER_LEAST_TRIANGLES ? count / 2 : count;
     ReadyJob job{frame, triangles, order, half, count, &frame->later};
     if (half < count) {
-        fill_worker_offer(frame->worker, make_stretch_ready, &job);
+        frame_worker_offer(frame->worker, make_stretch_ready, &job);
     } else {
         // Room for the worker's share, so that the frames after it starts
         // allocate nothing either.
@@ -900,7 +893,7 @@ void fill_frame_add_all(FillFrame *frame, const Triangle *triangles, const uint3
     }
     make_all_ready(frame->canvas, triangles, order, 0, half, frame->triangles, frame->rows);
     if (half < count) {
-        if (!fill_worker_finish(frame->worker))
+        if (!frame_worker_finish(frame->worker))
             make_stretch_ready(&job);
         frame->triangles.insert(frame->triangles.end(), frame->later.triangles.begin(), frame->later.triangles.end());
         frame->rows.insert(frame->rows.end(), frame->later.rows.begin(), frame->later.rows.end());
@@ -908,7 +901,7 @@ void fill_frame_add_all(FillFrame *frame, const Triangle *triangles, const uint3
     set_shadings(*frame, first);
 }
 
-FillWorker *fill_frame_worker(const FillFrame *frame)
+FrameWorker *fill_frame_worker(const FillFrame *frame)
 {
     return frame->worker;
 }
@@ -924,7 +917,7 @@ void fill_frame_draw(FillFrame *frame)
         return;
     }
     if (frame->with_worker && !frame->worker && !frame->worker_failed && count >= WORKER_LEAST_TRIANGLES) {
-        frame->worker = fill_worker_start();
+        frame->worker = frame_worker_start();
         frame->worker_failed = !frame->worker;
     }
     frame->walks[0].resize(count);
@@ -938,12 +931,12 @@ void fill_frame_draw(FillFrame *frame)
         return;
     }
     frame->walks[1].resize(count);
-    frame->bands_left.store(static_cast<uint32_t>(bands), std::memory_order_relaxed);
-    fill_worker_offer(frame->worker, draw_worker_bands, frame);
+    items_open(frame->bands_left, 0, bands);
+    frame_worker_offer(frame->worker, draw_worker_bands, frame);
     // From the top down, each band going on from the one above, until the
     // worker's bands are reached (or to the bottom, if it never got going).
     for (int band, previous = -1; (band = take_band(*frame, true)) >= 0; previous = band)
         draw_band(*frame, 0, band, previous >= 0 && band == previous + 1);
-    fill_worker_finish(frame->worker);
+    frame_worker_finish(frame->worker);
     finish_rows_past_canvas(*frame);
 }

@@ -6,7 +6,8 @@
 // triangle far to near and fills it into an 800 x 600 target with a depth
 // test, shading by depth through DepthShadeTable (raster.h, which must be
 // built first). View space: the viewer at the origin looking along +z, +x
-// right, +y down the screen.
+// right, +y down the screen. A world's frame is shared with a worker thread
+// (frame_share.h, which also holds the show's threading rules).
 //
 // Allocation: list nodes and Triangles are C heap blocks (malloc/free), so a
 // list or mesh built by hand must use malloc (or list_new) for them. Objects
