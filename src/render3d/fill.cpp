@@ -44,17 +44,6 @@ Canvas canvas_for(SDL_Surface *target, int32_t *depth)
                   std::min(target->w, DEPTH_WIDTH), std::min(target->h, DEPTH_HEIGHT)};
 }
 
-// The plot rule at one pixel of a row; 0 <= z < DEPTH_LIMIT is the caller's.
-// A pixel of equal depth is replaced.
-inline void plot(uint32_t *pixel_row, int32_t *depth_row, int column, float z, uint32_t colour)
-{
-    if (z > static_cast<float>(depth_row[column]))
-        return;
-    int depth = static_cast<int>(z);
-    depth_row[column] = depth;
-    pixel_row[column] = shade_pixel(colour, depth);
-}
-
 inline bool depth_in_range(float z)
 {
     return z >= 0.0f && z < static_cast<float>(DEPTH_LIMIT);
