@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 #include "raster.h"
+#include "raster_paths.h"
 
 namespace {
 
@@ -112,17 +113,6 @@ int main(int argc, char **argv)
     add("dim_rect sse2", [=] { dim_rect_sse2(target, 0, 0, WIDTH, HEIGHT, 5); });
     if (avx2)
         add("dim_rect avx2", [=] { dim_rect_avx2(target, 0, 0, WIDTH, HEIGHT, 5); });
-    SDL_Surface *display = screen;
-    add("darken_rect_halves reference", [=] {
-        screen = target;
-        darken_rect_halves_reference(0, 0, WIDTH, HEIGHT);
-        screen = display;
-    });
-    add("darken_rect_halves sse2", [=] {
-        screen = target;
-        darken_rect_halves_sse2(0, 0, WIDTH, HEIGHT);
-        screen = display;
-    });
 
     for (int round = 0; round < rounds; ++round)
         for (size_t i = 0; i < runs.size(); ++i) {

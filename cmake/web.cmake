@@ -7,6 +7,7 @@ add_compile_options(-msimd128 -msse2)
 add_library(sdl INTERFACE)
 target_include_directories(sdl INTERFACE ${CMAKE_SOURCE_DIR}/src/shell/platform_web)
 
+add_subdirectory(src/platform)
 add_subdirectory(src/raster)
 add_subdirectory(src/render3d)
 add_subdirectory(src/shell)

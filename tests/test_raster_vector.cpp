@@ -330,26 +330,6 @@ TEST(FadeAndDimPaths, EqualTheReferenceForEveryLevelAndByte)
     }
 }
 
-// darken_rect_halves draws on `screen`: a padded stand-in, random rectangles
-// reaching past every edge.
-TEST(DarkenPaths, EqualTheReferenceOnRandomRectangles)
-{
-    std::mt19937 random(123);
-    SDL_Surface *saved_screen = screen;
-    for (int trial = 0; trial < 500; ++trial) {
-        PaddedSurface s(1 + random() % 37, 1 + random() % 11, random() % 5, random);
-        int x0 = static_cast<int>(random() % 50) - 10, y0 = static_cast<int>(random() % 20) - 5;
-        int x1 = x0 + static_cast<int>(random() % 50) - 3, y1 = y0 + static_cast<int>(random() % 16) - 3;
-        PaddedSurface want(s), got(s);
-        screen = want.surface;
-        darken_rect_halves_reference(x0, y0, x1, y1);
-        screen = got.surface;
-        darken_rect_halves_sse2(x0, y0, x1, y1);
-        screen = saved_screen;
-        ASSERT_EQ(first_difference(got, want), "") << "trial " << trial;
-    }
-}
-
 // A copy of a surface onto itself, moved any way, gives what a copy from a
 // separate copy of it gives: rows are never overwritten before they are read.
 TEST(BlitCopy, OntoItselfInEveryDirectionReadsTheRowsBeforeOverwritingThem)

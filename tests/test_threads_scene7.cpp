@@ -140,7 +140,7 @@ TEST(Trail, OverlaysDrawnWithTheTrailAreTheOverlaysBlittedAfterIt)
         for (int frame = 0; frame < 3; ++frame) {
             SDL_FillRect(backbuffer, nullptr, 0xff405060u);
             screen = after;
-            world_render_trail(world, 110);
+            world_render_trail_under(world, 110, nullptr, 0);
             for (const TrailOverlay &o : overlays)
                 blit_alpha(o.picture, screen, o.x, o.y, o.opacity, BLEND_LINEAR);
             SDL_FillRect(backbuffer, nullptr, 0xff405060u);

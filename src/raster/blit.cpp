@@ -306,7 +306,7 @@ void draw_line(SDL_Surface *s, int x0, int y0, int x1, int y1, uint32_t colour)
     }
 }
 
-void darken_rect_halves_reference(int x0, int y0, int x1, int y1)
+void darken_rect_halves(int x0, int y0, int x1, int y1)
 {
     if (!clip_to_screen(x0, y0, x1, y1))
         return;

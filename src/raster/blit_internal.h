@@ -2,7 +2,7 @@
 // the raster library: clipping, row walking, the one-pixel blend, and the
 // few table entries that the vector blends cannot compute by arithmetic.
 #pragma once
-#include "raster.h"
+#include "raster_paths.h"
 #include <cstddef>
 
 namespace raster_detail {
@@ -128,8 +128,5 @@ int cube_row_step(int magnitude, const CubeRow &row);
 // Runs the arithmetic over every (magnitude, weight) against CubeTable and
 // fills cube_arithmetic, fitting and proving the opaque rows on the way.
 void check_cube_arithmetic();
-
-// The exact floor(product / 255) for 0 <= product <= 65025.
-inline int divide_by_255(int product) { return (product + 1 + (product >> 8)) >> 8; }
 
 } // namespace raster_detail

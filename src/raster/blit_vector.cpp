@@ -113,13 +113,6 @@ void blend_columns_by_table(const uint32_t *src, uint32_t *dst, int count, const
 // measured 7 % slower when an edit to the SSE2 code shifted it.
 #define ROW_START __attribute__((aligned(64)))
 
-// floor(x / 255) in each 16-bit lane, for x up to 65025: the high half of
-// x * 0x8081, shifted by 7 more (the reciprocal rounded up, exact over 16 bits).
-inline __m128i divide_by_255_sse2(__m128i x)
-{
-    return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
-}
-
 // trunc(opacity * alpha / 255) for alphas in 32-bit lanes, before the fixes.
 // At opacity 255 it is the alpha itself; below, one multiply-high by
 // ceil(opacity * 65536 / 255) gives it exactly (see dim_rect: the excess
@@ -601,14 +594,7 @@ ROW_START void blend_row_cubic_sse2(const uint32_t *src, uint32_t *dst, int widt
 // ---- AVX2 ----------------------------------------------------------------
 #if RASTER_AVX2_PATHS
 
-#define AVX2 __attribute__((target("avx2")))
-
-AVX2 inline __m256i divide_by_255_avx2(__m256i x)
-{
-    return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
-}
-
-AVX2 inline bool needs_table_avx2(const ScaleExceptions &exceptions, __m256i listed, __m256i weight_low, __m256i weight_high, __m256i product_low,
+RASTER_AVX2 inline bool needs_table_avx2(const ScaleExceptions &exceptions, __m256i listed, __m256i weight_low, __m256i weight_high, __m256i product_low,
                                   __m256i product_high, __m256i quotient_low, __m256i quotient_high)
 {
     const __m256i w255 = _mm256_set1_epi16(255);
@@ -625,8 +611,8 @@ AVX2 inline bool needs_table_avx2(const ScaleExceptions &exceptions, __m256i lis
     return _mm256_movemask_epi8(_mm256_or_si256(low, high)) != 0;
 }
 
-// The weights of eight pixels (low half of each word), as the SSE2 path.
-AVX2 inline __m256i weights_avx2(__m256i alpha, const LinearBlend &blend)
+// The weights of eight pixels (low half of each word), by the SSE2 path's arithmetic.
+RASTER_AVX2 inline __m256i weights_avx2(__m256i alpha, const LinearBlend &blend)
 {
     __m256i weight = divide_by_255_avx2(_mm256_mullo_epi16(alpha, _mm256_set1_epi32(blend.opacity)));
     for (int i = 0; i < blend.weight_fix_count; ++i) {
@@ -641,7 +627,7 @@ struct LinearConstantsAvx2 {
     __m256i listed_low, listed_high;   // the opacity's listed_weight_nibbles, in both halves
 };
 
-AVX2 LinearConstantsAvx2 linear_constants_avx2(const LinearBlend &blend)
+RASTER_AVX2 LinearConstantsAvx2 linear_constants_avx2(const LinearBlend &blend)
 {
     LinearConstantsAvx2 constants;
     for (int i = 0; i < 8; ++i)
@@ -653,7 +639,7 @@ AVX2 LinearConstantsAvx2 linear_constants_avx2(const LinearBlend &blend)
 
 // Whether any of the eight alphas has a listed weight: each alpha's low
 // nibble picks a byte of the opacity's sets, its high nibble a bit of it.
-AVX2 inline bool any_alpha_listed_avx2(__m256i source, const LinearConstantsAvx2 &constants)
+RASTER_AVX2 inline bool any_alpha_listed_avx2(__m256i source, const LinearConstantsAvx2 &constants)
 {
     const __m256i nibble = _mm256_set1_epi8(0x0F);
     const __m256i bit_of = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128,
@@ -672,7 +658,7 @@ AVX2 inline bool any_alpha_listed_avx2(__m256i source, const LinearConstantsAvx2
 // What the linear and the cubic blends of eight pixels share once the step
 // bytes are known, as store_blend4_sse2; fully transparent pixels (the
 // transparent lanes, when transparent_mask is not 0) keep the target.
-AVX2 inline void store_blend8_avx2(uint32_t *dst, __m256i source, __m256i target, __m256i above, __m256i step,
+RASTER_AVX2 inline void store_blend8_avx2(uint32_t *dst, __m256i source, __m256i target, __m256i above, __m256i step,
                                    __m256i transparent, int transparent_mask)
 {
     const __m256i alpha_byte = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
@@ -694,7 +680,7 @@ struct Pixels8 {
     bool opaque;
 };
 
-AVX2 inline Pixels8 load_pixels8_avx2(const uint32_t *src, const uint32_t *dst)
+RASTER_AVX2 inline Pixels8 load_pixels8_avx2(const uint32_t *src, const uint32_t *dst)
 {
     Pixels8 pixels;
     pixels.source = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src));
@@ -706,9 +692,11 @@ AVX2 inline Pixels8 load_pixels8_avx2(const uint32_t *src, const uint32_t *dst)
     return pixels;
 }
 
-// As the SSE2 path, eight pixels at a time. The unpacks and the pack work
-// within each 128-bit half, so the pixels keep their order.
-AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend,
+// Eight pixels by the SSE2 blend's arithmetic, but a block at a time: it
+// takes clear, opaque and one-alpha blocks whole and does not walk runs of
+// one alpha as the SSE2 row does. The unpacks and the pack work within each
+// 128-bit half, so the pixels keep their order.
+RASTER_AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend,
                                     const LinearConstantsAvx2 &constants)
 {
     const __m256i zero = _mm256_setzero_si256();
@@ -761,7 +749,7 @@ AVX2 inline bool blend8_linear_avx2(const uint32_t *src, uint32_t *dst, const Li
     return true;
 }
 
-AVX2 ROW_START void blend_row_linear_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
+RASTER_AVX2 ROW_START void blend_row_linear_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
     const LinearConstantsAvx2 constants = linear_constants_avx2(blend);
     int column = 0;
@@ -774,13 +762,13 @@ AVX2 ROW_START void blend_row_linear_avx2(const uint32_t *src, uint32_t *dst, in
 // The cubic step as the SSE2 path computes it, eight lanes at a time: the same
 // single-float operations in the same order, so every lane gives the SSE2
 // path's result, which check_cube_arithmetic holds against CubeTable.
-AVX2 inline __m256 cube_weight_avx2(__m256i weight)
+RASTER_AVX2 inline __m256 cube_weight_avx2(__m256i weight)
 {
     return _mm256_mul_ps(_mm256_cvtepi32_ps(weight),
                          _mm256_set1_ps(static_cast<float>(32768.0 / (255.0 * 255.0 * 255.0))));
 }
 
-AVX2 inline void cubes_avx2(__m256i magnitude, __m256i &low, __m256i &high)
+RASTER_AVX2 inline void cubes_avx2(__m256i magnitude, __m256i &low, __m256i &high)
 {
     __m256i square = _mm256_mullo_epi16(magnitude, magnitude);
     __m256i cube_low = _mm256_mullo_epi16(square, magnitude), cube_high = _mm256_mulhi_epu16(square, magnitude);
@@ -788,13 +776,13 @@ AVX2 inline void cubes_avx2(__m256i magnitude, __m256i &low, __m256i &high)
     high = _mm256_unpackhi_epi16(cube_low, cube_high);
 }
 
-AVX2 inline __m256i cube_scaled_avx2(__m256i cube, __m256 scaled_weight)
+RASTER_AVX2 inline __m256i cube_scaled_avx2(__m256i cube, __m256 scaled_weight)
 {
     __m256 value = _mm256_mul_ps(_mm256_cvtepi32_ps(cube), scaled_weight);
     return _mm256_add_epi32(_mm256_cvttps_epi32(value), _mm256_set1_epi32(CUBE_MARGIN));
 }
 
-AVX2 inline __m256i cube_steps_avx2(__m256i first, __m256i second, __m256i &flagged)
+RASTER_AVX2 inline __m256i cube_steps_avx2(__m256i first, __m256i second, __m256i &flagged)
 {
     const __m256i fraction_bits = _mm256_set1_epi32(0x7FFF);
     __m256i step = _mm256_packs_epi32(_mm256_srai_epi32(first, 15), _mm256_srai_epi32(second, 15));
@@ -815,7 +803,7 @@ struct CubeRowVectorsAvx2 {
     __m256i fix_magnitude[4], fix[4];
 };
 
-AVX2 CubeRowVectorsAvx2 cube_row_vectors_avx2(const CubeRow &row)
+RASTER_AVX2 CubeRowVectorsAvx2 cube_row_vectors_avx2(const CubeRow &row)
 {
     CubeRowVectorsAvx2 vectors;
     vectors.usable = row.usable;
@@ -829,14 +817,14 @@ AVX2 CubeRowVectorsAvx2 cube_row_vectors_avx2(const CubeRow &row)
     return vectors;
 }
 
-AVX2 inline __m256i cube_row_half_avx2(__m256i magnitude_256, const CubeRowVectorsAvx2 &row)
+RASTER_AVX2 inline __m256i cube_row_half_avx2(__m256i magnitude_256, const CubeRowVectorsAvx2 &row)
 {
     __m256i square = _mm256_mulhi_epu16(magnitude_256, magnitude_256);
     __m256i cube_256ths = _mm256_mulhi_epu16(square, magnitude_256);
     return _mm256_srl_epi16(_mm256_mulhi_epu16(cube_256ths, row.multiplier), row.shift);
 }
 
-AVX2 inline __m256i cube_row_steps_avx2(__m256i magnitude, const CubeRowVectorsAvx2 &row)
+RASTER_AVX2 inline __m256i cube_row_steps_avx2(__m256i magnitude, const CubeRowVectorsAvx2 &row)
 {
     const __m256i zero = _mm256_setzero_si256();
     __m256i step = _mm256_packus_epi16(cube_row_half_avx2(_mm256_unpacklo_epi8(zero, magnitude), row),
@@ -850,7 +838,7 @@ AVX2 inline __m256i cube_row_steps_avx2(__m256i magnitude, const CubeRowVectorsA
 // Eight pixels of the cubic blend; false (nothing stored) when a lane is
 // flagged. The unpacks work within each 128-bit half, so lane j of a half
 // belongs to pixel j (or j + 4), and the weight is spread the same way.
-AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m256 opaque_scaled,
+RASTER_AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const LinearBlend &blend, __m256 opaque_scaled,
                                    const CubeRowVectorsAvx2 &opaque_row)
 {
     const __m256i zero = _mm256_setzero_si256();
@@ -883,7 +871,7 @@ AVX2 inline bool blend8_cubic_avx2(const uint32_t *src, uint32_t *dst, const Lin
     return true;
 }
 
-AVX2 ROW_START void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
+RASTER_AVX2 ROW_START void blend_row_cubic_avx2(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend)
 {
     const __m256 opaque_scaled = cube_weight_avx2(_mm256_set1_epi32(blend.opaque_weight));
     const CubeRowVectorsAvx2 opaque_row = cube_row_vectors_avx2(cube_arithmetic.weight_rows[blend.opaque_weight]);
@@ -1274,7 +1262,7 @@ void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount)
 
 #if RASTER_AVX2_PATHS
 // As the SSE2 path, eight pixels at a time.
-AVX2 void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount)
+RASTER_AVX2 void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount)
 {
     DimJob job;
     if (!dim_job_to_do(s, x, y, w, h, amount, job))
@@ -1308,38 +1296,3 @@ AVX2 void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount)
     }
 }
 #endif
-
-void darken_rect_halves(int x0, int y0, int x1, int y1)
-{
-    darken_rect_halves_sse2(x0, y0, x1, y1);
-}
-
-void darken_rect_halves_sse2(int x0, int y0, int x1, int y1)
-{
-    if (!clip_to_screen(x0, y0, x1, y1))
-        return;
-    bool must_lock = SDL_MUSTLOCK(screen);
-    if (must_lock && SDL_LockSurface(screen) < 0)
-        return;
-    const __m128i alpha_byte = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m128i red_green = _mm_set1_epi32(0x003F3F00);
-    const __m128i blue = _mm_set1_epi32(0x7F);
-    ptrdiff_t stride = row_stride(screen);
-    uint32_t *row_pixels = pixel_words(screen) + y0 * stride;
-    for (int row = y0; row < y1; ++row, row_pixels += stride) {
-        int column = x0;
-        for (; column + 4 <= x1; column += 4) {
-            __m128i *p = reinterpret_cast<__m128i *>(row_pixels + column);
-            __m128i pixel = _mm_loadu_si128(p);
-            __m128i darker = _mm_or_si128(_mm_and_si128(pixel, alpha_byte),
-                                          _mm_and_si128(_mm_srli_epi32(pixel, 2), red_green));
-            _mm_storeu_si128(p, _mm_or_si128(darker, _mm_and_si128(_mm_srli_epi32(pixel, 1), blue)));
-        }
-        for (; column < x1; ++column) {
-            uint32_t pixel = row_pixels[column];
-            row_pixels[column] = (pixel & 0xFF000000u) | ((pixel >> 2) & 0x003F3F00u) | ((pixel & 0xFFu) >> 1);
-        }
-    }
-    if (must_lock)
-        SDL_UnlockSurface(screen);
-}

@@ -88,43 +88,26 @@ void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, B
 // were transparent: a band of a picture that is finished band by band.
 void blit_alpha_rows(SDL_Surface *src, SDL_Surface *dst, int x, int y, int first_row, int end_row, int opacity,
                      BlendMode mode);
-// The plain table walk that every faster path is tested against.
+// The plain table walk that every faster path (raster_paths.h) is tested against.
 void blit_alpha_reference(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
-// SSE2 (every target): the linear blend by exact arithmetic, 4 pixels at a
-// time, with the table for the few entries where it differs; the cubic one by
-// single floats proved against the table, which decides the near-integral steps.
-void blit_alpha_sse2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
-// AVX2, 8 pixels at a time, by the SSE2 path's arithmetic in both modes.
-// Call only when raster_has_avx2().
-void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode);
-// Whether this processor runs the AVX2 paths (asked once). Always false
-// where the build has no AVX2 paths (RASTER_AVX2_PATHS 0).
-bool raster_has_avx2();
-// The AVX2 paths and the processor check exist on x86 only: the browser
-// build (wasm) turns the SSE2 intrinsics into its own vectors and has no AVX2.
-// Elsewhere the two _avx2 entries run the SSE2 paths.
-#if defined(__x86_64__) || defined(__i386__)
-#define RASTER_AVX2_PATHS 1
-#else
-#define RASTER_AVX2_PATHS 0
-#endif
 // Copies whole pixels (alpha included) of src to dst at (x, y).
 void blit_copy(SDL_Surface *src, SDL_Surface *dst, int x, int y);
 // Copies the (sw + 1) x (sh + 1) block of src at (sx, sy) to dst at (x, y),
 // skipping pixels equal to key (key < 0: copy all). Rectangle clipping on dst.
+// No scene calls it: it stays as the copy the library's text scrollers over
+// raw image files are built on (image_load).
 void blit_keyed(SDL_Surface *src, int sx, int sy, int sw, int sh, SDL_Surface *dst, int x, int y, int key);
 // Warm fade: caps blue at 0.9m, green at 0.8m, red at m (m = 255 - level) on
 // non-black pixels. level <= 0 does nothing; a level above 255 acts as 255.
 void fade_rect(SDL_Surface *s, int x, int y, int w, int h, int level);
 void fade_rect_reference(SDL_Surface *s, int x, int y, int w, int h, int level);   // the plain loop
-void fade_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int level);        // per-byte minimum
 // Scales each channel of non-black pixels by (255 - amount) / 255. amount <= 0
 // does nothing; an amount above 255 acts as 255 (black).
 void dim_rect(SDL_Surface *s, int x, int y, int w, int h, int amount);
 void dim_rect_reference(SDL_Surface *s, int x, int y, int w, int h, int amount);   // the table walk
-void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount);        // exact arithmetic
-void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount);        // the same, 8 pixels (needs AVX2)
-// Stores colour in every pixel of the rectangle (rectangle clipping: w = 0 draws nothing).
+// Stores colour in every pixel of the rectangle (rectangle clipping: w = 0
+// draws nothing). The scenes clear with SDL_FillRect; this stays as the
+// library's own fill, one of its set of rectangle operations.
 void fill_rect(SDL_Surface *s, int x, int y, int w, int h, uint32_t colour);
 // Stores colour at (x, y) when it lies inside s.
 void put_pixel(SDL_Surface *s, int x, int y, uint32_t colour);
@@ -132,10 +115,10 @@ void put_pixel(SDL_Surface *s, int x, int y, uint32_t colour);
 // lines of more than one point draw nothing.
 void draw_line(SDL_Surface *s, int x0, int y0, int x1, int y1, uint32_t colour);
 // On screen: blue >>= 1, green and red >>= 2 for columns x0..x1-1, rows
-// y0..y1-1, clipped to the screen; alpha is kept.
+// y0..y1-1, clipped to the screen; alpha is kept. No scene calls it: it
+// stays as one of the library's set of rectangle operations, a plain loop
+// (with no caller, a faster path would buy nothing).
 void darken_rect_halves(int x0, int y0, int x1, int y1);
-void darken_rect_halves_reference(int x0, int y0, int x1, int y1);   // the plain loop
-void darken_rect_halves_sse2(int x0, int y0, int x1, int y1);        // 4 pixels at a time
 
 // ---- Pictures of other formats ------------------------------------------------
 // Loaded pictures are 24-bit; glyphs and glows carry per-pixel alpha. How such
@@ -222,7 +205,9 @@ void surface_tint(SDL_Surface **slot, uint8_t red, uint8_t green, uint8_t blue);
 // surface with SDL's default 32-bit masks (no alpha mask). bits / 8 of 3 or 4
 // reads pixels until the file ends; other depths read none. NULL when the file
 // is not a plain file, cannot be opened, is shorter than its 6-byte header,
-// or is too large for SDL.
+// or is too large for SDL. No file of the show is in this format: it stays
+// as the library's own image format, read by its keyed blit's users, and
+// must stay safe on any file (a fuzz target feeds it).
 SDL_Surface *image_load(const char *path);
 
 // Locks s for direct pixel access when SDL says it must be locked (a

@@ -1,38 +1,15 @@
-// fill.cpp — the depth-tested, depth-shaded triangle fill and its line routine.
+// fill.cpp — the depth-tested, depth-shaded triangle fill as the show draws
+// it: one triangle at a time (fill_triangle_3d), or a world's frame in bands
+// of rows shared with a worker thread (FillFrame, fill_frame.h).
 //
-// The fill walks the triangle one row at a time in single precision and draws
-// each row with the line routine; every pixel goes through one plot rule. The
-// arithmetic (which values are float, which double, where they truncate) is
-// what the picture is made of, so it stays exactly as it is.
-//
-// Speed: the fill's rows, whose two ends always lie on one row, take a path
-// of their own that does the line routine's arithmetic for that case only,
-// tests depth without a branch, and looks shaded pixels up per colour in a
-// ShadeCache when the caller keeps one. A world's frame is drawn in bands of
-// rows, each band drawing every triangle that reaches it in drawing order,
-// and a worker thread draws some of the bands: pixels of different rows never
-// meet, so the picture is the one that filling the triangles one after
-// another gives. Most of a span's time is its set-up and its few pixels'
-// arithmetic, not memory: with every row of the target folded onto eight,
-// the benchmark's world like scene 7's took only 8 % less time. A row has
-// about four columns, and plotting them eight at a time with AVX2 (masked,
-// the shadings gathered) measured slower than the plain loop, as did a
-// branch-free four-column run; so did prefetching the next rows, and so did
-// setting up a batch of a half's rows (ends, divide, range) before drawing
-// them, which was to keep a row's set-up off the path after a missed guess
-// at the previous row's end (5-10 % slower, the fill on one thread). Four
-// rows of a half set up together in vector lanes and plotted column by
-// column, a lane a row (each with its own chain of depths), were slower
-// too (scene 7 2.04 against 1.88 ms a frame): only 3.5 % of such groups
-// needed the one-row path and lanes ran idle for under a tenth of their
-// steps, but reading and writing each lane's pixel and depth one by one
-// cost more than the chain and the guesses it overlapped. Set up in lanes
-// with each row's run plotted by the plain loop, they were slower still
-// (1.87 against 1.72 ms). Two more came out even, within the machine's
-// noise: working out each row's divide and tests before drawing the row
-// above (so that a missed guess at that row's end found the next one
-// ready), and leaving out a row's depth-range tests on triangles whose
-// depths lie far enough inside the range for no run to leave it.
+// Must stay true: every pixel and depth equals fill_triangle_3d_reference's
+// (fill_reference.cpp) for every input, the frames in bands included; the
+// float/double steps and truncations are the picture. Rows are the
+// reference's rows drawn by its line routine, done here for the one case a
+// fill hands it (both ends on one row), with the shading looked up per
+// colour in a ShadeCache when the caller keeps one. Bands own disjoint rows,
+// so whichever thread draws a band the picture is the same. What was tried
+// here and measured slower is in bench/NOTES.md.
 #include "raster.h"
 #include "render3d.h"
 #include <algorithm>
@@ -67,145 +44,9 @@ Canvas canvas_for(SDL_Surface *target, int32_t *depth)
                   std::min(target->w, DEPTH_WIDTH), std::min(target->h, DEPTH_HEIGHT)};
 }
 
-// The plot rule at one pixel of a row; 0 <= z < DEPTH_LIMIT is the caller's.
-// A pixel of equal depth is replaced.
-inline void plot(uint32_t *pixel_row, int32_t *depth_row, int column, float z, uint32_t colour)
-{
-    if (z > static_cast<float>(depth_row[column]))
-        return;
-    int depth = static_cast<int>(z);
-    depth_row[column] = depth;
-    pixel_row[column] = shade_pixel(colour, depth);
-}
-
 inline bool depth_in_range(float z)
 {
     return z >= 0.0f && z < static_cast<float>(DEPTH_LIMIT);
-}
-
-// x-major: one pixel per column from x0 to x1 (x1 included), y and z stepped per column.
-void line_by_columns(const Canvas &canvas, uint32_t colour, double x0, double y0, double z0,
-                     double x1, float dx, float dy, float dz)
-{
-    float y_step = dy / dx;
-    float z_step = dz / dx;
-    float y = static_cast<float>(y0);
-    float z = static_cast<float>(z0);
-    double limit = std::min(x1, static_cast<double>(canvas.width));
-    if (!(limit >= 0.0))
-        return;
-    int last = static_cast<int>(std::floor(limit));   // 0 .. width
-    int column;
-    if (x0 >= 0.0) {
-        if (x0 >= static_cast<double>(last) + 1.0)
-            return;   // first column past the last
-        column = static_cast<int>(x0);
-    } else {
-        column = 0;
-        y = static_cast<float>(y + static_cast<double>(y_step) * -x0);
-        z = static_cast<float>(z + static_cast<double>(z_step) * -x0);
-    }
-    bool rising = y_step < 0.0f;
-    float bottom = static_cast<float>(canvas.height);
-    if (rising ? y <= -1.0f : y >= bottom)
-        return;
-
-    if (y_step == 0.0f) {
-        // Every row of a triangle: y stays put, so the row is looked up once.
-        if (!(y > -1.0f && y < bottom))
-            return;
-        int row = static_cast<int>(y);
-        uint32_t *pixel_row = canvas.pixels + row * canvas.pitch_words;
-        int32_t *depth_row = canvas.depth + row * DEPTH_WIDTH;
-        int end = std::min(last, canvas.width - 1);
-        for (; column <= end; ++column) {
-            if (depth_in_range(z))
-                plot(pixel_row, depth_row, column, z, colour);
-            z += z_step;
-        }
-        return;
-    }
-    for (;;) {
-        if (depth_in_range(z) && column < canvas.width && y > -1.0f && y < bottom) {
-            int row = static_cast<int>(y);
-            plot(canvas.pixels + row * canvas.pitch_words, canvas.depth + row * DEPTH_WIDTH, column, z, colour);
-        }
-        if (++column > last)
-            return;
-        y += y_step;
-        if (rising ? y <= -1.0f : y >= bottom)
-            return;
-        z += z_step;
-    }
-}
-
-// Whether adding step leaves value as it is (a NaN stays a NaN). A value
-// that moves, moves one way, so it stops changing after about 2^26 steps at most.
-inline bool stalls(float value, float step)
-{
-    float next = value + step;
-    return next == value || (next != next && value != value);
-}
-
-// y-major: one pixel per row from y0 towards y1; within the fill only a row
-// whose two end points coincide comes here, and plots that one point.
-void line_by_rows(const Canvas &canvas, uint32_t colour, double x0, double y0, double z0,
-                  float dx, float dy, float dz)
-{
-    int step = dy > 0.0f ? 1 : -1;
-    int32_t row = truncate_or_int_min(y0);
-    int32_t stop = truncate_or_int_min(y0 + dy + step);
-    if (row == stop)
-        return;
-    // Off the target and heading away from it (a NaN start counts as the
-    // least integer): no row of the target is ever reached.
-    if (step > 0 ? row >= canvas.height : row < 0)
-        return;
-    // With dy = 0 the walk stops after its first row, before any step is taken.
-    float length = std::fabs(dy);
-    float x_step = length > 0.0f ? dx / length : 0.0f;
-    float z_step = length > 0.0f ? dz / length : 0.0f;
-    float x = static_cast<float>(x0);
-    float z = static_cast<float>(z0);
-    float right = static_cast<float>(canvas.width);
-    for (;;) {
-        if (depth_in_range(z) && row >= 0 && row < canvas.height && x >= 0.0f && x < right)
-            plot(canvas.pixels + row * canvas.pitch_words, canvas.depth + row * DEPTH_WIDTH,
-                 static_cast<int>(x), z, colour);
-        if (row + step == stop)
-            return;
-        row += step;
-        if (step > 0 ? row >= canvas.height : row < 0)
-            return;   // every later row is off the target too
-        x += x_step;
-        z += z_step;
-        // A walk from far off the target may need up to 2^32 rows to reach
-        // it. Once neither x nor z changes any more, the rows before the
-        // target would only count: go straight to its first row, unless the
-        // line ends before it.
-        if ((row < 0 || row >= canvas.height) && stalls(x, x_step) && stalls(z, z_step)) {
-            int32_t first = step > 0 ? 0 : canvas.height - 1;
-            if (step > 0 ? row < stop && stop <= first : first <= stop && stop < row)
-                return;
-            row = first;
-        }
-    }
-}
-
-void line(const Canvas &canvas, uint32_t colour, double x0, double y0, double z0, double x1, double y1, double z1)
-{
-    if (x1 < x0) {
-        std::swap(x0, x1);
-        std::swap(y0, y1);
-        std::swap(z0, z1);
-    }
-    float dx = static_cast<float>(x1 - x0);
-    float dy = static_cast<float>(y1 - y0);
-    float dz = static_cast<float>(z1 - z0);
-    if (dx > std::fabs(dy))
-        line_by_columns(canvas, colour, x0, y0, z0, x1, dx, dy, dz);
-    else
-        line_by_rows(canvas, colour, x0, y0, z0, dx, dy, dz);
 }
 
 // Where the fill's pixels get their shaded colour: from the caller's cache
@@ -258,7 +99,7 @@ inline bool run_stays_in_range(float z, float z_step, int columns)
     return last >= 2.0f && last <= static_cast<float>(DEPTH_LIMIT) - 2.0f;
 }
 
-// One row of the fill: what the line routine does for two end points on the
+// One row of the fill: what draw_line_3d does for two end points on the
 // same row of the target (whose pixels and depths start at pixel_row and
 // depth_row), from (x0, z0) to (x1, z1) with
 // x0 <= x1 (the order the fill hands them over in) and both x finite. The
@@ -271,13 +112,13 @@ __attribute__((always_inline)) inline void fill_span(const Canvas &canvas, const
                                                      int32_t *depth_row, double x0, float z0, double x1, float z1)
 {
     float dx = static_cast<float>(x1 - x0);
-    // The line routine takes the difference of the two depths in double
+    // draw_line_3d takes the difference of the two depths in double
     // precision and rounds it to single. A double's 53 bits are at least
     // twice a float's 24 and two more, so rounding twice gives what rounding
     // once does: the single-precision difference.
     float dz = z1 - z0;
     if (!(dx > 0.0f)) {
-        // Both ends in one place: the line routine steps by rows and plots
+        // Both ends in one place: draw_line_3d steps by rows and plots
         // that single point, its column cut from x in single precision. A
         // run of one column plots it by the same rule, shaded from the cache
         // (the table's rows are far apart: a lookup there is a miss).
@@ -334,9 +175,8 @@ __attribute__((always_inline)) inline void fill_span(const Canvas &canvas, const
 
 // A row of the fill on the target (see fill_span), between its two edge
 // points, from the one with the smaller x (the short edge's when they are
-// equal). One call for each order: with the ends picked by selects into one
-// call, the compiler kept the run's z in memory, and every pixel's z waited
-// on a store and a load (the benchmark's near world took about 14 % longer).
+// equal). One call for each order, so that the run's z stays in a register
+// (one call with the ends picked by selects: slower, see bench/NOTES.md).
 template <bool INSIDE, bool CACHED>
 __attribute__((always_inline)) inline void fill_row(const Canvas &canvas, const Shading &shading, uint32_t *pixel_row,
                                                     int32_t *depth_row, double xs, float zs, double xl, float zl)
@@ -700,12 +540,6 @@ void shade_cache_free(ShadeCache *cache)
     delete cache;
 }
 
-void draw_line_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
-                  double x0, double y0, double z0, double x1, double y1, double z1)
-{
-    line(canvas_for(target, depth), colour, x0, y0, z0, x1, y1, z1);
-}
-
 void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
                       double x0, double y0, double z0, double x1, double y1, double z1,
                       double x2, double y2, double z2)
@@ -731,11 +565,9 @@ namespace {
 // band's work is mostly its spans, one per triangle per row, and each row's
 // own: clearing its depths and handing it on, which costs about ROW_WORK
 // spans. The drawers meet near the middle, where one waits for the other
-// to end its last band: the bands there are the smallest. With bands of
-// equal work, the wait was about half of one (scene 7: a twelfth of the
-// frame's fill, 0.2 ms, and the caller waited 0.12 ms a frame; cut as
-// below, 0.06 ms). More bands cost more than they balance: the worker
-// walks each afresh.
+// to end its last band: the bands there are the smallest. More bands cost
+// more than they balance, since the worker walks each afresh (figures in
+// bench/NOTES.md).
 constexpr int BAND_COUNT = 12;
 constexpr int ROW_WORK = 4;
 // Each band's share of the work, in hundredths, top to bottom.
@@ -793,16 +625,16 @@ struct FillFrame {
     std::vector<uint32_t> band_triangles;
     int band_start[BAND_COUNT + 1];
     uint8_t band_of_row[DEPTH_HEIGHT];
-    // The bands not yet taken, as (first << 16) | end: the caller takes them
-    // from the top down, the worker from the bottom up, until they meet.
-    std::atomic<uint32_t> bands_left;
+    // The bands not yet taken: the caller takes them from the top down, the
+    // worker from the bottom up, until they meet.
+    ItemRange bands_left;
     // The shading of the colour last added: a frame's triangles come in long
     // runs of one colour.
     uint32_t last_colour;
     const uint32_t *last_cached;
     bool has_last;
     bool with_worker;
-    FillWorker *worker;                    // NULL until first needed, or when none can be had
+    FrameWorker *worker;                    // NULL until first needed, or when none can be had
     bool worker_failed;
 };
 
@@ -911,15 +743,8 @@ void finish_rows_past_canvas(const FillFrame &frame)
 // Takes the next band from the top (or the bottom); -1 when none is left.
 int take_band(FillFrame &frame, bool from_top)
 {
-    uint32_t left = frame.bands_left.load(std::memory_order_relaxed);
-    for (;;) {
-        uint32_t first = left >> 16, end = left & 0xFFFFu;
-        if (first >= end)
-            return -1;
-        uint32_t rest = from_top ? ((first + 1) << 16) | end : (first << 16) | (end - 1);
-        if (frame.bands_left.compare_exchange_weak(left, rest, std::memory_order_relaxed))
-            return static_cast<int>(from_top ? first : end - 1);
-    }
+    int band, end;
+    return items_take(frame.bands_left, from_top, 1, band, end) ? band : -1;
 }
 
 // The worker's share: bands from the bottom up, each walked afresh.
@@ -944,7 +769,7 @@ void fill_frame_free(FillFrame *frame)
 {
     if (!frame)
         return;
-    fill_worker_stop(frame->worker);
+    frame_worker_stop(frame->worker);
     delete frame;
 }
 
@@ -1048,7 +873,7 @@ void fill_frame_add_all(FillFrame *frame, const Triangle *triangles, const uint3
     const size_t half = frame->worker && count >= WORKER_LEAST_TRIANGLES ? count / 2 : count;
     ReadyJob job{frame, triangles, order, half, count, &frame->later};
     if (half < count) {
-        fill_worker_offer(frame->worker, make_stretch_ready, &job);
+        frame_worker_offer(frame->worker, make_stretch_ready, &job);
     } else {
         // Room for the worker's share, so that the frames after it starts
         // allocate nothing either.
@@ -1057,7 +882,7 @@ void fill_frame_add_all(FillFrame *frame, const Triangle *triangles, const uint3
     }
     make_all_ready(frame->canvas, triangles, order, 0, half, frame->triangles, frame->rows);
     if (half < count) {
-        if (!fill_worker_finish(frame->worker))
+        if (!frame_worker_finish(frame->worker))
             make_stretch_ready(&job);
         frame->triangles.insert(frame->triangles.end(), frame->later.triangles.begin(), frame->later.triangles.end());
         frame->rows.insert(frame->rows.end(), frame->later.rows.begin(), frame->later.rows.end());
@@ -1065,7 +890,7 @@ void fill_frame_add_all(FillFrame *frame, const Triangle *triangles, const uint3
     set_shadings(*frame, first);
 }
 
-FillWorker *fill_frame_worker(const FillFrame *frame)
+FrameWorker *fill_frame_worker(const FillFrame *frame)
 {
     return frame->worker;
 }
@@ -1081,7 +906,7 @@ void fill_frame_draw(FillFrame *frame)
         return;
     }
     if (frame->with_worker && !frame->worker && !frame->worker_failed && count >= WORKER_LEAST_TRIANGLES) {
-        frame->worker = fill_worker_start();
+        frame->worker = frame_worker_start();
         frame->worker_failed = !frame->worker;
     }
     frame->walks[0].resize(count);
@@ -1095,12 +920,12 @@ void fill_frame_draw(FillFrame *frame)
         return;
     }
     frame->walks[1].resize(count);
-    frame->bands_left.store(static_cast<uint32_t>(bands), std::memory_order_relaxed);
-    fill_worker_offer(frame->worker, draw_worker_bands, frame);
+    items_open(frame->bands_left, 0, bands);
+    frame_worker_offer(frame->worker, draw_worker_bands, frame);
     // From the top down, each band going on from the one above, until the
     // worker's bands are reached (or to the bottom, if it never got going).
     for (int band, previous = -1; (band = take_band(*frame, true)) >= 0; previous = band)
         draw_band(*frame, 0, band, previous >= 0 && band == previous + 1);
-    fill_worker_finish(frame->worker);
+    frame_worker_finish(frame->worker);
     finish_rows_past_canvas(*frame);
 }

@@ -5,14 +5,15 @@
 // band drawing every triangle that reaches it in the same order, clipped to
 // its rows. Bands own disjoint rows, so the picture is the one the plain
 // fill_triangle_3d of each triangle in turn gives, however the bands are cut
-// and whichever thread draws them. A FillFrame may keep a worker that draws
-// the lower bands while the caller draws the upper; without one (or where
-// there are no threads) the caller draws them all.
+// and whichever thread draws them. A FillFrame may keep a worker
+// (frame_share.h) that takes bands from the bottom while the caller takes
+// them from the top; without one (or where there are no threads) the caller
+// draws them all, in order.
 #pragma once
+#include "frame_share.h"
 #include "render3d.h"
 
 struct FillFrame;
-struct FillWorker;   // below
 
 // A new frame store; with_worker asks for a worker thread, started on first
 // need and ended by fill_frame_free. NULL if out of memory.
@@ -35,29 +36,4 @@ void fill_frame_draw(FillFrame *frame);
 // The frame's worker once a frame has started it (NULL before, and where
 // there is none), for the caller to share other work of its frames with;
 // never while the frame is drawing.
-FillWorker *fill_frame_worker(const FillFrame *frame);
-
-// ---- The worker: the renderer's one thread of its own ------------------------
-// It lives from its first frame to fill_frame_free (the scene's world). The
-// caller offers it a job and later finishes the job: if the worker has
-// taken it meanwhile, finishing waits for it; if not (the processor was
-// busy elsewhere), the caller takes it back and does it itself, so a busy
-// machine costs no more than drawing alone. Where threads cannot be had (the
-// browser build, or a failed start) fill_worker_start gives NULL and the
-// caller draws alone.
-FillWorker *fill_worker_start();
-// Offers job(argument); whatever the caller wrote before is seen by the job.
-void fill_worker_offer(FillWorker *worker, void (*job)(void *), void *argument);
-// True when the worker took the job (it is done on return, and what it
-// wrote is seen after); false when it was taken back, undone.
-bool fill_worker_finish(FillWorker *worker);
-// Ends the worker and frees it; no job may be on offer. NULL is allowed.
-void fill_worker_stop(FillWorker *worker);
-
-// A hint to the processor that this thread is only watching a value.
-inline void pause_briefly()
-{
-#if defined(__i386__) || defined(__x86_64__)
-    __builtin_ia32_pause();
-#endif
-}
+FrameWorker *fill_frame_worker(const FillFrame *frame);

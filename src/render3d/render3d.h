@@ -6,7 +6,8 @@
 // triangle far to near and fills it into an 800 x 600 target with a depth
 // test, shading by depth through DepthShadeTable (raster.h, which must be
 // built first). View space: the viewer at the origin looking along +z, +x
-// right, +y down the screen.
+// right, +y down the screen. A world's frame is shared with a worker thread
+// (frame_share.h, which also holds the show's threading rules).
 //
 // Allocation: list nodes and Triangles are C heap blocks (malloc/free), so a
 // list or mesh built by hand must use malloc (or list_new) for them. Objects
@@ -38,7 +39,9 @@ struct SceneObject {
     std::atomic<double> x, y, z;      // origin in view space, model units
     std::atomic<float> rx, ry, rz;    // radians
     Mesh *mesh;                       // owned; NULL when none was loaded
-    PtrList *children;                // owned; NULL (no scene attaches any)
+    PtrList *children;                // owned SceneObjects or NULL; the renderer ignores them
+                                      // (no scene attaches any: kept so that a
+                                      // hierarchy built by hand is freed whole)
 };
 
 // The depth buffer's shape: 800 x 600 signed depths in row order (index
@@ -169,7 +172,8 @@ void rotate_point(double &x, double &y, double &z, float a1, float a2, float a3)
 void project_point(double &x, double &y, double &z);
 // Fills a projected triangle with a depth test, shading colour by depth.
 // Draws within the target's first 800 columns and 600 rows (rows stepped by
-// its pitch); depth is a DepthBuffer. Does not lock the target.
+// its pitch); depth is a DepthBuffer. Does not lock the target. The fast
+// fill: every pixel and depth is fill_triangle_3d_reference's.
 void fill_triangle_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
                       double x0, double y0, double z0, double x1, double y1, double z1,
                       double x2, double y2, double z2);
@@ -187,7 +191,14 @@ void shade_cache_free(ShadeCache *cache);
 void fill_triangle_3d_cached(SDL_Surface *target, int32_t *depth, ShadeCache *cache, uint32_t colour,
                              double x0, double y0, double z0, double x1, double y1, double z1,
                              double x2, double y2, double z2);
-// Depth-tested line between two projected points (the fill's rows). Same
-// target and depth rules as fill_triangle_3d.
+// The plain fill (fill_reference.cpp): split at the middle vertex, each row
+// drawn by draw_line_3d. Same contract as fill_triangle_3d; the tests hold
+// the fast fill, one triangle at a time and in a world's bands, to it.
+void fill_triangle_3d_reference(SDL_Surface *target, int32_t *depth, uint32_t colour,
+                                double x0, double y0, double z0, double x1, double y1, double z1,
+                                double x2, double y2, double z2);
+// Depth-tested line between two projected points, any direction. Same
+// target and depth rules as fill_triangle_3d. No program calls it: it stays
+// as the reference fill's row routine, whose one-row case fill.cpp repeats.
 void draw_line_3d(SDL_Surface *target, int32_t *depth, uint32_t colour,
                   double x0, double y0, double z0, double x1, double y1, double z1);

@@ -82,8 +82,8 @@ bool drawable(const SceneObject *object)
     return object && object->mesh && object->mesh->item;
 }
 
-// The chunks a frame's objects are posed in, taken from one counter by
-// whichever thread is free: a frame started on the worker is posed there
+// The chunks a frame's objects are posed in, taken as items (frame_share.h)
+// by whichever thread is free: a frame started on the worker is posed there
 // while the caller draws what lies behind the world, and the caller joins
 // in once it is done with that, rather than wait.
 constexpr uint32_t POSE_CHUNKS = 8;
@@ -99,9 +99,9 @@ struct Posing {
     // The number of the frame whose chunks may be taken, stored once its
     // chunks are planned: its release lets a helper that sees it see them.
     std::atomic<uint32_t> open{0};
-    std::atomic<uint32_t> next{0};     // the next chunk to take
-    // Chunks posed; each adds with release once its copies are written.
-    std::atomic<uint32_t> done{0};
+    // The chunks not yet taken, and those not yet posed (each counted done
+    // with release once its copies are written).
+    ItemRange chunks_left;
 };
 
 } // namespace
@@ -139,7 +139,7 @@ void render_scratch_free(RenderScratch *scratch)
         // A frame started and never drawn: its job is waited for or taken
         // back, so that none is on offer when the worker ends.
         if (scratch->started)
-            fill_worker_finish(fill_frame_worker(scratch->fill));
+            frame_worker_finish(fill_frame_worker(scratch->fill));
         fill_frame_free(scratch->fill);   // ends the worker
         shade_cache_free(scratch->shades);
     }
@@ -202,8 +202,7 @@ void open_posing(RenderScratch &scratch)
     p.chunks = static_cast<uint32_t>(std::min<size_t>(POSE_CHUNKS, count));
     for (uint32_t k = 0; k <= p.chunks; ++k)
         p.first[k] = count * k / std::max<uint32_t>(p.chunks, 1);
-    p.next.store(0, std::memory_order_relaxed);
-    p.done.store(0, std::memory_order_relaxed);
+    items_open(p.chunks_left, 0, static_cast<int>(p.chunks));
     p.open.store(++p.frame, std::memory_order_release);
 }
 
@@ -211,11 +210,11 @@ void open_posing(RenderScratch &scratch)
 void pose_chunks(RenderScratch &scratch)
 {
     Posing &p = scratch.posing;
-    for (uint32_t k; (k = p.next.fetch_add(1, std::memory_order_relaxed)) < p.chunks;) {
+    for (int k, end; items_take(p.chunks_left, true, 1, k, end);) {
         std::vector<Triangle> &copies = k == 0 ? scratch.copies : p.copies[k];
         copies.clear();
         transform_range(scratch.drawables, p.first[k], p.first[k + 1], copies);
-        p.done.fetch_add(1, std::memory_order_release);
+        items_done(p.chunks_left, 1);
     }
 }
 
@@ -229,7 +228,7 @@ void pose_chunks_job(void *scratch)
 void close_posing(RenderScratch &scratch)
 {
     Posing &p = scratch.posing;
-    while (p.done.load(std::memory_order_acquire) != p.chunks)
+    while (p.chunks_left.undone.load(std::memory_order_acquire) != 0)
         pause_briefly();
     for (uint32_t k = 1; k < p.chunks; ++k)
         scratch.copies.insert(scratch.copies.end(), p.copies[k].begin(), p.copies[k].end());
@@ -238,7 +237,7 @@ void close_posing(RenderScratch &scratch)
 // Copies of every triangle, posed and projected, in object and mesh order.
 // With a helper (the fill's worker, once it exists), the helper poses chunks
 // of them too; without, another thread may still join in (help_posing).
-void transform_objects(const PtrList *objects, RenderScratch &scratch, FillWorker *helper)
+void transform_objects(const PtrList *objects, RenderScratch &scratch, FrameWorker *helper)
 {
     scratch.copies.clear();
     scratch.drawables.clear();
@@ -249,9 +248,9 @@ void transform_objects(const PtrList *objects, RenderScratch &scratch, FillWorke
     }
     open_posing(scratch);
     if (helper && scratch.posing.chunks > 1) {
-        fill_worker_offer(helper, pose_chunks_job, &scratch);
+        frame_worker_offer(helper, pose_chunks_job, &scratch);
         pose_chunks(scratch);
-        fill_worker_finish(helper);   // taken back: every chunk was posed here
+        frame_worker_finish(helper);   // taken back: every chunk was posed here
     } else {
         pose_chunks(scratch);
     }
@@ -357,7 +356,7 @@ void draw_in_order(SDL_Surface *target, int32_t *depth, RenderScratch &scratch, 
         SDL_UnlockSurface(target);
 }
 
-FillWorker *worker_of(const RenderScratch &scratch)
+FrameWorker *worker_of(const RenderScratch &scratch)
 {
     return scratch.fill ? fill_frame_worker(scratch.fill) : nullptr;
 }
@@ -366,7 +365,7 @@ FillWorker *worker_of(const RenderScratch &scratch)
 // (the list only read under the guard: the clock thread of a scene may add
 // or remove objects meanwhile, and removing the head replaces
 // world->objects) and order them. False when the world has no list.
-bool pose_and_order(World *world, FillWorker *helper)
+bool pose_and_order(World *world, FrameWorker *helper)
 {
     SDL_mutexP(world->guard);
     bool has_list = world->objects != nullptr;
@@ -407,14 +406,14 @@ void world_render_start_with(World *world, void (*also)(void *), void *argument)
 {
     if (!world || world->scratch->started)
         return;
-    FillWorker *worker = worker_of(*world->scratch);
+    FrameWorker *worker = worker_of(*world->scratch);
     if (!worker)
         return;
     world->scratch->started = true;
     world->scratch->also = also;
     world->scratch->also_argument = argument;
     world->scratch->posing.started = world->scratch->posing.frame + 1;
-    fill_worker_offer(worker, pose_and_order_job, world);
+    frame_worker_offer(worker, pose_and_order_job, world);
 }
 
 void world_render(World *world, SDL_Surface *target)
@@ -433,7 +432,7 @@ void world_render_then(World *world, SDL_Surface *target, RowsDone done)
     if (scratch.started) {
         scratch.started = false;
         help_posing(scratch);
-        if (!fill_worker_finish(worker_of(scratch)))
+        if (!frame_worker_finish(worker_of(scratch)))
             pose_and_order_job(world);   // the worker had not got going: done here
         has_list = scratch.has_list;
     } else {

@@ -1,9 +1,8 @@
 // landscape.cpp — scene 1's haze and ground passes.
 #include "landscape.h"
-#include <emmintrin.h>
-#include <immintrin.h>
 #include <cstddef>
 #include "raster.h"
+#include "raster_paths.h"
 
 namespace {
 
@@ -13,13 +12,6 @@ constexpr int SCREEN_HEIGHT = 600;
 
 // The haze's colour, one byte per channel in pixel order (alpha's is unused).
 constexpr int HAZE_BLUE = 242, HAZE_GREEN = 220, HAZE_RED = 180;
-
-// floor(product / 255) for 0 <= product <= 65535, as the vector path forms it
-// (a multiply-high by 0x8081 and a shift of 7).
-inline int divide_by_255(int product)
-{
-    return static_cast<int>((static_cast<uint32_t>(product) * 0x8081u) >> 23);
-}
 
 // v moved toward target by level / 255 of the distance, rounded toward v.
 inline int haze_arithmetic(int v, int target, int level)
@@ -80,14 +72,13 @@ void haze_rows_by_tables(SDL_Surface *s, const HazeTables &t)
 inline __m128i haze_four(__m128i v, __m128i target, __m128i level, __m128i alpha)
 {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i reciprocal = _mm_set1_epi16(static_cast<short>(0x8081));
     __m128i up = _mm_subs_epu8(target, v);     // target - v where v is below it, else 0
     __m128i down = _mm_subs_epu8(v, target);   // v - target where v is above it, else 0
     __m128i distance = _mm_or_si128(up, down);
     __m128i low = _mm_mullo_epi16(_mm_unpacklo_epi8(distance, zero), level);
     __m128i high = _mm_mullo_epi16(_mm_unpackhi_epi8(distance, zero), level);
-    low = _mm_srli_epi16(_mm_mulhi_epu16(low, reciprocal), 7);
-    high = _mm_srli_epi16(_mm_mulhi_epu16(high, reciprocal), 7);
+    low = divide_by_255_sse2(low);
+    high = divide_by_255_sse2(high);
     __m128i moved = _mm_packus_epi16(low, high);
     __m128i above = _mm_cmpeq_epi8(down, zero);   // all ones where v is not above the target
     __m128i result = _mm_sub_epi8(_mm_add_epi8(v, _mm_and_si128(above, moved)), _mm_andnot_si128(above, moved));
@@ -111,21 +102,19 @@ void haze_rows_by_arithmetic(SDL_Surface *s, const HazeTables &t, int level)
 }
 
 #if RASTER_AVX2_PATHS
-#define AVX2 __attribute__((target("avx2")))
 
 // haze_four on eight pixels: the unpacks and the pack work within each half,
 // so each half is exactly haze_four of its four pixels.
-AVX2 inline __m256i haze_eight(__m256i v, __m256i target, __m256i level, __m256i alpha)
+RASTER_AVX2 inline __m256i haze_eight(__m256i v, __m256i target, __m256i level, __m256i alpha)
 {
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i reciprocal = _mm256_set1_epi16(static_cast<short>(0x8081));
     __m256i up = _mm256_subs_epu8(target, v);
     __m256i down = _mm256_subs_epu8(v, target);
     __m256i distance = _mm256_or_si256(up, down);
     __m256i low = _mm256_mullo_epi16(_mm256_unpacklo_epi8(distance, zero), level);
     __m256i high = _mm256_mullo_epi16(_mm256_unpackhi_epi8(distance, zero), level);
-    low = _mm256_srli_epi16(_mm256_mulhi_epu16(low, reciprocal), 7);
-    high = _mm256_srli_epi16(_mm256_mulhi_epu16(high, reciprocal), 7);
+    low = divide_by_255_avx2(low);
+    high = divide_by_255_avx2(high);
     __m256i moved = _mm256_packus_epi16(low, high);
     __m256i above = _mm256_cmpeq_epi8(down, zero);
     __m256i result =
@@ -133,7 +122,7 @@ AVX2 inline __m256i haze_eight(__m256i v, __m256i target, __m256i level, __m256i
     return _mm256_or_si256(_mm256_andnot_si256(alpha, result), _mm256_and_si256(alpha, v));
 }
 
-AVX2 void haze_rows_by_arithmetic_avx2(SDL_Surface *s, const HazeTables &t, int level)
+RASTER_AVX2 void haze_rows_by_arithmetic_avx2(SDL_Surface *s, const HazeTables &t, int level)
 {
     const __m256i target = _mm256_set1_epi32((HAZE_RED << 16) | (HAZE_GREEN << 8) | HAZE_BLUE);
     const __m256i level16 = _mm256_set1_epi16(static_cast<short>(level));
@@ -284,9 +273,8 @@ void ground_pass_reference(SDL_Surface *target, const GroundMaps &maps, const st
 // reloads them. Here the maps are first copied on their side, a block of
 // columns at a time, into a small buffer that stays cached while those
 // columns are walked; each column then reads its 256 entries side by side.
-// (Eight columns measured faster than four, sixteen or thirty-two; copying
-// the target's rows on their side too, so that the spans are written to a
-// cached run, measured slower, the copies costing more than they saved.)
+// (Other block widths, and the target's rows on their side too: slower, see
+// bench/NOTES.md.)
 // The rows of a column's samples are computed eight at a time in vector
 // lanes, then written in order by plain code.
 
@@ -390,14 +378,13 @@ inline void ground_depths(const GroundWalk &walk, const uint32_t *colour, const 
 void ground_rows_by_vector(GroundWalk &walk, const uint8_t *column_heights, int k)
 {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i reciprocal = _mm_set1_epi16(static_cast<short>(0x8081));
     const __m128i lowest = _mm_set1_epi16(SCREEN_HEIGHT - 1);
     const uint8_t *height = column_heights + k;
     __m128i carried = zero;   // the previous sample's row in lane 0: none (0) before the first
     for (int d = 0; d < MAP_ROWS; d += 8) {
         const __m128i h = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(height + d)), zero);
         const __m128i flatten = _mm_load_si128(reinterpret_cast<const __m128i *>(walk.flatten16 + d));
-        const __m128i lift = _mm_srli_epi16(_mm_mulhi_epu16(_mm_mullo_epi16(h, flatten), reciprocal), 7);
+        const __m128i lift = divide_by_255_sse2(_mm_mullo_epi16(h, flatten));
         const __m128i y = _mm_sub_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(walk.horizon16 + d)), lift);
         const __m128i previous = _mm_or_si128(_mm_slli_si128(y, 2), carried);
         carried = _mm_srli_si128(y, 14);

@@ -173,25 +173,7 @@ void extend_edges(uint8_t *pixels, int pitch, int last_column, int last_row)
 
 // Rows are taken this many at a time: few enough takes, and fine enough
 // for the drawers to end close together.
-constexpr uint32_t ROWS_A_TAKE = 24;
-
-// Takes the next rows from the top (or the bottom): begin .. end - 1; false when none is left.
-bool take_rows(WarpFrame &frame, bool from_top, int &begin, int &end)
-{
-    uint32_t left = frame.rows_to_take.load(std::memory_order_relaxed);
-    for (;;) {
-        uint32_t first = left >> 16, last = left & 0xFFFFu;
-        if (first >= last)
-            return false;
-        uint32_t count = std::min(ROWS_A_TAKE, last - first);
-        uint32_t rest = from_top ? ((first + count) << 16) | last : (first << 16) | (last - count);
-        if (frame.rows_to_take.compare_exchange_weak(left, rest, std::memory_order_relaxed)) {
-            begin = static_cast<int>(from_top ? first : last - count);
-            end = begin + static_cast<int>(count);
-            return true;
-        }
-    }
-}
+constexpr int ROWS_A_TAKE = 24;
 
 } // namespace
 
@@ -200,8 +182,7 @@ bool warp_frame_begin(WarpFrame &frame, SDL_Surface *target, const uint8_t *radi
                       WarpChannel green, WarpChannel red, WarpChannel blue,
                       int &previous_row, int &previous_column)
 {
-    frame.rows_to_take.store(0, std::memory_order_relaxed);
-    frame.rows_to_draw.store(0, std::memory_order_relaxed);
+    items_open(frame.rows, 0, 0);
     if (!target || !radial_map || target->w < MAP_WIDTH || target->h < MAP_HEIGHT ||
         target->format->BytesPerPixel != 4)
         return false;
@@ -216,8 +197,7 @@ bool warp_frame_begin(WarpFrame &frame, SDL_Surface *target, const uint8_t *radi
     frame.last_column = walk.unwrapped[MAP_WIDTH - 1];
     frame.last_row = previous_row;
     previous_column = frame.last_column;   // where every pass ends
-    frame.rows_to_take.store(static_cast<uint32_t>(MAP_HEIGHT), std::memory_order_relaxed);
-    frame.rows_to_draw.store(MAP_HEIGHT, std::memory_order_relaxed);
+    items_open(frame.rows, 0, MAP_HEIGHT);
     if (SDL_MUSTLOCK(target)) {
         // The pixels may move while unlocked: draw them all under the lock, here.
         SDL_LockSurface(target);
@@ -231,11 +211,11 @@ bool warp_frame_begin(WarpFrame &frame, SDL_Surface *target, const uint8_t *radi
 void warp_frame_share(WarpFrame &frame, bool from_top)
 {
     int begin, end;
-    while (take_rows(frame, from_top, begin, end)) {
+    while (items_take(frame.rows, from_top, ROWS_A_TAKE, begin, end)) {
         draw_rows(frame, begin, end);
         // The last rows drawn, by whichever drawer, and every other drawer's
-        // rows seen (release and acquire): the edges read them all.
-        if (frame.rows_to_draw.fetch_sub(end - begin, std::memory_order_acq_rel) == end - begin)
+        // rows seen: the edges read them all.
+        if (items_done(frame.rows, end - begin))
             extend_edges(frame.pixels, frame.pitch, frame.last_column, frame.last_row);
     }
 }

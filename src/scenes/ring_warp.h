@@ -15,6 +15,7 @@
 #pragma once
 #include <SDL.h>
 #include <atomic>
+#include "frame_share.h"
 #include <cstdint>
 
 // One colour channel of the warp: the written byte is (offset + map value)
@@ -60,7 +61,7 @@ void ring_warp_reference(SDL_Surface *target, const uint8_t *radial_map,
 // row's green and every map row's red and blue are known before a byte is
 // written, and a row's bytes are written by whoever takes the row, so rows
 // can be shared out. A plain record, worked out by warp_frame_begin and only
-// read after it, but for the two counters.
+// read after it, but for its rows, which the drawers take.
 struct WarpFrame {
     uint8_t *pixels;             // the target's, rows `pitch` bytes apart
     int pitch;
@@ -72,8 +73,7 @@ struct WarpFrame {
     int green_row[600];          // the map row whose value screen row y's green ends with
     int row_writer[600];         // the screen row whose values map row r's red and blue end with; -1: none
     int last_column, last_row;   // the reach of the inverse write, whose edges are extended past it
-    std::atomic<uint32_t> rows_to_take;   // first row << 16 | end row of the rows no one has taken
-    std::atomic<int> rows_to_draw;        // rows taken but not yet drawn, and rows not taken
+    ItemRange rows;              // the map's rows, taken from both ends (frame_share.h)
 };
 // Works out a frame of the warp, with ring_warp's arguments and counters
 // (which it moves on as ring_warp does); false when the target cannot be

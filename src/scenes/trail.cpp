@@ -26,11 +26,6 @@ void blend_rows_onto_screen(int first, int end, void *data)
 
 } // namespace
 
-void world_render_trail(World *world, int opacity)
-{
-    world_render_trail_under(world, opacity, nullptr, 0);
-}
-
 void world_render_trail_under(World *world, int opacity, const TrailOverlay *overlays, int count)
 {
     TrailFrame frame{opacity, overlays, count};

@@ -4,22 +4,17 @@
 #pragma once
 #include "render3d.h"
 
-// Draws world into the backbuffer and blends the backbuffer onto the screen
-// at opacity (linear), each band of rows as soon as the fill has finished it,
-// on whichever thread finished it: the blend shares the fill's worker. The
-// caller holds the screen's lock (lock_surface) and draws anything that
-// goes over the trail afterwards.
-void world_render_trail(World *world, int opacity);
-
 // A picture blended (linear) onto the screen over the trail.
 struct TrailOverlay {
     SDL_Surface *picture;
     int x, y;
     int opacity;
 };
-// world_render_trail, with the overlays blended over it in order, each band
-// of rows as soon as its trail is: the pixels of blit_alpha of each overlay
-// after world_render_trail, on the screen's rows that the backbuffer has
-// (all of them: the two are one size), but shared with the fill's worker
-// rather than drawn after it.
+// Draws world into the backbuffer and blends the backbuffer onto the screen
+// at opacity (linear), then the overlays over it in order (count may be 0),
+// each band of rows as soon as the fill has finished it, on whichever thread
+// finished it: the blend shares the fill's worker. The pixels are those of
+// blending the whole backbuffer and then blit_alpha of each overlay in turn
+// (the screen and the backbuffer are one size). The caller holds the
+// screen's lock (lock_surface).
 void world_render_trail_under(World *world, int opacity, const TrailOverlay *overlays, int count);

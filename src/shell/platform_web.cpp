@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include "shell.h"
 
 // ---- The page (platform_web.js) ---------------------------------------------------
 extern "C" {
@@ -409,10 +410,8 @@ int Mix_FadeOutMusic(int ms)
 {
     if (!music_playing || fading || ms <= 0)
         return 0;
-    // SDL_mixer 1.2 steps once per 2048-sample buffer: (int)(2048 * 1000.0f / 44100) = 46 ms.
-    const int step_ms = int((2048 * 1000.0f) / 44100);
     fading = true;
-    lanternfay_page_music_fade((ms + step_ms - 1) / step_ms, step_ms);
+    lanternfay_page_music_fade(music_fade_steps(ms), music_fade_step_ms());
     return 1;
 }
 

@@ -9,8 +9,7 @@
 namespace {
 
 constexpr float FADE_IN_FRAMES = 80.0f;
-constexpr int MUSIC_FADE_MS = 1300;
-constexpr float FADE_OUT_UNITS = 200.0f;
+constexpr float FADE_OUT_UNITS = 200.0f;   // exact in float and double alike
 
 Mix_Music *music_to_fade = nullptr;   // set before the first scene thread starts
 
@@ -46,7 +45,7 @@ int fade_in_level(float flash)
 {
     if (!(flash > 0.0f))
         return 0;
-    return level_from(static_cast<double>(flash) / 80.0 * 255.0);
+    return level_from(static_cast<double>(flash) / FADE_IN_FRAMES * 255.0);
 }
 
 int fade_out_level(int id, float p)
@@ -59,11 +58,11 @@ int fade_out_level(int id, float p)
     if (!(p >= fade_start))   // also false for NaN
         return 0;
     float beyond = p - fade_start;   // single precision, as the scenes' positions are
-    if (!scene_facts(scene).fade_in_whole_units)
-        return level_from(static_cast<double>(beyond) / 200.0 * 255.0);
-    if (beyond >= 200.0f)
+    if (!scene_facts(scene).fade_out_whole_units)
+        return level_from(static_cast<double>(beyond) / FADE_OUT_UNITS * 255.0);
+    if (beyond >= FADE_OUT_UNITS)
         return 255;   // also keeps a huge overshoot out of the int conversion
-    return level_from(static_cast<double>(static_cast<int>(beyond)) / 200.0 * 255.0);
+    return level_from(static_cast<double>(static_cast<int>(beyond)) / FADE_OUT_UNITS * 255.0);
 }
 
 bool asks_music_fade(int id, float p)

@@ -25,7 +25,9 @@ enum StartUpSound { START_SILENT = 0, START_WITH_MUSIC = 1 };
 // is not opened here. On failure prints why on standard output (the program's
 // own messages), releases everything it made, ends SDL and returns false.
 bool show_start_up(uint32_t video_flags, StartUpSound sound);
-// The music start-up loaded, or NULL (silent, or not loaded).
+// The music start-up loaded, or NULL (silent, or not loaded). The show
+// itself hands it on through set_show_music; tests ask it whether a run
+// has music to fade.
 struct _Mix_Music *show_music();
 // Opens the audio device (44100 Hz, 16-bit stereo) and starts the music once
 // through at full volume; marks the moment the show's timeline begins.
@@ -56,7 +58,7 @@ struct SceneFacts {
     bool clock_sleeps_first;   // sleeps, then computes: its first pass comes a period in
     bool picture_before_check; // lays its picture on screen before looking at active
     bool render_starts_first;  // its driver starts the render thread first (no visible effect)
-    bool fade_in_whole_units;  // its fade-out steps once per whole position unit
+    bool fade_out_whole_units; // its fade-out steps once per whole position unit
 };
 // Scene n's row is SCENES[n - 1].
 extern const SceneFacts SCENES[SCENE_COUNT];
@@ -151,6 +153,25 @@ bool asks_music_fade(int id);
 // The music to fade out from scene 8 (may be NULL: the show then runs silent).
 void set_show_music(struct _Mix_Music *music);
 
+// ---- The music's mixer and its fade-out ------------------------------------------
+// The one model of the mixer the show opens and of SDL_mixer 1.2's fade,
+// which the capture tool and the browser's stand-in for SDL_mixer follow.
+constexpr int MIXER_RATE = 44100;            // samples a second, 16-bit stereo
+constexpr int MIXER_BUFFER_SAMPLES = 2048;   // one mixer buffer
+constexpr int MUSIC_VOLUME_MAX = 128;        // SDL_mixer's full volume
+constexpr int MUSIC_FADE_MS = 1300;          // the last scene's fade-out of the music
+// A fade steps once per mixer buffer: (int)(2048 * 1000.0f / 44100) = 46 ms.
+constexpr int music_fade_step_ms() { return static_cast<int>((MIXER_BUFFER_SAMPLES * 1000.0f) / MIXER_RATE); }
+// The buffers a fade of fade_ms takes, rounded up (29 for MUSIC_FADE_MS).
+constexpr int music_fade_steps(int fade_ms) { return (fade_ms + music_fade_step_ms() - 1) / music_fade_step_ms(); }
+// The volume of buffer `step` of a fade over `steps` buffers (step 1 is the
+// first buffer the mixer fills after the request): 128 * (steps - step) /
+// steps, integer division; 0 after the last, when the music halts.
+constexpr int music_fade_volume(long long step, int steps)
+{
+    return step > steps ? 0 : static_cast<int>(MUSIC_VOLUME_MAX * (steps - step) / steps);
+}
+
 // The 33 pictures, by their index in BitmapTable (the load order).
 enum Bitmap {
     BITMAP_MUDDY_MAP = 0,        // "data/bg_muddy.bmp": scene 1's mud colours
@@ -209,5 +230,7 @@ void precalculate();
 // clears the pointers. Records that were never made are skipped.
 void teardown_scenes();
 
-// Draws text on `screen` with the scroll-text font of scene 2.
+// Draws text on `screen` with the scroll-text font of scene 2. No scene
+// calls it (scene 2 scrolls its text its own way): it stays as the show's
+// one way to write a line with its font; draw_string_with is its rule.
 void draw_string(const char *text, int x, int y);

@@ -1,11 +1,9 @@
 // show.h — the records the show's threads share, and the program's globals.
 //
 // Every record is made once by precalculate() and freed once by
-// teardown_scenes(). While a scene runs, its clock thread writes `active`,
-// `position` and the animation fields and its render thread reads them; the
-// main thread and the interrupt handler clear `running`. Each such field is
-// a std::atomic used with relaxed loads and stores: readers tolerate a value
-// one pass old, and no thread ever waits on another through them.
+// teardown_scenes(). A field that threads share is a std::atomic used with
+// relaxed loads and stores; who writes which, and the only places where a
+// thread waits for another, are the show's threading rules (frame_share.h).
 #pragma once
 #include <SDL.h>
 #include <atomic>

@@ -135,7 +135,7 @@ void show_start_music()
 {
     // Without a sound device the show still plays, silent, and says so once.
     const bool audio_started = no_audio_why[0] == '\0';
-    if ((!audio_started || Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048) == -1) && music) {
+    if ((!audio_started || Mix_OpenAudio(MIXER_RATE, AUDIO_S16LSB, 2, MIXER_BUFFER_SAMPLES) == -1) && music) {
         const char *why = audio_started ? Mix_GetError() : no_audio_why;
         std::fprintf(stderr, "No sound device%s%s%s; the show plays silent.\n", *why ? " (" : "", why, *why ? ")" : "");
     }

@@ -12,6 +12,7 @@
 #pragma once
 #include <condition_variable>
 #include <cstdint>
+#include "shell.h"
 #include <mutex>
 #include <string>
 #include <vorbis/vorbisfile.h>
@@ -27,11 +28,7 @@ struct SwrContext;
 
 // ---- The music -------------------------------------------------------------------
 
-// The show's mixer: 44100 Hz, a 2048-sample buffer, music at full volume.
-constexpr int MIXER_RATE = 44100;
-constexpr int MIXER_BUFFER_SAMPLES = 2048;
-constexpr int MUSIC_VOLUME_MAX = 128;
-constexpr int MUSIC_FADE_MS = 1300;
+// The show's mixer and its fade (MIXER_RATE, MUSIC_FADE_MS, ...) are shell.h's.
 
 // The music from some sample on, with the fade the show asks for.
 struct ShowMusic {

@@ -7,18 +7,6 @@
 
 namespace {
 
-// SDL_mixer 1.2 fades in steps of one mixer buffer: a step lasts
-// (int)(2048 * 1000.0f / 44100) = 46 ms, a fade of ms takes
-// (ms + 45) / 46 buffers (29 for 1.3 s), and buffer k of the fade
-// (k = 1..29) plays at volume 128 * (29 - k) / 29, integer division. The
-// buffer after the last step halts the music. The first buffer the mixer
-// fills after the request is the fade's first step.
-int fade_steps()
-{
-    const int ms_per_step = (int)(((float)MIXER_BUFFER_SAMPLES * 1000.0) / MIXER_RATE);
-    return (MUSIC_FADE_MS + ms_per_step - 1) / ms_per_step;
-}
-
 // A sample at less than full volume, as SDL_MixAudio scales it into the
 // silent buffer: (sample * volume) / 128, truncated toward zero.
 int16_t at_volume(int16_t sample, int volume)
@@ -72,11 +60,8 @@ int music_volume_of_chunk(const ShowMusic &music, long long chunk)
 {
     if (music.fade_chunk < 0 || chunk < music.fade_chunk)
         return MUSIC_VOLUME_MAX;
-    const long long step = chunk - music.fade_chunk + 1;
-    const int steps = fade_steps();
-    if (step > steps)
-        return 0;   // halted
-    return (int)(MUSIC_VOLUME_MAX * (steps - step) / steps);
+    // The first buffer the mixer fills after the request is the fade's first step.
+    return music_fade_volume(chunk - music.fade_chunk + 1, music_fade_steps(MUSIC_FADE_MS));
 }
 
 void music_read(ShowMusic &music, int16_t *out, int frames)

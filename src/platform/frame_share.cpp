@@ -1,13 +1,19 @@
-// fill_worker.cpp — the fill's worker thread, over SDL's threads and
-// semaphores, so that it builds wherever SDL does. Where no thread can be
-// had (the browser build's SDL makes none) fill_worker_start gives NULL.
-#include "fill_frame.h"
+// frame_share.cpp — the frame's worker thread and the items both threads
+// take (the rules are in frame_share.h).
+//
+// The worker sleeps on SDL's semaphores, so that it builds wherever SDL
+// does; where no thread can be had (the browser build's SDL makes none)
+// frame_worker_start gives NULL. Must stay true: a job is done exactly once,
+// by whichever side exchanges its number for 0 first, and its writes are
+// ordered before the other side's next look (release and acquire).
+#include "frame_share.h"
 #include <SDL.h>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <new>
 
-struct FillWorker {
+struct FrameWorker {
     SDL_Thread *thread;
     SDL_sem *job_given, *job_done;
     // Written by the caller before it offers the job, read by the worker
@@ -61,7 +67,7 @@ bool watch_for(Ready ready)
 
 int worker_loop(void *data)
 {
-    FillWorker &worker = *static_cast<FillWorker *>(data);
+    FrameWorker &worker = *static_cast<FrameWorker *>(data);
     for (;;) {
         // Each offer posts once, and is waited for once whether or not it
         // was seen coming.
@@ -81,7 +87,7 @@ int worker_loop(void *data)
     }
 }
 
-void release(FillWorker *worker)
+void release(FrameWorker *worker)
 {
     if (worker->job_given)
         SDL_DestroySemaphore(worker->job_given);
@@ -92,9 +98,9 @@ void release(FillWorker *worker)
 
 } // namespace
 
-FillWorker *fill_worker_start()
+FrameWorker *frame_worker_start()
 {
-    FillWorker *worker = new (std::nothrow) FillWorker{nullptr, nullptr, nullptr, nullptr, nullptr, {false}, {0}, 0, {0}};
+    FrameWorker *worker = new (std::nothrow) FrameWorker{nullptr, nullptr, nullptr, nullptr, nullptr, {false}, {0}, 0, {0}};
     if (!worker)
         return nullptr;
     worker->job_given = SDL_CreateSemaphore(0);
@@ -108,7 +114,7 @@ FillWorker *fill_worker_start()
     return worker;
 }
 
-void fill_worker_offer(FillWorker *worker, void (*job)(void *), void *argument)
+void frame_worker_offer(FrameWorker *worker, void (*job)(void *), void *argument)
 {
     worker->job = job;
     worker->argument = argument;
@@ -118,7 +124,7 @@ void fill_worker_offer(FillWorker *worker, void (*job)(void *), void *argument)
     SDL_SemPost(worker->job_given);
 }
 
-bool fill_worker_finish(FillWorker *worker)
+bool frame_worker_finish(FrameWorker *worker)
 {
     if (worker->offered.exchange(0, std::memory_order_relaxed) != 0)
         return false;   // not taken: the caller does it
@@ -128,7 +134,7 @@ bool fill_worker_finish(FillWorker *worker)
     return true;
 }
 
-void fill_worker_stop(FillWorker *worker)
+void frame_worker_stop(FrameWorker *worker)
 {
     if (!worker)
         return;
@@ -136,4 +142,32 @@ void fill_worker_stop(FillWorker *worker)
     SDL_SemPost(worker->job_given);
     SDL_WaitThread(worker->thread, nullptr);
     release(worker);
+}
+
+void items_open(ItemRange &range, int first, int end)
+{
+    range.left.store((static_cast<uint32_t>(first) << 16) | static_cast<uint32_t>(end), std::memory_order_relaxed);
+    range.undone.store(end - first, std::memory_order_relaxed);
+}
+
+bool items_take(ItemRange &range, bool from_front, int most, int &begin, int &end)
+{
+    uint32_t left = range.left.load(std::memory_order_relaxed);
+    for (;;) {
+        const uint32_t first = left >> 16, last = left & 0xFFFFu;
+        if (first >= last)
+            return false;
+        const uint32_t count = std::min(static_cast<uint32_t>(most), last - first);
+        const uint32_t rest = from_front ? ((first + count) << 16) | last : (first << 16) | (last - count);
+        if (range.left.compare_exchange_weak(left, rest, std::memory_order_relaxed)) {
+            begin = static_cast<int>(from_front ? first : last - count);
+            end = begin + static_cast<int>(count);
+            return true;
+        }
+    }
+}
+
+bool items_done(ItemRange &range, int count)
+{
+    return range.undone.fetch_sub(count, std::memory_order_acq_rel) == count;
 }
