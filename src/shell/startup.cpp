@@ -7,9 +7,11 @@
 // a pause before the first frame and never shifts the picture against the music.
 #include "shell.h"
 #include <SDL_mixer.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -57,8 +59,18 @@ void load_music()
         return;
     }
     music = Mix_LoadMUS(MUSIC_FILE);
-    if (!music)
-        std::fprintf(stderr, "No music (%s: %s); the show plays silent.\n", MUSIC_FILE, SDL_GetError());
+    if (music)
+        return;
+    // SDL says only "Couldn't open" for a file it cannot open: the system
+    // says why (missing, not readable, a loop of links).
+    const std::string sdl_error = SDL_GetError();
+    errno = 0;
+    FILE *file = std::fopen(MUSIC_FILE, "rb");
+    const int open_error = errno;
+    if (file)
+        std::fclose(file);
+    std::fprintf(stderr, "No music (%s: %s); the show plays silent.\n", MUSIC_FILE,
+                 file || !open_error ? sdl_error.c_str() : std::strerror(open_error));
 }
 
 bool open_screen(uint32_t video_flags)
