@@ -27,13 +27,29 @@ bool plain_decimal(const char *text)
     return digits > 0;
 }
 
-// Every value that follows an option taking a number is a plain decimal.
-void check_numbers_plain(const std::vector<char *> &argv, const std::vector<const char *> &numeric)
+bool among(const char *text, const std::vector<const char *> &names)
 {
-    for (size_t i = 1; i + 1 < argv.size(); i++)
-        for (const char *option : numeric)
-            if (!std::strcmp(argv[i], option) && !plain_decimal(argv[++i]))
-                std::abort();
+    for (const char *name : names)
+        if (!std::strcmp(text, name))
+            return true;
+    return false;
+}
+
+// Walks the command line as a tool reads it (an option that takes a value
+// takes the next argument, whatever it is): every value of an option that
+// takes a number is a plain decimal.
+void check_numbers_plain(const std::vector<char *> &argv, const std::vector<const char *> &valued,
+                         const std::vector<const char *> &numeric)
+{
+    for (size_t i = 1; i + 1 < argv.size(); i++) {
+        if (!among(argv[i], valued))
+            continue;
+        const bool number = among(argv[i], numeric);
+        if (number && !plain_decimal(argv[++i]))
+            std::abort();
+        if (!number)
+            ++i;
+    }
 }
 
 void check_frames(std::vector<char *> &argv)
@@ -42,7 +58,7 @@ void check_frames(std::vector<char *> &argv)
     bool help = false;
     if (!parse_options(int(argv.size()), argv.data(), options, help) || help)
         return;
-    check_numbers_plain(argv, {"--at", "--scene", "--cadence"});
+    check_numbers_plain(argv, {"--at", "--scene", "--cadence", "--out"}, {"--at", "--scene", "--cadence"});
     if (options.scene < 0 || options.scene > SCENE_COUNT || options.cadence_ms < 0 || options.cadence_ms > 10000)
         std::abort();
     for (double seconds : options.at_seconds)
@@ -62,7 +78,8 @@ void check_capture(std::vector<char *> &argv)
     CaptureOptions options;
     if (parse_options(int(argv.size()), argv.data(), options) != 0)
         return;
-    check_numbers_plain(argv, {"--scene", "--from", "--to", "--fps", "--height"});
+    const std::vector<const char *> numeric{"--scene", "--from", "--to", "--fps", "--height"};
+    check_numbers_plain(argv, numeric, numeric);
     if (!names_documented_container(options.path, options.lossless) || options.fps < 1 || options.fps > 240 ||
         options.height < 120 || options.height > 4320 || options.height % 2)
         std::abort();
