@@ -7,6 +7,7 @@
 #   scripts/setup.sh --cross    also the Linux 32-bit and Windows 32-bit builds
 #                               (i386 architecture, source entries, mingw-w64, wine)
 #   scripts/setup.sh --web      also the browser build (emscripten) and its tests (chromium)
+#   scripts/setup.sh --fuzz     also clang with its sanitizer and libFuzzer runtimes (scripts/fuzz.sh)
 #   scripts/setup.sh --sdl12-compat DIR
 #                               also unpacks Debian's libsdl1.2-compat (the SDL 1.2
 #                               interface over SDL2) into DIR, leaving the system's
@@ -34,6 +35,10 @@ PACKAGES=(
 # The browser build (scripts/web.sh) and its tests: headless Chromium over
 # its DevTools protocol. Only with --web: a viewer building the show needs none.
 WEB_PACKAGES=(emscripten chromium python3-websockets)
+
+# The fuzz targets (scripts/fuzz.sh, CI's fuzzing step): libFuzzer comes with
+# clang's runtime libraries.
+FUZZ_PACKAGES=(clang libclang-rt-dev)
 
 # The cross builds. Debian's i386 -dev packages of SDL cannot sit beside the
 # amd64 ones, so the 32-bit Linux build takes the amd64 headers and links the
@@ -82,6 +87,7 @@ while [[ $# -gt 0 ]]; do
   case "$1" in
     --cross) cross=1 ;;
     --web) extra+=("${WEB_PACKAGES[@]}") ;;
+    --fuzz) extra+=("${FUZZ_PACKAGES[@]}") ;;
     --sdl12-compat) compat_dir=${2:?"--sdl12-compat needs a folder"}; shift ;;
     *) extra+=("$1") ;;
   esac

@@ -202,7 +202,7 @@ TEST(MeshLoad, KeptFuzzInputsLoadCleanly)
 {
     // Inputs the fuzzer found interesting; run under the sanitizers they
     // guard against reads and writes out of bounds and leaks.
-    std::string folder = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/fuzz/regressions";
+    std::string folder = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/fuzz/corpus/mesh_load";
     DIR *dir = opendir(folder.c_str());
     ASSERT_NE(dir, nullptr) << folder;
     int files = 0;

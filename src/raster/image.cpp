@@ -122,9 +122,13 @@ SDL_Surface *image_load(const char *path)
     int width = static_cast<int>(read_u16(header));
     int height = static_cast<int>(read_u16(header + 2));
     int bytes_per_pixel = static_cast<int>(read_u16(header + 4) / 8);
+    if (width > IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE) {
+        std::fclose(file);
+        return nullptr;
+    }
     // All masks 0: SDL picks its default 32-bit layout, 0x00RRGGBB with no alpha mask.
     SDL_Surface *s = SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, 0, 0, 0, 0);
-    if (!s) {   // too large for SDL
+    if (!s) {   // refused by SDL, or no memory
         std::fclose(file);
         return nullptr;
     }

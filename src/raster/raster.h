@@ -205,9 +205,12 @@ void surface_tint(SDL_Surface **slot, uint8_t red, uint8_t green, uint8_t blue);
 // surface with SDL's default 32-bit masks (no alpha mask). bits / 8 of 3 or 4
 // reads pixels until the file ends; other depths read none. NULL when the file
 // is not a plain file, cannot be opened, is shorter than its 6-byte header,
-// or is too large for SDL. No file of the show is in this format: it stays
-// as the library's own image format, read by its keyed blit's users, and
-// must stay safe on any file (a fuzz target feeds it).
+// or has a side longer than IMAGE_MAX_SIDE (the surface is made before the
+// pixels are read, and a six-byte file could otherwise ask for 16 GiB).
+// No file of the show is in this format: it stays as the library's own image
+// format, read by its keyed blit's users, and must stay safe on any file (a
+// fuzz target feeds it).
+constexpr int IMAGE_MAX_SIDE = 4096;
 SDL_Surface *image_load(const char *path);
 
 // Locks s for direct pixel access when SDL says it must be locked (a

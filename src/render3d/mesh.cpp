@@ -94,9 +94,9 @@ long file_size(FILE *file)
 // Reads what the file holds into a malloc'd buffer; *read is its length.
 // The told size is only a first guess: a directory tells 2^63 - 1 bytes on
 // some file systems and a sysfs file 4096, and either reads as far fewer.
-// Reading stops once more than MESH_MAX_BYTES are in: *read then tells the
+// Reading stops once more than max_bytes are in: *read then tells the
 // caller the file is too large, without the rest ever being held.
-char *read_all(FILE *file, long size, size_t *read)
+char *read_all(FILE *file, long size, size_t max_bytes, size_t *read)
 {
     constexpr size_t FIRST_GUESS_LIMIT = 1 << 20;
     size_t capacity = static_cast<size_t>(size) < FIRST_GUESS_LIMIT ? static_cast<size_t>(size) : FIRST_GUESS_LIMIT;
@@ -104,7 +104,7 @@ char *read_all(FILE *file, long size, size_t *read)
     *read = 0;
     while (buffer) {
         *read += std::fread(buffer + *read, 1, capacity - *read, file);
-        if (*read < capacity || *read > MESH_MAX_BYTES)
+        if (*read < capacity || *read > max_bytes)
             break;   // end of file, an error, or too large: keep what was read
         char *larger = static_cast<char *>(std::realloc(buffer, capacity * 2));
         if (!larger) {
@@ -173,6 +173,11 @@ void list_free_nodes(PtrList *list)
 
 Mesh *mesh_load(const char *path, uint32_t colour)
 {
+    return mesh_load_within(path, colour, MeshLimits{MESH_MAX_BYTES, MESH_MAX_TRIANGLES});
+}
+
+Mesh *mesh_load_within(const char *path, uint32_t colour, const MeshLimits &limits)
+{
     if (const char *what = not_a_plain_file(path)) {
         char why[64];
         std::snprintf(why, sizeof why, "it is %s, not a plain file", what);
@@ -184,16 +189,16 @@ Mesh *mesh_load(const char *path, uint32_t colour)
         return nullptr;
     long size = file_size(file);
     size_t read = 0;
-    char *buffer = size > 0 ? read_all(file, size, &read) : nullptr;
+    char *buffer = size > 0 ? read_all(file, size, limits.max_bytes, &read) : nullptr;
     std::fclose(file);
     // A mesh past the limits would cost every copy of it (the grass has 140)
     // memory and time each frame; the object is left without it instead, as
     // for a missing file.
     char why[96] = "";
-    if (read > MESH_MAX_BYTES)
-        std::snprintf(why, sizeof why, "the file is larger than %zu bytes", MESH_MAX_BYTES);
-    else if (buffer && token_count(buffer, read) / 9 > MESH_MAX_TRIANGLES)
-        std::snprintf(why, sizeof why, "it has more than %zu triangles", MESH_MAX_TRIANGLES);
+    if (read > limits.max_bytes)
+        std::snprintf(why, sizeof why, "the file is larger than %zu bytes", limits.max_bytes);
+    else if (buffer && token_count(buffer, read) / 9 > limits.max_triangles)
+        std::snprintf(why, sizeof why, "it has more than %zu triangles", limits.max_triangles);
     if (why[0]) {
         report_refused(path, why);
         std::free(buffer);

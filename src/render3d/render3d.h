@@ -93,6 +93,14 @@ constexpr size_t MESH_MAX_BYTES = 4u << 20;   // 4 MiB
 // A number longer than 15 bytes (its leading separator included) is cut to
 // its first 15 bytes before conversion.
 Mesh *mesh_load(const char *path, uint32_t colour);
+// mesh_load with limits of the caller's own instead of MESH_MAX_BYTES and
+// MESH_MAX_TRIANGLES. The show keeps to those; the mesh fuzz target passes
+// small ones, so that inputs of a few kilobytes reach both refusals.
+struct MeshLimits {
+    size_t max_bytes;
+    size_t max_triangles;
+};
+Mesh *mesh_load_within(const char *path, uint32_t colour, const MeshLimits &limits);
 // A mesh of its own with the same triangles, in the same order: what
 // mesh_load would give again for the same file and colour, without reading
 // it. NULL for a NULL mesh or when no memory is left.

@@ -39,6 +39,11 @@ void report_unopenable(const char *working_directory, const char *path)
     const std::string folder = std::string(working_directory) + "/data";
     std::error_code error;
     const fs::file_status status = fs::status(folder, error);
+    if (error && error != std::errc::no_such_file_or_directory) {   // a folder above it shuts it off
+        std::printf("Cannot load the show's data: the folder %s cannot be read (%s).\n", folder.c_str(),
+                    error.message().c_str());
+        return;
+    }
     if (!fs::exists(status)) {
         // Most often the program was started from another folder: say where from.
         std::printf("Cannot load the show's data: there is no folder %s.\n"
@@ -53,6 +58,14 @@ void report_unopenable(const char *working_directory, const char *path)
     }
     fs::directory_iterator listing(folder, error);
     if (error) {
+        std::printf("Cannot load the show's data: the folder %s cannot be read (%s).\n", folder.c_str(),
+                    error.message().c_str());
+        return;
+    }
+    // A folder that can be listed but not searched (no x permission) keeps
+    // every file in it from being even looked at: the folder is the cause.
+    static_cast<void>(fs::status(path, error));
+    if (error == std::errc::permission_denied) {
         std::printf("Cannot load the show's data: the folder %s cannot be read (%s).\n", folder.c_str(),
                     error.message().c_str());
         return;
@@ -141,6 +154,15 @@ bool load_bitmaps(const char *working_directory)
                 report_unreadable(path);
             else
                 report_unopenable(working_directory, path);
+            free_bitmaps();
+            return false;
+        }
+        // SDL 1.2 takes a height of -2^31 and makes a surface of that height
+        // with no pixels behind it: nothing can be drawn from it.
+        if (picture->w <= 0 || picture->h <= 0) {
+            std::printf("Cannot load %s: the picture is damaged (its header gives it a size of %d x %d).\n", path,
+                        picture->w, picture->h);
+            SDL_FreeSurface(picture);
             free_bitmaps();
             return false;
         }

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
+#include "platform_web_bmp.h"
 #include "shell.h"
 
 // ---- The page (platform_web.js) ---------------------------------------------------
@@ -104,11 +106,6 @@ uint32_t join(const Channels &c, const SDL_PixelFormat *f)
         v |= c.a << f->Ashift;
     return v;
 }
-
-// ---- BMP files ------------------------------------------------------------------
-
-uint32_t le16(const uint8_t *p) { return p[0] | (uint32_t(p[1]) << 8); }
-uint32_t le32(const uint8_t *p) { return le16(p) | (le16(p + 2) << 16); }
 
 } // namespace
 
@@ -275,36 +272,18 @@ SDL_Surface *SDL_LoadBMP_RW(SDL_RWops *source, int freesrc)
         SDL_SetError("Couldn't load BMP: no source");
         return nullptr;
     }
+    // The rest of the file in memory (the show's largest picture is under
+    // 2 MB), read by the one reader that the native fuzz target also runs.
+    std::vector<uint8_t> bytes;
+    uint8_t block[4096];
+    size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, source->file)) > 0)
+        bytes.insert(bytes.end(), block, block + got);
     SDL_Surface *picture = nullptr;
-    uint8_t header[54];
-    if (std::fread(header, 1, sizeof header, source->file) != sizeof header || header[0] != 'B' || header[1] != 'M') {
-        SDL_SetError("File is not a Windows BMP file");
-    } else {
-        const uint32_t data_offset = le32(header + 10), info_size = le32(header + 14);
-        const int32_t width = int32_t(le32(header + 18)), height_field = int32_t(le32(header + 22));
-        const uint32_t bits = le16(header + 28), compression = le32(header + 30);
-        const bool top_down = height_field < 0;
-        const int32_t height = top_down ? -height_field : height_field;
-        if (info_size < 40 || compression != 0 || (bits != 24 && bits != 32) || width <= 0 || height <= 0 ||
-            width > 16384 || height > 16384) {
-            SDL_SetError("Unsupported BMP format (only uncompressed 24- and 32-bit pictures)");
-        } else if (std::fseek(source->file, long(data_offset), SEEK_SET) != 0) {
-            SDL_SetError("Error seeking in datastream");
-        } else if ((picture = SDL_CreateRGBSurface(0, width, height, int(bits), 0x00FF0000u, 0x0000FF00u,
-                                                    0x000000FFu, 0))) {
-            // Rows are padded to 4 bytes in the file as in the surface.
-            for (int32_t row = 0; row < height; row++) {
-                uint8_t *line = static_cast<uint8_t *>(picture->pixels) +
-                                (top_down ? row : height - 1 - row) * picture->pitch;
-                if (std::fread(line, 1, picture->pitch, source->file) != picture->pitch) {
-                    SDL_SetError("Error reading from datastream");
-                    SDL_FreeSurface(picture);
-                    picture = nullptr;
-                    break;
-                }
-            }
-        }
-    }
+    if (std::ferror(source->file))
+        SDL_SetError("Error reading from datastream");
+    else
+        picture = bmp_decode(bytes.data(), bytes.size());
     if (freesrc)
         SDL_RWclose(source);
     return picture;

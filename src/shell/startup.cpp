@@ -7,10 +7,12 @@
 // a pause before the first frame and never shifts the picture against the music.
 #include "shell.h"
 #include <SDL_mixer.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -58,11 +60,23 @@ void load_music()
         return;
     }
     music = Mix_LoadMUS(MUSIC_FILE);
+    if (music)
+        return;
     // Without a data folder the pictures end start-up next, saying where to
     // run the show from; a notice about the music first would only mislead.
-    std::error_code error;
-    if (!music && std::filesystem::is_directory("data", error))
-        std::fprintf(stderr, "No music (%s: %s); the show plays silent.\n", MUSIC_FILE, SDL_GetError());
+    std::error_code no_folder;
+    if (!std::filesystem::is_directory("data", no_folder))
+        return;
+    // SDL says only "Couldn't open" for a file it cannot open: the system
+    // says why (missing, not readable, a loop of links).
+    const std::string sdl_error = SDL_GetError();
+    errno = 0;
+    FILE *file = std::fopen(MUSIC_FILE, "rb");
+    const int open_error = errno;
+    if (file)
+        std::fclose(file);
+    std::fprintf(stderr, "No music (%s: %s); the show plays silent.\n", MUSIC_FILE,
+                 file || !open_error ? sdl_error.c_str() : std::strerror(open_error));
 }
 
 bool open_screen(uint32_t video_flags)

@@ -3,6 +3,7 @@
 # the usage with the version and exits 0, an unknown option exits 2 with the
 # usage on standard error; a short span writes its PNGs; Ctrl-C or SIGTERM
 # stops it at once, saying where it was, and writes nothing it did not reach;
+# a disk that fills leaves no PNG behind, and the tool gives the system's reason;
 # a mesh far too large is left out with one notice instead of costing
 # seconds and gigabytes per frame; a named pipe in place of a mesh is left
 # out unopened, and one in place of a picture ends start-up with a message.
@@ -53,6 +54,17 @@ for png in "$work/frames"/*.png; do
   [[ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" == "89504e470d0a1a0a" ]] || fail "$png is not a PNG"
 done
 echo "short span: 2 PNGs of scene 8 written"
+
+# A full disk, as a file-size limit (a tmpfs would need mounting): the first
+# PNG is cut off, the second cannot start; neither may stay behind.
+status=0
+(trap '' XFSZ; ulimit -f 64; exec "$tool" --at 1 --at 2 --out "$work/full") >"$work/out.txt" 2>"$work/err.txt" || status=$?
+[[ $status -eq 1 ]] || fail "full disk: exit status $status, expected 1"
+[[ -z "$(ls -A "$work/full")" ]] || fail "full disk: left $(ls -A "$work/full")"
+for moment in show001.000_scene1_01.000 show002.000_scene1_02.000; do
+  grep -q "^cannot write $work/full/$moment.png: File too large$" "$work/out.txt" || fail "full disk: $moment not named with its reason"
+done
+echo "full disk: status 1, no PNG left, \"$(grep -m 1 "cannot write" "$work/out.txt")\""
 
 # Interrupts: SIGTERM while a scene plays through, SIGINT before a moment is reached.
 for signal in TERM INT; do

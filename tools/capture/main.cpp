@@ -18,6 +18,7 @@
 #include <system_error>
 #include <thread>
 #include "capture.h"
+#include "options.h"
 #include "shell.h"
 #include "platform.h"
 #include "player.h"
@@ -48,133 +49,12 @@ const char usage[] =
     "(exit status 3). Status 1: the capture failed and left no file; 2: a wrong\n"
     "command line.\n";
 
-struct Options {
-    std::string path;
-    int scene = 0;
-    double from_seconds = -1.0, to_seconds = -1.0;   // -1: not given
-    int fps = 60;
-    int height = 600;
-    bool lossless = false;
-    bool from_show_start = false;
-};
-
 // Set by SIGINT and SIGTERM; the capture then finishes the file and stops.
 std::atomic<int> stop_signal{0};
 
 void on_stop_signal(int signal_number)
 {
     stop_signal.store(signal_number, std::memory_order_relaxed);
-}
-
-bool parse_number(const char *text, double &value)
-{
-    char *end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value);
-}
-
-bool parse_whole(const char *text, int low, int high, int &value)
-{
-    double number = 0.0;
-    if (!parse_number(text, number) || number != std::floor(number) || number < low || number > high)
-        return false;
-    value = (int)number;
-    return true;
-}
-
-// A time in seconds from 0 to a day: kept within what converts to whole
-// milliseconds without overflow (the span check then names the show's length).
-bool parse_seconds(const char *text, double &seconds)
-{
-    return parse_number(text, seconds) && seconds >= 0.0 && seconds <= 86400.0;
-}
-
-// Reads the command line. Returns 0 to go on, -1 after --help (status 0),
-// or 2 for a command line that is wrong (said why on standard error).
-int parse_options(int argc, char **argv, Options &options)
-{
-    for (int i = 1; i < argc; i++) {
-        const char *name = argv[i];
-        if (!std::strcmp(name, "--help") || !std::strcmp(name, "-h")) {
-            std::fputs(usage, stdout);
-            return -1;
-        }
-        if (!std::strcmp(name, "--lossless")) {
-            options.lossless = true;
-            continue;
-        }
-        if (!std::strcmp(name, "--from-show-start")) {
-            options.from_show_start = true;
-            continue;
-        }
-        if (name[0] != '-' || !std::strcmp(name, "-")) {
-            if (!options.path.empty()) {
-                std::fprintf(stderr, "one output file only, not also %s\n", name);
-                return 2;
-            }
-            options.path = name;
-            continue;
-        }
-        const bool takes_value = !std::strcmp(name, "--scene") || !std::strcmp(name, "--from") ||
-                                 !std::strcmp(name, "--to") || !std::strcmp(name, "--fps") ||
-                                 !std::strcmp(name, "--height");
-        if (!takes_value) {
-            std::fprintf(stderr, "unknown option %s\n", name);
-            return 2;
-        }
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "%s needs a value\n", name);
-            return 2;
-        }
-        const char *text = argv[++i];
-        bool good = true;
-        if (!std::strcmp(name, "--scene"))
-            good = parse_whole(text, 1, SCENE_COUNT, options.scene);
-        else if (!std::strcmp(name, "--fps"))
-            good = parse_whole(text, 1, 240, options.fps);
-        else if (!std::strcmp(name, "--height"))
-            good = parse_whole(text, 120, 4320, options.height) && options.height % 2 == 0;
-        else if (!std::strcmp(name, "--from"))
-            good = parse_seconds(text, options.from_seconds);
-        else
-            good = parse_seconds(text, options.to_seconds);
-        if (!good) {
-            std::fprintf(stderr, "%s: not a value it takes: %s\n", name, text);
-            return 2;
-        }
-    }
-    if (options.path.empty()) {
-        std::fprintf(stderr, "no output file given\n");
-        return 2;
-    }
-    if (options.scene && (options.from_seconds >= 0.0 || options.to_seconds >= 0.0)) {
-        std::fprintf(stderr, "--scene or --from/--to, not both\n");
-        return 2;
-    }
-    return 0;
-}
-
-// The span [from_ms, to_ms) of show time that the options ask for.
-bool span_of(const Options &options, long long &from_ms, long long &to_ms)
-{
-    const long long show_ms = scene_start_ms(SCENE_COUNT + 1);
-    if (options.scene) {
-        from_ms = scene_start_ms(options.scene);
-        to_ms = scene_start_ms(options.scene + 1);
-        return true;
-    }
-    // To the millisecond, as the frame tool takes its moments.
-    from_ms = options.from_seconds < 0.0 ? 0 : (long long)std::floor(options.from_seconds * 1000.0 + 0.5);
-    to_ms = options.to_seconds < 0.0 ? show_ms : (long long)std::floor(options.to_seconds * 1000.0 + 0.5);
-    if (to_ms > show_ms) {
-        std::fprintf(stderr, "--to %g: the show lasts only %g s\n", options.to_seconds, show_ms / 1000.0);
-        return false;
-    }
-    if (from_ms >= to_ms) {
-        std::fprintf(stderr, "an empty span: from %g s to %g s\n", from_ms / 1000.0, to_ms / 1000.0);
-        return false;
-    }
-    return true;
 }
 
 // The scene that plays at show time ms.
@@ -403,11 +283,10 @@ int finish_capture(Capture &capture, const std::string &path)
 
 int main(int argc, char **argv)
 {
-    Options options;
+    CaptureOptions options;
     const int parsed = parse_options(argc, argv, options);
     if (parsed != 0) {
-        if (parsed > 0)
-            std::fputs(usage, stderr);
+        std::fputs(usage, parsed > 0 ? stderr : stdout);
         return parsed > 0 ? parsed : 0;
     }
     long long from_ms = 0, to_ms = 0;
@@ -415,10 +294,9 @@ int main(int argc, char **argv)
     if (!span_of(options, from_ms, to_ms))
         return 2;
     const char *container = container_of(options.path, codecs, options.lossless);
-    if (!container) {
-        std::fprintf(stderr, "%s: give a name ending in .mp4 or .mkv%s\n", options.path.c_str(),
-                     options.lossless ? " (--lossless)" : ", or .webm");
-        return 2;
+    if (!container) {   // a documented name, but this FFmpeg cannot write it
+        std::fprintf(stderr, "%s: the FFmpeg here cannot write this container\n", options.path.c_str());
+        return 1;
     }
 
     // Everything the show loads comes before the file is made: a missing data

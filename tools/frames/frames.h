@@ -12,6 +12,23 @@ struct Moment {
     std::string path;
 };
 
+// The command line.
+struct FramesOptions {
+    int scene = 0;                 // 0: --at is show time
+    std::vector<double> at_seconds;
+    bool from_show_start = false;
+    int cadence_ms = 0;            // 0: each scene's own
+    std::string out = "frames";
+};
+
+// Reads the command line; prints what is wrong (standard error) and returns
+// false. --help sets help and stops reading.
+bool parse_options(int argc, char **argv, FramesOptions &options, bool &help);
+// Turns the --at times into moments in scenes (files under options.out),
+// sorted in the order of play; prints what is wrong and returns false for a
+// moment past the scene's or the show's end.
+bool make_moments(const FramesOptions &options, std::vector<Moment> &moments);
+
 // What rendering one scene cost, in wall-clock milliseconds per frame.
 struct SceneCosts {
     int scene;
@@ -27,5 +44,7 @@ struct SceneCosts {
 bool play_scenes(int first, int last, int cadence_ms, const std::vector<Moment> &moments,
                  std::vector<SceneCosts> &costs);
 
-// Writes `screen` as an 8-bit RGB PNG; prints why and returns false on failure.
+// Writes `screen` as an 8-bit RGB PNG, under a temporary name renamed to
+// path when complete; on failure removes what it wrote, prints why (the
+// system's reason) and returns false.
 bool write_screen_png(const std::string &path);

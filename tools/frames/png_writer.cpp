@@ -1,6 +1,10 @@
 // png_writer.cpp — `screen` as an 8-bit RGB PNG, through libpng.
+// Must stay true: a PNG appears under its name only when it is complete.
 #include <png.h>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <vector>
 #include "frames.h"
 #include "raster.h"
@@ -30,34 +34,58 @@ std::vector<png_byte> screen_rgb()
     return rgb;
 }
 
+// libpng's failures end in the longjmp without a message of libpng's own:
+// the caller says what failed, with the system's reason.
+void quiet_failure(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
 }  // namespace
 
 bool write_screen_png(const std::string &path)
 {
+    // Written under a temporary name and renamed once complete: a full disk
+    // or an interrupt never leaves a cut-off PNG under the final name.
+    const std::string partial = path + ".part";
     std::vector<png_byte> rgb = screen_rgb();
-    FILE *file = std::fopen(path.c_str(), "wb");
+    FILE *file = std::fopen(partial.c_str(), "wb");
     if (!file) {
-        std::printf("cannot write %s\n", path.c_str());
+        std::printf("cannot write %s: %s\n", path.c_str(), std::strerror(errno));
         return false;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_failure, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info || setjmp(png_jmpbuf(png))) {
+        const int write_error = errno ? errno : ENOMEM;   // a failed fwrite's reason
         png_destroy_write_struct(&png, &info);
         std::fclose(file);
-        std::printf("cannot encode %s\n", path.c_str());
+        std::remove(partial.c_str());
+        std::printf("cannot write %s: %s\n", path.c_str(), std::strerror(write_error));
         return false;
     }
     png_init_io(png, file);
     png_set_IHDR(png, info, (png_uint_32)screen->w, (png_uint_32)screen->h, 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    errno = 0;
     png_write_info(png, info);
     for (int y = 0; y < screen->h; y++)
         png_write_row(png, rgb.data() + (size_t)y * screen->w * 3);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) {
-        std::printf("cannot write %s\n", path.c_str());
+    int write_error = 0;
+    // What stdio still holds reaches the disk only here.
+    if (std::fflush(file) != 0 || std::ferror(file))
+        write_error = errno ? errno : EIO;
+    if (std::fclose(file) != 0 && !write_error)
+        write_error = errno ? errno : EIO;
+    std::error_code renamed;
+    if (!write_error)
+        std::filesystem::rename(partial, path, renamed);
+    if (write_error || renamed) {
+        std::remove(partial.c_str());
+        std::printf("cannot write %s: %s\n", path.c_str(),
+                    write_error ? std::strerror(write_error) : renamed.message().c_str());
         return false;
     }
     return true;
