@@ -552,6 +552,8 @@
       music.context.resume();
     if (first) {
       Show()._lanternfay_begin(0, scene);
+      if (api.notice)
+        toast(api.notice);   // the start screen said it; said again over the picture
     } else if (!Show()._lanternfay_chapter(0, scene)) {
       fail('The show cannot start again: ' + printed.join(' '));
       return;
@@ -564,6 +566,12 @@
       playing = true;
       requestAnimationFrame(animationFrame);
     }
+  }
+
+  function toast(text) {
+    $('toast').textContent = text;
+    $('toast').classList.remove('hidden');
+    setTimeout(() => $('toast').classList.add('hidden'), 8000);
   }
 
   function chapter(step) {
