@@ -650,6 +650,7 @@
     stage.classList.remove('playing');
     controls.classList.add('hidden');
     cover.classList.remove('hidden');
+    cover.classList.add('closing');
     $('start').textContent = 'Watch it again';
     $('start').classList.remove('hidden');
     $('chapters').classList.remove('hidden');
@@ -827,8 +828,6 @@
       ? 'Tap to start. Tap the picture for the controls.'
       : 'Click or press any key to start. Space: pause, ← →: scenes, M: mute, F: full screen, Escape: end.';
     say(autoplay ? 'This browser lets the music start only after a click, a tap or a key. ' + how : how);
-    if (autoplay)
-      api.waitingForClick = true;
     start.focus({ preventScroll: true });
   }).catch((error) => fail(/^The /.test(error.message) ? error.message : 'The show cannot start: ' + error.message));
 })();
