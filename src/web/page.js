@@ -697,8 +697,8 @@
   }
 
   document.addEventListener('keydown', (event) => {
-    if (event.ctrlKey || event.altKey || event.metaKey)
-      return;
+    if (event.ctrlKey || event.altKey || event.metaKey || ['Tab', 'Shift', 'Control', 'Alt', 'Meta'].includes(event.key))
+      return;   // a shortcut of the browser's, or moving between the page's buttons
     const key = event.key;
     const inControls = event.target instanceof HTMLButtonElement || event.target instanceof HTMLInputElement;
     wake();
