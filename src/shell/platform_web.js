@@ -11,9 +11,6 @@ mergeInto(LibraryManager.library, {
     if (Module.lanternfayPage)
       Module.lanternfayPage.caption(UTF8ToString(title));
   },
-  lanternfay_page_music_decoded: function () {
-    return Module.lanternfayPage && Module.lanternfayPage.musicDecoded() ? 1 : 0;
-  },
   lanternfay_page_music_play: function () {
     return Module.lanternfayPage && Module.lanternfayPage.musicPlay() ? 1 : 0;
   },

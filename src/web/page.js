@@ -333,7 +333,6 @@
       context2d.putImageData(new ImageData(view, width, height), 0, 0);
     },
     caption(title) { document.title = title; },
-    musicDecoded() { return music.buffer !== null; },
     musicPlay() {
       if (!music.context || !music.buffer)
         return false;
@@ -442,7 +441,7 @@
       bytes = await musicLoaded;
     } catch (error) {
       notice(error.message.replace(/\. /, ': the show plays silent. '));
-      return null;
+      return;
     }
     music.context = makeAudioContext();
     if (music.context) {
@@ -459,14 +458,14 @@
                'Copy it to the host again, then reload the page.');
       }
     }
-    return bytes;
   }
 
   async function prepare() {
     if (location.protocol === 'file:')
       throw new Error(SERVE_HINT);
     const musicLoaded = fetchBytes(MUSIC, 'The music');
-    const [files, musicBytes] = await Promise.all([loadPack(musicLoaded), decodeMusic(musicLoaded), runtimeReady]);
+    const musicDecoded = decodeMusic(musicLoaded);
+    const [files, musicBytes] = await Promise.all([loadPack(musicLoaded), musicLoaded.catch(() => null), runtimeReady]);
     const FS = window.Module.FS;
     const written = performance.now();
     FS.mkdir('/data');
@@ -479,6 +478,10 @@
     if (!window.Module._lanternfay_start_up())
       throw new Error((printed.join(' ') || 'its start-up failed') + ` ${SERVE_HINT}`);
     console.log(`the show's start-up took ${(performance.now() - begun).toFixed(0)} ms`);
+    // The start-up went on while the browser decoded the music on a thread of
+    // its own; music it could not decode leaves the show silent (SDL_mixer's
+    // play is refused), and the page has said why.
+    await musicDecoded;
   }
 
   // ---- Playing -----------------------------------------------------------------------
