@@ -11,7 +11,8 @@
 //   index.html?test          no music; window.lanternfay plays moments on virtual time
 //
 // What must stay true: the show's clock follows the music's position (the
-// audio output's own clock) and never runs back; while paused neither moves;
+// audio output's own clock) and never runs back between two starts (the
+// first, a chapter); while paused neither moves;
 // a chapter starts the show and its music together at the scene's start.
 'use strict';
 (function () {
