@@ -10,8 +10,16 @@
 // and the page keeps up with the display.
 // Virtual time (the page's test entry): play to a moment drawing every frame,
 // exactly as the frame tool does.
+// Chapters: the show may start at any scene's start, and move to another
+// scene's start while it plays. What the scenes before it would have left
+// (trails on the screens, the random sequence, scene 1's maps) is not built
+// up by drawing them all first, which would take longer than a viewer
+// waits: the show is shut down and started afresh, the random sequence
+// unseeded again, and the scene opened at once, as the frame tool plays a
+// scene asked for on its own. Its pictures are that tool's.
 #include <emscripten.h>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 #include "player.h"
@@ -99,25 +107,38 @@ EMSCRIPTEN_KEEPALIVE int lanternfay_start_up()
     return 1;
 }
 
-// Starts the show's timeline (and its music) and its first scene; cadence
-// 0 is the show's own pace. With from_ms the clock passes run on to that
-// show time first, drawing only the frame there (the page starts the music
-// there too); what each scene achieved is counted from then on.
-EMSCRIPTEN_KEEPALIVE void lanternfay_begin(int cadence, int from_ms)
+// Starts the show's timeline (and its music) at the start of first_scene
+// (1..8); cadence 0 is the show's own pace. The page starts the music at that
+// scene's place on the timeline too.
+EMSCRIPTEN_KEEPALIVE void lanternfay_begin(int cadence, int first_scene)
 {
     cadence_ms = cadence;
     started = true;
+    scene = (first_scene >= 1 && first_scene <= SCENE_COUNT ? first_scene : 1) - 1;
+    clock_ms = -1;
+    for (SceneFigures &f : figures)
+        f = SceneFigures{};
     show_start_music();
     open_next_scene();
-    if (from_ms > 0) {
-        while (scene <= SCENE_COUNT && next_tick_show_ms() <= from_ms) {
-            player_skip_frames_before(player, from_ms - scene_start_ms(scene));
-            if (!step())
-                break;
-        }
-        for (SceneFigures &f : figures)
-            f = SceneFigures{};
+}
+
+// Moves the show to the start of scene first_scene: everything is shut down
+// and started again, so that the scene begins from the state a fresh start
+// gives it. 1 when it plays; 0 after a message on standard output.
+EMSCRIPTEN_KEEPALIVE int lanternfay_chapter(int cadence, int first_scene)
+{
+    if (scene >= 1 && scene <= SCENE_COUNT)
+        player_close(player);
+    scene = SCENE_COUNT + 1;
+    show_shut_down();
+    srandom(1);   // the C library's sequence as a program that never seeded it starts it
+    if (!show_start_up(0, START_WITH_MUSIC)) {
+        started = false;
+        return 0;
     }
+    show->running.store(1, relaxed);
+    lanternfay_begin(cadence, first_scene);
+    return 1;
 }
 
 // Real time: every clock pass up to show_ms and the frames due, within
@@ -172,6 +193,8 @@ EMSCRIPTEN_KEEPALIVE int lanternfay_play_to(int show_ms)
     return 1;
 }
 
+// Where scene n (1..8) starts on the show's timeline, milliseconds.
+EMSCRIPTEN_KEEPALIVE int lanternfay_scene_start_ms(int n) { return scene_start_ms(n); }
 // Show time of the last clock pass, milliseconds (-1 before the first).
 EMSCRIPTEN_KEEPALIVE double lanternfay_clock_ms() { return (double)clock_ms; }
 // The scene being played (0 before the first, 9 after the last).

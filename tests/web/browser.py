@@ -28,14 +28,16 @@ def serve(directory):
 class Page:
     """One Chromium with one page; exceptions and console lines are kept."""
 
-    def __init__(self, url, extra_flags=()):
+    def __init__(self, url, extra_flags=(), before=None):
         self.profile = tempfile.mkdtemp(prefix='lanternfay-chromium-')
         self.process = subprocess.Popen(
             ['chromium', *CHROMIUM_FLAGS, *extra_flags, '--user-data-dir=' + self.profile,
              '--remote-debugging-port=0', 'about:blank'],
             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.url = url
+        self.before = before   # a coroutine function(page) run before the page is opened
         self.exceptions, self.console = [], []
+        self.received_bytes = 0   # on the wire, once the network is enabled
         self.next_id = 0
         self.pending = {}
 
@@ -54,8 +56,17 @@ class Page:
         self.session = session['sessionId']
         await self.send('Runtime.enable', session=True)
         await self.send('Page.enable', session=True)
+        if self.before:
+            await self.before(self)
         await self.send('Page.navigate', session=True, url=self.url)
         return self
+
+    async def emulate_line(self, megabits, latency_ms):
+        """A viewer's line speed, with a cold cache, from the next page on."""
+        await self.send('Network.enable', session=True)
+        await self.send('Network.setCacheDisabled', session=True, cacheDisabled=True)
+        await self.send('Network.emulateNetworkConditions', session=True, offline=False, latency=latency_ms,
+                        downloadThroughput=megabits * 1e6 / 8, uploadThroughput=megabits * 1e6 / 8)
 
     async def __aexit__(self, *exc):
         self.reader.cancel()
@@ -75,6 +86,8 @@ class Page:
             elif message.get('method') == 'Runtime.exceptionThrown':
                 details = message['params']['exceptionDetails']
                 self.exceptions.append(details.get('exception', {}).get('description') or details.get('text'))
+            elif message.get('method') == 'Network.loadingFinished':
+                self.received_bytes += message['params']['encodedDataLength']
             elif message.get('method') == 'Runtime.consoleAPICalled':
                 args = message['params']['args']
                 self.console.append(' '.join(str(a.get('value', a.get('description', ''))) for a in args))

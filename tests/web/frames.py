@@ -3,8 +3,10 @@
 
 In headless Chromium the page plays the show on virtual time and each moment
 is read back from its canvas; the native frame tool writes the same moments
-(same cadence) as PNGs. Every pixel must match. The browser build's table
-dump, run in a page of its own, must match the native dump byte for byte.
+(same cadence) as PNGs. Every pixel must match. Then each scene's chapter,
+jumped to in an order that goes back and forth, must give the frame tool's
+picture of that scene played on its own. The browser build's table dump, run
+in a page of its own, must match the native dump byte for byte.
 
   tests/web/frames.py NATIVE_BUILD WEB_BUILD WEB_OUT
 """
@@ -20,16 +22,24 @@ MOMENTS = [1, 14, 29.5, 31, 45, 54.5, 57, 70, 82, 95, 99.5, 102, 112, 125, 150, 
 # show's 5 ms pace (the trails and fade-ins count frames) but the same on
 # both, and the run stays short.
 CADENCE_MS = 40
+# Chapters: each scene's start, jumped to from wherever the page stands, and
+# the picture this far into it.
+CHAPTER_ORDER = [5, 2, 8, 1, 7, 3, 6, 4]
+CHAPTER_AT_S = 4
 
 
-def native_pixels(native_build, out):
+def native_pixels(native_build, out, moments, scene=None):
     command = [os.path.join(native_build, 'tools/frames/lanternfay-frames'), '--cadence', str(CADENCE_MS), '--out', out]
-    for moment in MOMENTS:
+    if scene:
+        command += ['--scene', str(scene)]
+    for moment in moments:
         command += ['--at', str(moment)]
     env = dict(os.environ, SDL_VIDEODRIVER='dummy', SDL_AUDIODRIVER='dummy')
     subprocess.run(command, cwd=native_build, env=env, check=True, stdout=subprocess.DEVNULL)
     pixels = {}
     for name in sorted(os.listdir(out)):
+        if not name.endswith('.png'):
+            continue
         decoded = subprocess.run([os.path.join(native_build, 'tests/golden/lanternfay-png-pixels'),
                                   os.path.join(out, name)], check=True, capture_output=True).stdout
         pixels[name] = decoded[decoded.index(b'\n') + 1:]
@@ -51,23 +61,30 @@ async def browser_pixels(web_out):
                 await page.evaluate('lanternfay.playTo(%d)' % round(moment * 1000))
                 pictures.append(base64.b64decode(await page.evaluate('lanternfay.pixels()')))
             print('browser: %d moments played in %.1f s' % (len(MOMENTS), time.monotonic() - started))
+            chapters = {}
+            for scene in CHAPTER_ORDER:
+                if not await page.evaluate('lanternfay.chapter(%d, %d)' % (scene, CADENCE_MS)):
+                    raise RuntimeError('chapter %d did not start' % scene)
+                start_ms = await page.evaluate('Module._lanternfay_scene_start_ms(%d)' % scene)
+                await page.evaluate('lanternfay.playTo(%d)' % (start_ms + CHAPTER_AT_S * 1000))
+                chapters[scene] = base64.b64decode(await page.evaluate('lanternfay.pixels()'))
             if page.exceptions:
                 raise RuntimeError('uncaught errors in the page: %s' % page.exceptions)
-            return pictures
+            return pictures, [chapters[scene] for scene in sorted(chapters)]
     finally:
         server.shutdown()
 
 
-def compare_pictures(native, web):
+def compare_pictures(native, web, moments, label='%6.1f s'):
     failures = 0
-    for moment, a, b in zip(MOMENTS, native, web):
+    for moment, a, b in zip(moments, native, web):
         differing = sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3]) if a != b else 0
         if len(a) != len(b) or differing:
             failures += 1
-            print('FAIL %6.1f s: %d of %d pixels differ' % (moment, differing, len(a) // 3))
+            print(('FAIL ' + label + ': %d of %d pixels differ') % (moment, differing, len(a) // 3))
         else:
-            print('ok   %6.1f s: %d pixels identical' % (moment, len(a) // 3))
-    return failures == 0 and len(native) == len(web) == len(MOMENTS)
+            print(('ok   ' + label + ': %d pixels identical') % (moment, len(a) // 3))
+    return failures == 0 and len(native) == len(web) == len(moments)
 
 
 def native_tables(native_build):
@@ -79,13 +96,19 @@ def native_tables(native_build):
                 for name in os.listdir(out)}
 
 
-async def browser_tables(web_build, web_out):
-    """The dump of the browser build, run in a page over the page's own data."""
+async def browser_tables(web_build, native_build):
+    """The dump of the browser build, run in a page over the native build's
+    data (the show's page, over its pack, is held to the frame tool above)."""
     with tempfile.TemporaryDirectory() as folder:
         page_dir = os.path.join(web_build, 'tables-page')
         for name in os.listdir(page_dir):
             os.symlink(os.path.join(page_dir, name), os.path.join(folder, name))
-        os.symlink(os.path.join(web_out, 'data'), os.path.join(folder, 'data'))
+        os.mkdir(os.path.join(folder, 'data'))
+        names = sorted(os.listdir(os.path.join(native_build, 'data')))
+        for name in names:
+            os.symlink(os.path.join(native_build, 'data', name), os.path.join(folder, 'data', name))
+        with open(os.path.join(folder, 'data', 'files.txt'), 'w') as listing:
+            listing.write(''.join(name + '\n' for name in names))
         server, base = browser.serve(folder)
         try:
             async with browser.Page(base + 'index.html') as page:
@@ -108,12 +131,18 @@ def compare_tables(native, web):
 
 def main():
     native_build, web_build, web_out = (os.path.abspath(path) for path in sys.argv[1:4])
-    tables_ok = compare_tables(native_tables(native_build), asyncio.run(browser_tables(web_build, web_out)))
+    tables_ok = compare_tables(native_tables(native_build), asyncio.run(browser_tables(web_build, native_build)))
     with tempfile.TemporaryDirectory() as out:
-        native = native_pixels(native_build, out)
-    web = asyncio.run(browser_pixels(web_out))
-    pictures_ok = compare_pictures(native, web)
-    sys.exit(0 if tables_ok and pictures_ok else 1)
+        native = native_pixels(native_build, out, MOMENTS)
+    native_chapters = []
+    for scene in sorted(CHAPTER_ORDER):
+        with tempfile.TemporaryDirectory() as out:
+            native_chapters += native_pixels(native_build, out, [CHAPTER_AT_S], scene)
+    web, web_chapters = asyncio.run(browser_pixels(web_out))
+    pictures_ok = compare_pictures(native, web, MOMENTS)
+    chapters_ok = compare_pictures(native_chapters, web_chapters, sorted(CHAPTER_ORDER),
+                                   'chapter %%d, %d s in' % CHAPTER_AT_S)
+    sys.exit(0 if tables_ok and pictures_ok and chapters_ok else 1)
 
 
 if __name__ == '__main__':
