@@ -321,6 +321,16 @@ SDL_Surface *SDL_SetVideoMode(int width, int height, int bpp, Uint32)
 
 SDL_Surface *SDL_GetVideoSurface() { return display; }
 
+// The page opens no full screen of its own (the page's script scales the
+// canvas): the desktop's size is unknown here.
+const SDL_VideoInfo *SDL_GetVideoInfo()
+{
+    static SDL_VideoInfo info{};
+    return &info;
+}
+
+void SDL_UpdateRect(SDL_Surface *, Sint32, Sint32, Uint32, Uint32) {}   // as SDL_Flip
+
 int SDL_Flip(SDL_Surface *)
 {
     return 0;   // the page shows the display once per animation frame (web_show_display)
