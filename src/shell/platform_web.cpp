@@ -321,15 +321,13 @@ SDL_Surface *SDL_SetVideoMode(int width, int height, int bpp, Uint32)
 
 SDL_Surface *SDL_GetVideoSurface() { return display; }
 
-// The page opens no full screen of its own (the page's script scales the
-// canvas): the desktop's size is unknown here.
 const SDL_VideoInfo *SDL_GetVideoInfo()
 {
     static SDL_VideoInfo info{};
     return &info;
 }
 
-void SDL_UpdateRect(SDL_Surface *, Sint32, Sint32, Uint32, Uint32) {}   // as SDL_Flip
+void SDL_UpdateRect(SDL_Surface *, Sint32, Sint32, Uint32, Uint32) {}   // as SDL_Flip: the page shows it
 
 int SDL_Flip(SDL_Surface *)
 {
