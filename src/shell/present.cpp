@@ -27,6 +27,7 @@ Mix_Music *music_to_fade = nullptr;   // set before the first scene thread start
 // The video mode's surface; `screen` itself when the frame is shown 1:1.
 // Both are set before the first scene thread starts and kept to shutdown.
 SDL_Surface *display = nullptr;
+SDL_Surface *own_frame = nullptr;   // the frame display_open made, when it made one
 ScalePlan display_plan;   // where and how the screen lands on a larger display
 
 bool has_transitions(int id)
@@ -112,8 +113,9 @@ bool display_open(SDL_Surface *video_surface, ScaleFilter filter)
     // The frame in the display's own pixel format, so that the scenes draw
     // exactly what they would draw on the display itself.
     const SDL_PixelFormat *format = display->format;
-    screen = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 32, format->Rmask, format->Gmask, format->Bmask,
-                                  format->Amask);
+    own_frame = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 32, format->Rmask, format->Gmask, format->Bmask,
+                                     format->Amask);
+    screen = own_frame;
     int x, y, w, h;
     picture_rectangle(display->w, display->h, x, y, w, h);
     if (!screen || !scale_plan_make(display_plan, 800, 600, x, y, w, h, filter)) {
@@ -133,8 +135,8 @@ bool display_open(SDL_Surface *video_surface, ScaleFilter filter)
 
 void display_close()
 {
-    if (screen && screen != display)
-        SDL_FreeSurface(screen);
+    SDL_FreeSurface(own_frame);
+    own_frame = nullptr;
     screen = nullptr;
     display = nullptr;
     display_plan = ScalePlan{};
@@ -142,7 +144,9 @@ void display_close()
 
 void show_screen()
 {
-    if (screen == display) {
+    // A screen of the display's own size, or one set without display_open
+    // (a test's), is flipped as it is.
+    if (!own_frame || screen != own_frame) {
         SDL_Flip(screen);
         return;
     }
