@@ -11,7 +11,8 @@
 // ---- Start-up and shutdown: the one way in and out ------------------------------
 // The program, the frame tool, the capture tool, the tests and the benchmarks
 // all start the show here, so its order is written once: the working
-// directory, SDL, the music (when asked), the 800 x 600 x 32 screen, the
+// directory, SDL, the music (when asked), the 800 x 600 x 32 screen (full
+// screen: a display of the desktop's size that shows it scaled), the
 // cursor and caption, the byte tables, the backbuffer, the 33 pictures from
 // "<working directory>/data", the precalculation; transition_id is 0 after it.
 
