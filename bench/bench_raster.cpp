@@ -1,7 +1,9 @@
 // bench_raster.cpp — what the raster library's hot operations cost over a
 // whole 800 x 600 frame, each path side by side with the plain loop and
 // blit_alpha beside SDL's own per-pixel-alpha SDL_BlitSurface of the same
-// surfaces, in one run so that the machine's load falls on all alike.
+// surfaces, and the frame scaled onto 1080p and 2160p displays (4:3 in the
+// middle) beside a plain copy of the frame, in one run so that the machine's
+// load falls on all alike.
 //
 // Run with the dummy drivers (no display needed):
 //   SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy bench/bench_raster [rounds]
@@ -114,6 +116,34 @@ int main(int argc, char **argv)
     if (avx2)
         add("dim_rect avx2", [=] { dim_rect_avx2(target, 0, 0, WIDTH, HEIGHT, 5); });
 
+    // The show's frame scaled onto a 1080p and a 2160p display's 4:3 rectangle.
+    struct Scaling {
+        const char *name;
+        void (*scale)(SDL_Surface *, SDL_Surface *, ScalePlan &);
+    };
+    std::vector<Scaling> scalings = {{"reference", scale_picture_reference}, {"sse2", scale_picture_sse2}};
+    if (avx2)
+        scalings.push_back({"avx2", scale_picture_avx2});
+    std::vector<SDL_Surface *> displays;
+    std::vector<ScalePlan> plans(4);
+    std::vector<std::string> scale_names;
+    for (int height : {1080, 2160}) {
+        SDL_Surface *display = SDL_CreateRGBSurface(0, height * 16 / 9, height, 32, 0x00FF0000u, 0x0000FF00u,
+                                                    0x000000FFu, 0);
+        displays.push_back(display);
+        for (ScaleFilter filter : {SCALE_SMOOTH, SCALE_SHARP}) {
+            ScalePlan &plan = plans[displays.size() * 2 - 2 + filter];
+            int x, y, w, h;
+            picture_rectangle(display->w, display->h, x, y, w, h);
+            scale_plan_make(plan, WIDTH, HEIGHT, x, y, w, h, filter);
+            std::string kind = std::string(filter == SCALE_SMOOTH ? "smooth" : "sharp ") + " to " +
+                               std::to_string(w) + "x" + std::to_string(h);
+            scale_names.push_back(kind);
+            for (const Scaling &scaling : scalings)
+                add(kind + " " + scaling.name, [=, &plan] { scaling.scale(pristine, display, plan); });
+        }
+    }
+
     for (int round = 0; round < rounds; ++round)
         for (size_t i = 0; i < runs.size(); ++i) {
             std::memcpy(target->pixels, pristine->pixels, frame_bytes);
@@ -147,6 +177,13 @@ int main(int argc, char **argv)
             std::printf("  %-14s %5.2f x\n", name,
                         median_of(std::string(name) + " sse2") / median_of(std::string(name) + " avx2"));
     }
+    const char *fastest = avx2 ? "avx2" : "sse2";
+    std::printf("scale_picture (%s) / copy pass, in the same run:\n", fastest);
+    for (const std::string &kind : scale_names)
+        std::printf("  %-22s %7.3f ms  %5.2f x\n", kind.c_str(), median_of(kind + " " + fastest),
+                    median_of(kind + " " + fastest) / median_of("copy pass (memcpy)"));
+    for (SDL_Surface *display : displays)
+        SDL_FreeSurface(display);
     SDL_FreeSurface(opaque_source);
     SDL_FreeSurface(alpha_source);
     SDL_FreeSurface(pristine);

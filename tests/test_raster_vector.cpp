@@ -344,3 +344,56 @@ TEST(BlitCopy, OntoItselfInEveryDirectionReadsTheRowsBeforeOverwritingThem)
         ASSERT_EQ(first_difference(s, want), "") << "moved by " << move[0] << "," << move[1];
     }
 }
+
+// The scaler's vector paths against its plain loop, both filters, at every
+// factor from 1 to 4 in eighths (across and down on their own), on small
+// sources of odd and even sizes and the show's frame onto a 1080p display,
+// into a rectangle of a wider target whose words around it must stay as they
+// were. The plain loop itself: a whole factor's sharp picture is plain blocks.
+TEST(ScalePaths, EqualTheReferenceAtEveryEighthFactorAndOddSizes)
+{
+    struct Case {
+        int src_w, src_h, w, h;
+    };
+    std::vector<Case> cases;
+    for (int eighths = 8; eighths <= 32; ++eighths) {
+        cases.push_back({40, 30, 40 * eighths / 8, 30 * eighths / 8});
+        cases.push_back({37, 23, 37 * eighths / 8, 23 * (40 - eighths) / 8});
+        cases.push_back({2, 3, 2 * eighths / 8, 3 * eighths / 8});
+    }
+    cases.push_back({800, 600, 1440, 1080});
+    cases.push_back({7, 5, 3, 4});   // shrinking
+    std::mt19937 random(36);
+    typedef void (*ScaleFunction)(SDL_Surface *, SDL_Surface *, ScalePlan &);
+    std::vector<std::pair<const char *, ScaleFunction>> paths = {{"sse2", scale_picture_sse2},
+                                                                 {"dispatch", scale_picture}};
+    if (raster_has_avx2())
+        paths.push_back({"avx2", scale_picture_avx2});
+    for (const Case &c : cases)
+        for (ScaleFilter filter : {SCALE_SMOOTH, SCALE_SHARP}) {
+            PaddedSurface source(c.src_w, c.src_h, random() % 3, random);
+            const int w = c.w, h = c.h;
+            PaddedSurface target(w + 5, h + 2, random() % 3, random);
+            ScalePlan plan;
+            ASSERT_TRUE(scale_plan_make(plan, c.src_w, c.src_h, 3, 1, w, h, filter));
+            PaddedSurface want(target);
+            scale_picture_reference(source.surface, want.surface, plan);
+            for (int y = 0; y < target.surface->h; ++y)
+                for (int x = 0; x < target.surface->w; ++x) {
+                    bool inside = x >= 3 && x < 3 + w && y >= 1 && y < 1 + h;
+                    if (!inside) {
+                        ASSERT_EQ(want.at(x, y), target.at(x, y)) << "outside the rectangle at " << x << "," << y;
+                    } else if (filter == SCALE_SHARP && w % c.src_w == 0 && h % c.src_h == 0) {
+                        ASSERT_EQ(want.at(x, y), source.at((x - 3) * c.src_w / w, (y - 1) * c.src_h / h))
+                            << "a whole factor's block at " << x << "," << y;
+                    }
+                }
+            for (const auto &path : paths) {
+                PaddedSurface got(target);
+                path.second(source.surface, got.surface, plan);
+                ASSERT_EQ(first_difference(got, want), "")
+                    << path.first << (filter == SCALE_SHARP ? " sharp " : " smooth ") << c.src_w << "x" << c.src_h
+                    << " to " << w << "x" << h;
+            }
+        }
+}

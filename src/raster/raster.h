@@ -13,6 +13,7 @@
 #pragma once
 #include <SDL.h>
 #include <cstdint>
+#include <vector>
 
 // The display surface (800 x 600 x 32) set by start-up; darken_rect_halves
 // and draw_string_with draw on it.
@@ -119,6 +120,55 @@ void draw_line(SDL_Surface *s, int x0, int y0, int x1, int y1, uint32_t colour);
 // stays as one of the library's set of rectangle operations, a plain loop
 // (with no caller, a faster path would buy nothing).
 void darken_rect_halves(int x0, int y0, int x1, int y1);
+
+// ---- Scaling a picture up ----------------------------------------------------
+// The show's frame onto a display larger than it. Pixels are blended here,
+// byte for byte the same on every target, never by whichever SDL is underneath.
+
+// How a scaled picture's pixels are filled. Smooth: bilinear, each pixel the
+// blend of the four source pixels around its centre. Sharp: each source pixel
+// a block; where the factor is not whole, the one target pixel that an edge
+// between two source pixels crosses blends them by how much of it each covers
+// (a whole factor gives plain blocks).
+enum ScaleFilter { SCALE_SMOOTH = 0, SCALE_SHARP = 1 };
+
+// Where one size of picture lands in a target and how: made once by
+// scale_plan_make (it allocates), then used for every frame (allocates nothing).
+struct ScalePlan {
+    int src_w = 0, src_h = 0;   // the picture's size
+    int x = 0, y = 0, w = 0, h = 0;   // the rectangle it fills on the target
+    ScaleFilter filter = SCALE_SMOOTH;
+    // Per target column: the left of its two source columns, and their
+    // weights out of 256 as two 16-bit halves (left's low, right's high).
+    std::vector<int32_t> column_x;
+    std::vector<uint32_t> column_weights;
+    // Per target row: the upper of its two source rows and the lower's weight 0..256.
+    std::vector<int32_t> row_y, row_weight;
+    // The vector paths' two working rows (w pixels of four 16-bit channels)
+    // and the source rows they hold (-1: none).
+    std::vector<uint16_t> working;
+    int working_source_row[2] = {-1, -1};
+};
+
+// Plans the scaling of a src_w x src_h picture (at least 2 x 2) into the
+// rectangle (x, y, w, h) of a target; false (and an empty plan) for sizes
+// it cannot take.
+bool scale_plan_make(ScalePlan &plan, int src_w, int src_h, int x, int y, int w, int h, ScaleFilter filter);
+// Scales the whole of src into plan's rectangle of dst; does nothing unless
+// src has the plan's size and the rectangle lies inside dst. Pixels outside
+// the rectangle are left alone; all four bytes of a pixel are scaled alike.
+// Picks the fastest path this processor has; every path gives the same pixels.
+void scale_picture(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan);
+// The plain loop, each pixel on its own, that the faster paths are tested against.
+void scale_picture_reference(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan);
+// SSE2: a source row blended across once, two pixels at a time, then rows
+// blended down four pixels at a time.
+void scale_picture_sse2(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan);
+// AVX2: the same, four and eight pixels at a time. Call only when raster_has_avx2().
+void scale_picture_avx2(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan);
+// The largest 4:3 rectangle, in whole pixels, that fits a target_w x
+// target_h target, centred (left and top gaps rounded down).
+void picture_rectangle(int target_w, int target_h, int &x, int &y, int &w, int &h);
 
 // ---- Pictures of other formats ------------------------------------------------
 // Loaded pictures are 24-bit; glyphs and glows carry per-pixel alpha. How such

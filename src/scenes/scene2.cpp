@@ -152,7 +152,7 @@ void scene2_render_begin(Scene2Render &r)
     // The first thing shown is the screen as it is. Shown from here rather
     // than by the preparation, which the scene's clock waits for: a flip can
     // take milliseconds (SDL 1.2 over SDL2 draws it through a renderer).
-    SDL_Flip(screen);
+    show_screen();
     r = Scene2Render{};
     int32_t sum = 0;
     for (int k = 0; k < TEXT_LENGTH; ++k) {

@@ -203,19 +203,15 @@ uint32_t video_mode_flags(int argc, char **argv)
 }
 #endif
 
-void prefer_display_settings(uint32_t video_flags)
+void prefer_display_settings()
 {
-    // sdl12-compat numbers itself from 1.2.50 on; classic SDL stops at 1.2.15.
-    const SDL_version *linked = SDL_Linked_Version();
-    const bool over_sdl2 = linked->major == 1 && linked->minor == 2 && linked->patch >= 50;
-    if (!over_sdl2 || !(video_flags & SDL_FULLSCREEN))
-        return;
-    // Read when SDL starts. Waiting for the display's refresh costs the
-    // render thread up to one refresh per frame, which the show's clocks
-    // absorb: they run from the timeline, not from the frames.
-    static char vsync[] = "SDL12COMPAT_SYNC_TO_VBLANK=1";   // putenv keeps the string itself
-    if (!std::getenv("SDL12COMPAT_SYNC_TO_VBLANK"))
-        SDL_putenv(vsync);
+    // putenv keeps the strings themselves, hence static.
+    static char renderer[] = "SDL_RENDER_DRIVER=software";
+    static char framebuffer[] = "SDL_FRAMEBUFFER_ACCELERATION=0";
+    if (!std::getenv("SDL_RENDER_DRIVER"))
+        SDL_putenv(renderer);
+    if (!std::getenv("SDL_FRAMEBUFFER_ACCELERATION"))
+        SDL_putenv(framebuffer);
 }
 
 void install_interrupt_handler(void (*handler)(int))

@@ -58,14 +58,14 @@ void srandom(unsigned int seed);
 // puts it on the page (platform_web.cpp), once per animation frame.
 void web_show_display();
 #endif
-// Call before SDL_Init with the video flags the show will ask for. Under
-// sdl12-compat (the SDL 1.2 interface over SDL2, what today's distributions
-// install as SDL 1.2) full screen is a desktop-sized window onto which the
-// graphics card scales the 800 x 600 picture, 4:3 kept; this also asks it to
-// present in step with the display, so that full screen does not tear. A
-// setting the user has made is left as it is; classic SDL 1.2, which
-// switches the display's mode instead, and a window are left alone.
-void prefer_display_settings(uint32_t video_flags);
+// Call before SDL_Init. Every pixel of the display is the show's own (the
+// raster library scales the frame itself), so an SDL 1.2 that presents
+// through SDL2's renderer (sdl12-compat) is asked only to copy them: SDL2's
+// software renderer onto the window's own framebuffer, instead of a texture
+// drawn by the graphics driver, which without a graphics card (a software
+// OpenGL) costs ten times as much a frame at 1080p. A setting the user has
+// made is left as it is; classic SDL 1.2 reads neither.
+void prefer_display_settings();
 // The SDL_SetVideoMode flags for this command line: a window (0) when the first
 // argument is exactly "window", full screen otherwise. Windows always gets
 // full screen on a hardware surface and ignores the arguments.

@@ -301,6 +301,14 @@ SDL_Surface *SDL_SetVideoMode(int width, int height, int bpp, Uint32)
 
 SDL_Surface *SDL_GetVideoSurface() { return display; }
 
+const SDL_VideoInfo *SDL_GetVideoInfo()
+{
+    static SDL_VideoInfo info{};
+    return &info;
+}
+
+void SDL_UpdateRect(SDL_Surface *, Sint32, Sint32, Uint32, Uint32) {}   // as SDL_Flip: the page shows it
+
 int SDL_Flip(SDL_Surface *)
 {
     return 0;   // the page shows the display once per animation frame (web_show_display)

@@ -3,8 +3,18 @@
 // Every render thread hands its finished frame here with its scene's id. A
 // change of id starts an 80-frame fade-in; the last 200 position units of a
 // scene fade it to black; the last scene also fades the music out.
+//
+// The flip shows the 800 x 600 `screen` on the display. A window, or full
+// screen where the desktop is no larger, is the screen itself and is flipped
+// as it is. A larger full-screen display (opened at the desktop's own size,
+// since today's displays have no 800 x 600 mode to switch to) gets the frame
+// scaled by the raster library into its largest 4:3 rectangle, centred; the
+// black bars around it are drawn once, when the display opens, and never
+// updated again, so each frame sends the display only the picture.
 #include "shell.h"
 #include <SDL_mixer.h>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -12,6 +22,12 @@ constexpr float FADE_IN_FRAMES = 80.0f;
 constexpr float FADE_OUT_UNITS = 200.0f;   // exact in float and double alike
 
 Mix_Music *music_to_fade = nullptr;   // set before the first scene thread starts
+
+// The video mode's surface; `screen` itself when the frame is shown 1:1.
+// Both are set before the first scene thread starts and kept to shutdown.
+SDL_Surface *display = nullptr;
+SDL_Surface *own_frame = nullptr;   // the frame display_open made, when it made one
+ScalePlan display_plan;   // where and how the screen lands on a larger display
 
 bool has_transitions(int id)
 {
@@ -75,6 +91,73 @@ bool asks_music_fade(int id)
     return asks_music_fade(id, scene_position(scene_of_presenter(id)));
 }
 
+ScaleFilter scale_filter_from_environment()
+{
+    const char *setting = SDL_getenv("LANTERNFAY_SCALE");
+    if (setting && std::strcmp(setting, "sharp") == 0)
+        return SCALE_SHARP;
+    if (setting && *setting && std::strcmp(setting, "smooth") != 0)
+        std::fprintf(stderr, "LANTERNFAY_SCALE=%s is neither smooth nor sharp: the picture is scaled smoothly.\n",
+                     setting);
+    return SCALE_SMOOTH;
+}
+
+bool display_open(SDL_Surface *video_surface, ScaleFilter filter)
+{
+    display = video_surface;
+    if (display->w == 800 && display->h == 600) {
+        screen = display;
+        return true;
+    }
+    // The frame in the display's own pixel format, so that the scenes draw
+    // exactly what they would draw on the display itself.
+    const SDL_PixelFormat *format = display->format;
+    own_frame = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 32, format->Rmask, format->Gmask, format->Bmask,
+                                     format->Amask);
+    screen = own_frame;
+    int x, y, w, h;
+    picture_rectangle(display->w, display->h, x, y, w, h);
+    if (!screen || !scale_plan_make(display_plan, 800, 600, x, y, w, h, filter)) {
+        display_close();
+        return false;
+    }
+    // Black everywhere once: the bars stay as they are from here on.
+    bool must_lock = SDL_MUSTLOCK(display);
+    if (!must_lock || SDL_LockSurface(display) == 0) {
+        fill_rect(display, 0, 0, display->w - 1, display->h - 1, 0);
+        if (must_lock)
+            SDL_UnlockSurface(display);
+    }
+    SDL_Flip(display);
+    return true;
+}
+
+void display_close()
+{
+    SDL_FreeSurface(own_frame);
+    own_frame = nullptr;
+    screen = nullptr;
+    display = nullptr;
+    display_plan = ScalePlan{};
+}
+
+void show_screen()
+{
+    // A screen of the display's own size, or one set without display_open
+    // (a test's), is flipped as it is.
+    if (!own_frame || screen != own_frame) {
+        SDL_Flip(screen);
+        return;
+    }
+    bool must_lock = SDL_MUSTLOCK(display);
+    if (must_lock && SDL_LockSurface(display) != 0)
+        return;
+    scale_picture(screen, display, display_plan);
+    if (must_lock)
+        SDL_UnlockSurface(display);
+    SDL_UpdateRect(display, display_plan.x, display_plan.y, display_plan.w, display_plan.h);
+}
+
 void present_frame(int id)
 {
     int8_t id_byte = static_cast<int8_t>(id);
@@ -83,7 +166,7 @@ void present_frame(int id)
         transition_id = id_byte;
     }
     if (!has_transitions(id)) {
-        SDL_Flip(screen);
+        show_screen();
         return;
     }
     bool must_lock = SDL_MUSTLOCK(screen);
@@ -109,5 +192,5 @@ void present_frame(int id)
     // scene's time, a fade's black at most, and the next scene waits for the
     // flip (milliseconds over SDL2): the screen keeps it unseen instead.
     if (scene_active(scene_of_presenter(id)).load(relaxed) == 1)
-        SDL_Flip(screen);
+        show_screen();
 }

@@ -11,7 +11,8 @@
 // ---- Start-up and shutdown: the one way in and out ------------------------------
 // The program, the frame tool, the capture tool, the tests and the benchmarks
 // all start the show here, so its order is written once: the working
-// directory, SDL, the music (when asked), the 800 x 600 x 32 screen, the
+// directory, SDL, the music (when asked), the 800 x 600 x 32 screen (full
+// screen: a display of the desktop's size that shows it scaled), the
 // cursor and caption, the byte tables, the backbuffer, the 33 pictures from
 // "<working directory>/data", the precalculation; transition_id is 0 after it.
 
@@ -138,8 +139,22 @@ void begin_running(ShowState *state);
 void end_running();
 
 // Ends every frame: fade-in over a scene's first 80 frames, fade-out over
-// its last 200 position units, the music fade in the last scene, SDL_Flip.
+// its last 200 position units, the music fade in the last scene, show_screen.
 void present_frame(int id);
+// Shows the finished `screen` on the display: a flip where the screen is
+// the display itself, otherwise the screen scaled into the display's 4:3
+// picture rectangle, and only that rectangle updated. Render threads only.
+void show_screen();
+// Takes the video mode's surface and sets `screen`: the surface itself when
+// it is 800 x 600; otherwise a frame of its own in the same pixel format,
+// shown scaled by filter, with the display made black once around it.
+// False (and nothing kept) when that frame cannot be made.
+bool display_open(SDL_Surface *video_surface, ScaleFilter filter);
+// Frees a frame display_open made and forgets the display; `screen` is NULL after.
+void display_close();
+// The scaling LANTERNFAY_SCALE asks for: "sharp", or smooth (unset, "smooth",
+// or anything else, which is said on standard error).
+ScaleFilter scale_filter_from_environment();
 // The fade-in level for flash frames left: trunc(flash / 80 * 255), 0 when none left.
 int fade_in_level(float flash);
 // The fade-out level that present_frame applies for id at position p

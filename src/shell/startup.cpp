@@ -79,11 +79,31 @@ void load_music()
                  file || !open_error ? sdl_error.c_str() : std::strerror(open_error));
 }
 
+// Full screen opens at the desktop's own size (SDL 1.2 reports it before
+// the first video mode is set) and the frame is scaled into it: today's
+// displays rarely have an 800 x 600 mode to switch to. Where the desktop is
+// smaller, or its size unknown, it asks for 800 x 600 as a window does.
+void full_screen_size(int &width, int &height)
+{
+    const SDL_VideoInfo *info = SDL_GetVideoInfo();
+    if (info && info->current_w >= 800 && info->current_h >= 600) {
+        width = info->current_w;
+        height = info->current_h;
+    }
+}
+
 bool open_screen(uint32_t video_flags)
 {
-    screen = SDL_SetVideoMode(800, 600, 32, video_flags);
-    if (!screen) {
+    int width = 800, height = 600;
+    if (video_flags & SDL_FULLSCREEN)
+        full_screen_size(width, height);
+    SDL_Surface *video_surface = SDL_SetVideoMode(width, height, 32, video_flags);
+    if (!video_surface) {
         std::printf("%s\n", SDL_GetError());
+        return false;
+    }
+    if (!display_open(video_surface, scale_filter_from_environment())) {
+        std::printf("Not enough memory for the picture.\n");
         return false;
     }
     SDL_ShowCursor(0);
@@ -114,7 +134,7 @@ bool prepare_show(const char *directory)
 
 bool show_start_up(uint32_t video_flags, StartUpSound sound)
 {
-    prefer_display_settings(video_flags);
+    prefer_display_settings();
     char directory[256];
     if (!check_working_directory(directory, sizeof directory))
         return false;
@@ -178,7 +198,7 @@ void show_shut_down()
     }
     set_show_music(nullptr);
     timeline_end();
+    display_close();
     if (sdl_running.exchange(false, relaxed))
         SDL_Quit();   // also closes the audio device
-    screen = nullptr;
 }

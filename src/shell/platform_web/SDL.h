@@ -123,6 +123,14 @@ SDL_Surface *SDL_GetVideoSurface();
 // Marks the frame done. The page puts the display on its canvas once per
 // animation frame (web_show_display, platform.h): the browser shows no more.
 int SDL_Flip(SDL_Surface *screen);
+// The same for a part of the display.
+void SDL_UpdateRect(SDL_Surface *screen, Sint32 x, Sint32 y, Uint32 w, Uint32 h);
+// The desktop's size, as SDL 1.2 reports it: unknown (0 x 0) on the page,
+// which never asks for full screen (its script scales the canvas).
+struct SDL_VideoInfo {
+    int current_w, current_h;
+};
+const SDL_VideoInfo *SDL_GetVideoInfo();
 void SDL_WM_SetCaption(const char *title, const char *icon);
 int SDL_ShowCursor(int toggle);
 
