@@ -161,11 +161,6 @@ bool scale_plan_make(ScalePlan &plan, int src_w, int src_h, int x, int y, int w,
 void scale_picture(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan);
 // The plain loop, each pixel on its own, that the faster paths are tested against.
 void scale_picture_reference(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan);
-// SSE2: a source row blended across once, two pixels at a time, then rows
-// blended down four pixels at a time.
-void scale_picture_sse2(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan);
-// AVX2: the same, four and eight pixels at a time. Call only when raster_has_avx2().
-void scale_picture_avx2(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan);
 // The largest 4:3 rectangle, in whole pixels, that fits a target_w x
 // target_h target, centred (left and top gaps rounded down).
 void picture_rectangle(int target_w, int target_h, int &x, int &y, int &w, int &h);

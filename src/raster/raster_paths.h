@@ -1,7 +1,7 @@
 // raster_paths.h — the raster library's per-processor paths, and its small
 // vector kit for other libraries' own vector loops.
 //
-// raster.h is the manual: blit_alpha, fade_rect and dim_rect pick the
+// raster.h is the manual: blit_alpha, fade_rect, dim_rect and scale_picture pick the
 // fastest path this processor has, and each _reference there is the plain
 // loop. The paths are declared here for the tests and benchmarks that hold
 // every one of them to its reference, byte for byte. The kit (the AVX2
@@ -40,6 +40,11 @@ void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opaci
 void fade_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int level);    // per-byte minimum
 void dim_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int amount);    // exact arithmetic
 void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount);    // the same, 8 pixels (needs AVX2)
+// SSE2: a source row blended across once, two pixels at a time, then rows
+// blended down four pixels at a time.
+void scale_picture_sse2(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan);
+// AVX2: the same, four and eight pixels at a time. Needs raster_has_avx2().
+void scale_picture_avx2(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan);
 
 // ---- The vector kit --------------------------------------------------------
 

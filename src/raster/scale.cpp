@@ -9,8 +9,7 @@
 // its own; the vector paths make each source row's blend across once, into
 // 16-bit working rows, then blend those down: the same integer arithmetic in
 // the same order, so every path gives the same bytes.
-#include "raster.h"
-#include <immintrin.h>
+#include "raster_paths.h"
 
 namespace {
 
@@ -228,12 +227,11 @@ void blend_down_sse2_row(const uint16_t *upper, const uint16_t *lower, uint32_t 
 
 // ---- AVX2 ----------------------------------------------------------------
 #if RASTER_AVX2_PATHS
-#define AVX2 __attribute__((target("avx2")))
 
 // Four target pixels' blends across: two SSE2 pairs' worth of loads (a
 // gather is slower on this family of processors), the multiply-and-add on
 // all four at once.
-AVX2 void blend_across_avx2(const uint32_t *src, const ScalePlan &plan, uint16_t *out)
+RASTER_AVX2 void blend_across_avx2(const uint32_t *src, const ScalePlan &plan, uint16_t *out)
 {
     const __m256i zero = _mm256_setzero_si256(), half = _mm256_set1_epi32(128);
     // Within each 128-bit lane: pixel pair a0 a1 a2 a3 b0 b1 b2 b3 -> a0 b0 a1 b1 ...
@@ -267,7 +265,7 @@ AVX2 void blend_across_avx2(const uint32_t *src, const ScalePlan &plan, uint16_t
         blend_across_one(src, plan, column, out + column * 4);
 }
 
-AVX2 void take_row_avx2(const uint16_t *row, uint32_t *out, int width)
+RASTER_AVX2 void take_row_avx2(const uint16_t *row, uint32_t *out, int width)
 {
     int column = 0;
     for (const int head = aligned_start(out, width, 32); column < head; ++column)
@@ -287,14 +285,14 @@ AVX2 void take_row_avx2(const uint16_t *row, uint32_t *out, int width)
 // shift rounding down: 256 a moves out of the floor whole. For f below 256,
 // the rounding multiply of b - a by f * 128 gives (b - a) * f + 16384 >> 15
 // after the scaling by 128, which is that bracket: one multiply, not two.
-AVX2 inline __m256i blend_down_avx2(const uint16_t *upper, const uint16_t *lower, __m256i weight_times_128)
+RASTER_AVX2 inline __m256i blend_down_avx2(const uint16_t *upper, const uint16_t *lower, __m256i weight_times_128)
 {
     __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(upper));
     __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(lower));
     return _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_sub_epi16(b, a), weight_times_128));
 }
 
-AVX2 void blend_down_avx2_row(const uint16_t *upper, const uint16_t *lower, uint32_t weight, uint32_t *out, int width)
+RASTER_AVX2 void blend_down_avx2_row(const uint16_t *upper, const uint16_t *lower, uint32_t weight, uint32_t *out, int width)
 {
     if (!lower)
         return take_row_avx2(upper, out, width);
