@@ -7,31 +7,14 @@
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+#include "fuzz_input_file.h"
 #include "raster.h"
-
-namespace {
-
-std::string input_path()
-{
-    const char *folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    static std::string path = std::string(folder) + "/fuzz_image_load_" + std::to_string(getpid()) + ".raw";
-    std::atexit([] { unlink(path.c_str()); });
-    return path;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const std::string path = input_path();
-    FILE *file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, file) != size)
-        std::abort();
-    std::fclose(file);
+    const char *path = fuzz_input_file("fuzz_image_load", data, size);
 
-    SDL_Surface *image = image_load(path.c_str());
+    SDL_Surface *image = image_load(path);
     if (size < 6) {
         if (image)
             std::abort();

@@ -8,40 +8,25 @@
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+#include "fuzz_input_file.h"
 #include "render3d.h"
 
 namespace {
 
 constexpr MeshLimits LIMITS{3000, 40};
 
-// In memory where possible: rewriting a file on disk each run is slow.
-// Removed when the run ends.
-std::string input_path()
-{
-    const char *folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    static std::string path = std::string(folder) + "/fuzz_mesh_load_" + std::to_string(getpid()) + ".raw";
-    std::atexit([] { unlink(path.c_str()); });
-    return path;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const std::string path = input_path();
-    FILE *file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, file) != size)
-        std::abort();
-    std::fclose(file);
+    const char *path = fuzz_input_file("fuzz_mesh_load", data, size);
 
     size_t tokens = 0;
     for (size_t i = 0; i + 1 < size; ++i)
         tokens += data[i + 1] == ' ' || data[i + 1] == '\0';
     const bool refused = size > LIMITS.max_bytes || tokens / 9 > LIMITS.max_triangles;
 
-    Mesh *mesh = mesh_load_within(path.c_str(), 0xff336699u, LIMITS);
+    Mesh *mesh = mesh_load_within(path, 0xff336699u, LIMITS);
     if ((size == 0 || refused) != (mesh == nullptr))
         std::abort();   // NULL exactly for an empty file or one past a limit
     size_t triangles = 0;
