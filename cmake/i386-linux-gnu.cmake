@@ -11,7 +11,10 @@ set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
 
 set(CMAKE_C_COMPILER gcc)
 set(CMAKE_CXX_COMPILER g++)
-set(_lanternfay_arch_flags "-m32 -march=i686 -msse2 -mfpmath=sse")
+# 64-bit file offsets and inode numbers: without them a 32-bit program fails
+# to list a folder or to stat a file wherever the filesystem hands out wider
+# values (large disks, and every folder under qemu's user-mode emulation).
+set(_lanternfay_arch_flags "-m32 -march=i686 -msse2 -mfpmath=sse -D_FILE_OFFSET_BITS=64")
 set(CMAKE_C_FLAGS_INIT "${_lanternfay_arch_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${_lanternfay_arch_flags}")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")
