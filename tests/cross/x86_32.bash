@@ -12,9 +12,16 @@ x86_32_mode() {
   probe=$(mktemp -d)
   printf 'int main(void) { return 0; }\n' >"$probe/probe.c"
   if gcc -m32 -o "$probe/probe" "$probe/probe.c" 2>/dev/null; then
-    if "$probe/probe" 2>/dev/null; then
-      mode=native
-    elif x86_32_register_qemu && "$probe/probe" 2>/dev/null; then
+    # The kernel alone: an emulator registered earlier (by an earlier run)
+    # is switched off while the probe runs.
+    local entry emulators=()
+    for entry in /proc/sys/fs/binfmt_misc/*; do
+      grep -qsx "interpreter .*/qemu-i386" "$entry" && grep -qsx enabled "$entry" && emulators+=("$entry")
+    done
+    for entry in "${emulators[@]}"; do echo 0 >"$entry" 2>/dev/null; done
+    "$probe/probe" 2>/dev/null && mode=native
+    for entry in "${emulators[@]}"; do echo 1 >"$entry" 2>/dev/null; done
+    if [[ $mode != native ]] && x86_32_register_qemu && "$probe/probe" 2>/dev/null; then
       mode=emulated
     fi
   fi
