@@ -57,15 +57,24 @@ for name in lanternfay-$version-linux-x86_64 lanternfay-$version-linux-i386; do
   timeout 10 tail --pid="$show_pid" -f /dev/null || fail "$name: still running 10 s after the interrupt"
   wait "$show_pid" || status=$?
   show_pid=""
+  if [[ $name == *i386 && ${LANTERNFAY_X86_32:-native} == emulated ]]; then
+    # qemu-i386 delivers the signal itself, to a program with threads: the
+    # status it then ends with is the emulator's, not the program's.
+    echo "$name: program, $expected_files data files and readme; ran from the unpacked folder under qemu-i386 (status $status after an interrupt, not checked there)"
+    continue
+  fi
   [[ $status -eq 0 ]] || fail "$name: exit status $status after an interrupt"
   echo "$name: program, $expected_files data files and readme; started from the unpacked folder, status 0 on interrupt"
 done
 
 for architecture in amd64 i386; do
-  [[ $architecture == i386 && ${LANTERNFAY_X86_32:-native} == none ]] && continue
   deb=$packages/lanternfay_${version}_$architecture.deb
   [[ -f "$deb" ]] || fail "no $deb"
   dpkg-deb -f "$deb" Depends | grep -q "libsdl1.2debian.*libsdl-mixer1.2" || fail "$deb: Depends lacks SDL 1.2 and SDL_mixer 1.2"
+  if [[ $architecture == i386 && ${LANTERNFAY_X86_32:-native} != native ]]; then
+    echo "$(basename "$deb"): its dependencies checked; not installed and played, this kernel runs no 32-bit x86 program itself"
+    continue
+  fi
   bash "$here/debian_package.sh" "$deb" || fail "$(basename "$deb"): the install test failed"
 done
 
