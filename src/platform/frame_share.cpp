@@ -1,12 +1,13 @@
 // frame_share.cpp — the frame's worker thread and the items both threads
 // take (the rules are in frame_share.h).
 //
-// The worker sleeps on SDL's semaphores, so that it builds wherever SDL
-// does; where no thread can be had (the browser build's SDL makes none)
+// The worker is started by thread.h and sleeps on SDL's semaphores, which
+// every target has; where no thread can be had (the browser build)
 // frame_worker_start gives NULL. Must stay true: a job is done exactly once,
 // by whichever side exchanges its number for 0 first, and its writes are
 // ordered before the other side's next look (release and acquire).
 #include "frame_share.h"
+#include "thread.h"
 #include <SDL.h>
 #include <algorithm>
 #include <atomic>
@@ -14,7 +15,7 @@
 #include <new>
 
 struct FrameWorker {
-    SDL_Thread *thread;
+    ThreadHandle *thread;
     SDL_sem *job_given, *job_done;
     // Written by the caller before it offers the job, read by the worker
     // once it has taken it: the offer's release and the take's acquire
@@ -65,7 +66,7 @@ bool watch_for(Ready ready)
     }
 }
 
-int worker_loop(void *data)
+void worker_loop(void *data)
 {
     FrameWorker &worker = *static_cast<FrameWorker *>(data);
     for (;;) {
@@ -76,7 +77,7 @@ int worker_loop(void *data)
         });
         wait_on(worker.job_given);
         if (worker.stopping.load(std::memory_order_relaxed))
-            return 0;
+            return;
         // A wake-up for a job that the caller took back finds nothing.
         uint32_t number = worker.offered.exchange(0, std::memory_order_acquire);
         if (number == 0)
@@ -106,7 +107,7 @@ FrameWorker *frame_worker_start()
     worker->job_given = SDL_CreateSemaphore(0);
     worker->job_done = SDL_CreateSemaphore(0);
     if (worker->job_given && worker->job_done)
-        worker->thread = SDL_CreateThread(worker_loop, worker);
+        worker->thread = thread_start(worker_loop, worker);
     if (!worker->thread) {
         release(worker);
         return nullptr;
@@ -140,7 +141,7 @@ void frame_worker_stop(FrameWorker *worker)
         return;
     worker->stopping.store(true, std::memory_order_relaxed);
     SDL_SemPost(worker->job_given);
-    SDL_WaitThread(worker->thread, nullptr);
+    thread_join(worker->thread);
     release(worker);
 }
 

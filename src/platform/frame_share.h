@@ -3,9 +3,10 @@
 //
 // The threading rules of the show, written once:
 // - While a scene runs there are the main thread (input), the scene's clock
-//   thread and its render thread (shell.h); each 3D scene's world adds one
-//   worker, which only that scene's render thread offers jobs to (scene 7's
-//   warp shares it too). The capture tool's encoder threads are its own.
+//   thread and its render thread (the shell's runtime.h); each 3D scene's
+//   world adds one worker, which only that scene's render thread offers jobs
+//   to (scene 7's warp shares it too). Every one of them, and the capture
+//   tool's encoder, is started by thread.h.
 // - Every field shared between threads (show.h's records, the objects'
 //   poses) is a std::atomic with relaxed loads and stores and one writer:
 //   the clock writes `active`, `position`, the animation fields and the

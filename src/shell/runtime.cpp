@@ -27,6 +27,21 @@ std::atomic<uint8_t> thread_failed{0};
 constexpr int INPUT_POLL_MS = 25;
 constexpr int ACTIVE_CHECK_MS = 1;
 
+// A scene thread whose entry ended by an exception (what is NULL for an
+// allocation failure) stops the show in order.
+void scene_thread_ended(const char *what)
+{
+    // printf is safe here: this is an ordinary thread, not a signal handler.
+    if (what)
+        std::printf("A scene failed (%s); the show ends here.\n", what);
+    else
+        std::printf("Not enough memory to go on with the show; it ends here.\n");
+    std::fflush(stdout);
+    thread_failed.store(1, relaxed);
+    if (show)
+        show->running.store(0, relaxed);   // the other thread ends on its next pass
+}
+
 } // namespace
 
 void handle_sigint(int signal_number)
@@ -69,11 +84,11 @@ void drive_scene(void (*clock)(), void (*render)(), std::atomic<uint8_t> &active
 {
     ThreadHandle *clock_thread, *render_thread;
     if (render_first) {
-        render_thread = thread_start(render);
-        clock_thread = thread_start(clock);
+        render_thread = thread_start(render, scene_thread_ended);
+        clock_thread = thread_start(clock, scene_thread_ended);
     } else {
-        clock_thread = thread_start(clock);
-        render_thread = thread_start(render);
+        clock_thread = thread_start(clock, scene_thread_ended);
+        render_thread = thread_start(render, scene_thread_ended);
     }
     if (!clock_thread || !render_thread) {
         // Without both threads the scene would either never end or never be
@@ -124,17 +139,4 @@ void sleep_while_active(int ms, const std::atomic<uint8_t> &active)
 bool scene_thread_failed()
 {
     return thread_failed.load(relaxed) != 0;
-}
-
-void thread_ended_by_exception(const char *what)
-{
-    // printf is safe here: this is an ordinary thread, not a signal handler.
-    if (what)
-        std::printf("A scene failed (%s); the show ends here.\n", what);
-    else
-        std::printf("Not enough memory to go on with the show; it ends here.\n");
-    std::fflush(stdout);
-    thread_failed.store(1, relaxed);
-    if (show)
-        show->running.store(0, relaxed);   // the other thread ends on its next pass
 }

@@ -6,9 +6,10 @@
 // video goes through FFmpeg's libraries: H.264 and AAC (MP4, Matroska and
 // the like), VP9 and Opus for WebM. The player's thread draws and converts
 // frames into a frame queue; the encoder's thread (and the encoder's own
-// threads) take them from there, so drawing and encoding overlap. This tool
-// is Linux-only and its two threads are its own: std::thread and one mutex,
-// not the show's platform layer, whose threads never wait on each other.
+// threads) take them from there, so drawing and encoding overlap. The
+// encoder's thread is started as the show's are (thread.h); the queue between
+// the two is this tool's own, with one mutex, since unlike the show's threads
+// these two do wait on each other.
 #pragma once
 #include <condition_variable>
 #include <cstdint>
@@ -28,7 +29,7 @@ struct SwrContext;
 
 // ---- The music -------------------------------------------------------------------
 
-// The show's mixer and its fade (MIXER_RATE, MUSIC_FADE_MS, ...) are shell.h's.
+// The show's mixer and its fade (MIXER_RATE, MUSIC_FADE_MS, ...) are present.h's.
 
 // The music from some sample on, with the fade the show asks for.
 struct ShowMusic {

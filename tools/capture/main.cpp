@@ -15,8 +15,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <system_error>
-#include <thread>
 #include "capture.h"
 #include "options.h"
 #include "shell.h"
@@ -229,11 +227,10 @@ void capture_scene(Capture &capture, int scene)
 // them; returns once every frame queued is written (or writing failed).
 void play_and_encode(Capture &capture, int first, int last)
 {
-    std::thread encoder;
-    try {
-        encoder = std::thread(encode_frames, std::ref(capture));
-    } catch (const std::system_error &error) {
-        std::fprintf(stderr, "cannot start the encoder's thread: %s\n", error.what());
+    ThreadHandle *encoder = thread_start([](void *argument) { encode_frames(*static_cast<Capture *>(argument)); },
+                                         &capture);
+    if (!encoder) {
+        std::fprintf(stderr, "cannot start the encoder's thread\n");
         capture.good = false;
         return;
     }
@@ -241,7 +238,7 @@ void play_and_encode(Capture &capture, int first, int last)
          scene++)
         capture_scene(capture, scene);
     frame_queue_close(capture.queue);
-    encoder.join();
+    thread_join(encoder);
     if (capture.halted)
         capture.good = false;
     // A fade asked for after the last frame still shapes the sound to the span's end.

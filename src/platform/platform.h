@@ -1,27 +1,15 @@
 // platform.h — the only place that talks to the operating system directly:
-// threads, the interrupt signal, the working directory and the few choices
-// that differ between Linux and Windows. platform.cpp has the one #ifdef
-// _WIN32 of the program (and this header the one declaration it needs). The
-// browser build's platform (SDL and SDL_mixer on the page) is platform_web.*.
+// threads (thread.h), the interrupt signal, the working directory and the
+// few choices that differ between Linux and Windows. This folder holds every
+// #ifdef _WIN32 of the program (and this header the one declaration it
+// needs). The browser's display and sound, which need the shell's records,
+// are the shell's platform_web.*.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include "thread.h"
 
-// A started thread; made by thread_start, freed by thread_join.
-struct ThreadHandle;
-
-// Starts a thread with default attributes running entry(). NULL when the
-// system cannot start one (the caller decides what that means for the show).
-// An exception that leaves entry() ends the thread and goes to
-// thread_ended_by_exception, never to std::terminate.
-ThreadHandle *thread_start(void (*entry)());
-// Waits without limit for the thread to end, releases it and frees handle.
-// A NULL handle (a thread that never started) is ignored.
-void thread_join(ThreadHandle *handle);
-// Called on the thread whose entry ended by an exception, with its text
-// (NULL for an allocation failure); the shell defines it (runtime.cpp).
-void thread_ended_by_exception(const char *what);
 // Installs handler for the interrupt signal (SIGINT).
 void install_interrupt_handler(void (*handler)(int));
 // Installs handler for the termination signal (SIGTERM).

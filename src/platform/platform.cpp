@@ -1,70 +1,15 @@
-// platform.cpp — threads, the interrupt signal, the working directory and the
-// video flags, on POSIX (pthreads) and on Windows (native threads).
+// platform.cpp — the interrupt signal, the working directory, sleeping, the
+// message streams and the video flags, on POSIX and on Windows.
 #include "platform.h"
 #include <SDL.h>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
-#include <new>
-
-namespace {
-
-// Every thread passes through here: an allocation failure (or any other
-// exception) in a scene must not take the program down with it. The shell
-// ends the show in order and reports it instead.
-void run_entry(void (*entry)())
-{
-    try {
-        entry();
-    } catch (const std::bad_alloc &) {
-        thread_ended_by_exception(nullptr);
-    } catch (const std::exception &error) {
-        thread_ended_by_exception(error.what());
-    }
-}
-
-} // namespace
 
 #ifdef _WIN32
 #include <direct.h>
 #include <io.h>
 #include <windows.h>
-
-struct ThreadHandle {
-    HANDLE handle;
-    DWORD id;
-    void (*entry)();
-};
-
-static DWORD WINAPI thread_trampoline(LPVOID argument)
-{
-    run_entry(static_cast<ThreadHandle *>(argument)->entry);
-    return 0;
-}
-
-ThreadHandle *thread_start(void (*entry)())
-{
-    ThreadHandle *thread = static_cast<ThreadHandle *>(malloc(sizeof(ThreadHandle)));
-    if (!thread)
-        return nullptr;
-    thread->entry = entry;
-    thread->handle = CreateThread(nullptr, 0, thread_trampoline, thread, 0, &thread->id);
-    if (!thread->handle) {
-        free(thread);
-        return nullptr;
-    }
-    return thread;
-}
-
-void thread_join(ThreadHandle *thread)
-{
-    if (!thread)
-        return;
-    WaitForSingleObject(thread->handle, INFINITE);
-    CloseHandle(thread->handle);
-    free(thread);
-}
 
 bool working_directory(char *buffer, size_t size)
 {
@@ -119,7 +64,6 @@ void exit_at_once(int status, void (*last)())
 #else
 #include <cerrno>
 #include <ctime>
-#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -140,38 +84,6 @@ void exit_at_once(int status, void (*last)())
     alarm(1);
     last();
     _exit(status);
-}
-
-struct ThreadHandle {
-    pthread_t id;
-    void (*entry)();
-};
-
-static void *thread_trampoline(void *argument)
-{
-    run_entry(static_cast<ThreadHandle *>(argument)->entry);
-    return nullptr;
-}
-
-ThreadHandle *thread_start(void (*entry)())
-{
-    ThreadHandle *thread = static_cast<ThreadHandle *>(malloc(sizeof(ThreadHandle)));
-    if (!thread)
-        return nullptr;
-    thread->entry = entry;
-    if (pthread_create(&thread->id, nullptr, thread_trampoline, thread) != 0) {
-        free(thread);
-        return nullptr;
-    }
-    return thread;
-}
-
-void thread_join(ThreadHandle *thread)
-{
-    if (!thread)
-        return;
-    pthread_join(thread->id, nullptr);
-    free(thread);
 }
 
 bool working_directory(char *buffer, size_t size)
