@@ -8,7 +8,7 @@
 
 namespace {
 
-// In the order of enum Bitmap (shell.h), which names each index.
+// In the order of enum Bitmap (bitmaps.h), which names each index.
 const char *const BITMAP_NAMES[] = {
     "data/bg_muddy.bmp",        "data/emerald.bmp",          "data/elf.bmp",
     "data/bg_muddy_bumps.bmp",  "data/bg_snow.bmp",          "data/bg_grassy.bmp",

@@ -355,7 +355,7 @@
     },
     // SDL_mixer 1.2's fade: from the next 2048-sample buffer the mixer
     // fills, the volume steps down once per buffer over `steps` buffers:
-    // buffer k (1..steps) at shell.h's music_fade_volume(k, steps); then
+    // buffer k (1..steps) at present.h's music_fade_volume(k, steps); then
     // the music halts.
     musicFade(steps, stepMs) {
       if (!music.source)
