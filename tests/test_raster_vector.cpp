@@ -421,3 +421,17 @@ TEST(ScalePaths, EqualTheReferenceAtEveryEighthFactorAndOddSizes)
             }
         }
 }
+
+// The dispatching entries take the plain loops exactly where the build has
+// no vector code (the portable build, or a processor without SSE2), and
+// AVX2 only where the build has it.
+TEST(RasterPath, IsPlainExactlyWhereTheBuildHasNoVectorPaths)
+{
+#ifdef LANTERNFAY_PORTABLE
+    static_assert(!RASTER_SSE2_PATHS && !RASTER_AVX2_PATHS, "the portable build compiles no vector path");
+#endif
+    EXPECT_EQ(raster_path() == RASTER_PATH_PLAIN, !RASTER_SSE2_PATHS);
+    if (!RASTER_AVX2_PATHS) {
+        EXPECT_NE(raster_path(), RASTER_PATH_AVX2);
+    }
+}
