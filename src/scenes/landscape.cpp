@@ -134,7 +134,7 @@ void haze_rows(SDL_Surface *s, int level, bool wide)
     else
         haze_rows_by_arithmetic(s, tables, level);
 #else
-    else   // the plain loops: the tables themselves
+    else   // no vector path in this build: the plain lookup
         haze_rows_by_tables(s, tables);
 #endif
     (void)wide;
