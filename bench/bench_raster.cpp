@@ -88,9 +88,14 @@ int main(int argc, char **argv)
         const char *name;
         void (*blit)(SDL_Surface *, SDL_Surface *, int, int, int, BlendMode);
     };
-    std::vector<Blit> blits = {{"reference", blit_alpha_reference}, {"sse2", blit_alpha_sse2}};
+    std::vector<Blit> blits = {{"reference", blit_alpha_reference}};
+#if RASTER_SSE2_PATHS
+    blits.push_back({"sse2", blit_alpha_sse2});
+#endif
+#if RASTER_AVX2_PATHS
     if (avx2)
         blits.push_back({"avx2", blit_alpha_avx2});
+#endif
     blits.push_back({"blit_alpha", blit_alpha});
 
     // Each entry: a name and what to run on `target`.
@@ -110,20 +115,31 @@ int main(int argc, char **argv)
     }
     add("copy pass (memcpy)", [=] { std::memcpy(target->pixels, pristine->pixels, frame_bytes); });
     add("fade_rect reference", [=] { fade_rect_reference(target, 0, 0, WIDTH, HEIGHT, 100); });
+#if RASTER_SSE2_PATHS
     add("fade_rect sse2", [=] { fade_rect_sse2(target, 0, 0, WIDTH, HEIGHT, 100); });
+#endif
     add("dim_rect reference", [=] { dim_rect_reference(target, 0, 0, WIDTH, HEIGHT, 5); });
+#if RASTER_SSE2_PATHS
     add("dim_rect sse2", [=] { dim_rect_sse2(target, 0, 0, WIDTH, HEIGHT, 5); });
+#endif
+#if RASTER_AVX2_PATHS
     if (avx2)
         add("dim_rect avx2", [=] { dim_rect_avx2(target, 0, 0, WIDTH, HEIGHT, 5); });
+#endif
 
     // The show's frame scaled onto a 1080p and a 2160p display's 4:3 rectangle.
     struct Scaling {
         const char *name;
         void (*scale)(SDL_Surface *, SDL_Surface *, ScalePlan &);
     };
-    std::vector<Scaling> scalings = {{"reference", scale_picture_reference}, {"sse2", scale_picture_sse2}};
+    std::vector<Scaling> scalings = {{"reference", scale_picture_reference}};
+#if RASTER_SSE2_PATHS
+    scalings.push_back({"sse2", scale_picture_sse2});
+#endif
+#if RASTER_AVX2_PATHS
     if (avx2)
         scalings.push_back({"avx2", scale_picture_avx2});
+#endif
     std::vector<SDL_Surface *> displays;
     std::vector<ScalePlan> plans(4);
     std::vector<std::string> scale_names;
@@ -177,7 +193,7 @@ int main(int argc, char **argv)
             std::printf("  %-14s %5.2f x\n", name,
                         median_of(std::string(name) + " sse2") / median_of(std::string(name) + " avx2"));
     }
-    const char *fastest = avx2 ? "avx2" : "sse2";
+    const char *fastest = avx2 ? "avx2" : RASTER_SSE2_PATHS ? "sse2" : "reference";
     std::printf("scale_picture (%s) / copy pass, in the same run:\n", fastest);
     for (const std::string &kind : scale_names)
         std::printf("  %-22s %7.3f ms  %5.2f x\n", kind.c_str(), median_of(kind + " " + fastest),

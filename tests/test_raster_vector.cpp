@@ -26,11 +26,16 @@ struct BlitPath {
 // The paths to hold against blit_alpha_reference on this processor.
 std::vector<BlitPath> blit_paths()
 {
-    std::vector<BlitPath> paths = {{"sse2", blit_alpha_sse2}, {"dispatch", blit_alpha}};
+    std::vector<BlitPath> paths = {{"dispatch", blit_alpha}};
+#if RASTER_SSE2_PATHS
+    paths.push_back({"sse2", blit_alpha_sse2});
+#endif
+#if RASTER_AVX2_PATHS
     if (raster_has_avx2())
         paths.push_back({"avx2", blit_alpha_avx2});
     else
-        std::printf("(this processor has no AVX2: its path is not run)\n");
+#endif
+        std::printf("(no AVX2 path on this processor or in this build: it is not run)\n");
     return paths;
 }
 
@@ -123,6 +128,7 @@ TEST(ScaleArithmetic, EqualsTheTableExceptWhereTheVectorPathsAskTheTable)
     EXPECT_EQ(differing, 24);
 }
 
+#if RASTER_SSE2_PATHS   // the arithmetic that only the vector paths run
 // The cubic step by single floats stands in for CubeTable at every entry it
 // does not hand to the table, on both sides (d above and below s); it hands
 // over only the near-integral values (all of |d - s| = 255, and a few more).
@@ -166,6 +172,7 @@ TEST(CubeArithmetic, EveryOpaqueRowEqualsTheTable)
     }
     EXPECT_LT(fixes, 64);   // the fits are close: the corrections are few
 }
+#endif
 
 // Every weight e against every destination and source byte: an opaque source
 // at opacity e blends with weight e, and a 256 x 256 surface pairs each
@@ -300,17 +307,27 @@ TEST(FadeAndDimPaths, EqualTheReferenceForEveryLevelAndByte)
     for (int level : levels) {
         PaddedSurface want(surface), got(surface);
         fade_rect_reference(want.surface, 0, 0, 258, 8, level);
-        fade_rect_sse2(got.surface, 0, 0, 258, 8, level);
+        fade_rect(got.surface, 0, 0, 258, 8, level);
         ASSERT_EQ(first_difference(got, want), "") << "fade level " << level;
         PaddedSurface want_dim(surface), got_dim(surface);
         dim_rect_reference(want_dim.surface, 0, 0, 258, 8, level);
-        dim_rect_sse2(got_dim.surface, 0, 0, 258, 8, level);
+        dim_rect(got_dim.surface, 0, 0, 258, 8, level);
         ASSERT_EQ(first_difference(got_dim, want_dim), "") << "dim amount " << level;
+#if RASTER_SSE2_PATHS
+        PaddedSurface got_sse2(surface);
+        fade_rect_sse2(got_sse2.surface, 0, 0, 258, 8, level);
+        ASSERT_EQ(first_difference(got_sse2, want), "") << "fade (sse2) level " << level;
+        PaddedSurface got_narrow(surface);
+        dim_rect_sse2(got_narrow.surface, 0, 0, 258, 8, level);
+        ASSERT_EQ(first_difference(got_narrow, want_dim), "") << "dim (sse2) amount " << level;
+#endif
+#if RASTER_AVX2_PATHS
         if (raster_has_avx2()) {
             PaddedSurface got_wide(surface);
             dim_rect_avx2(got_wide.surface, 0, 0, 258, 8, level);
             ASSERT_EQ(first_difference(got_wide, want_dim), "") << "dim (avx2) amount " << level;
         }
+#endif
     }
     for (int trial = 0; trial < 500; ++trial) {
         PaddedSurface s(1 + random() % 37, 1 + random() % 11, random() % 5, random);
@@ -321,12 +338,15 @@ TEST(FadeAndDimPaths, EqualTheReferenceForEveryLevelAndByte)
         fade_rect_reference(want.surface, x, y, w, h, level);
         fade_rect(got.surface, x, y, w, h, level);
         ASSERT_EQ(first_difference(got, want), "") << "fade trial " << trial;
-        PaddedSurface want_dim(s), got_dim(s), got_narrow(s);
+        PaddedSurface want_dim(s), got_dim(s);
         dim_rect_reference(want_dim.surface, x, y, w, h, level);
         dim_rect(got_dim.surface, x, y, w, h, level);
         ASSERT_EQ(first_difference(got_dim, want_dim), "") << "dim trial " << trial;
+#if RASTER_SSE2_PATHS
+        PaddedSurface got_narrow(s);
         dim_rect_sse2(got_narrow.surface, x, y, w, h, level);
         ASSERT_EQ(first_difference(got_narrow, want_dim), "") << "dim (sse2) trial " << trial;
+#endif
     }
 }
 
@@ -365,10 +385,14 @@ TEST(ScalePaths, EqualTheReferenceAtEveryEighthFactorAndOddSizes)
     cases.push_back({7, 5, 3, 4});   // shrinking
     std::mt19937 random(36);
     typedef void (*ScaleFunction)(SDL_Surface *, SDL_Surface *, ScalePlan &);
-    std::vector<std::pair<const char *, ScaleFunction>> paths = {{"sse2", scale_picture_sse2},
-                                                                 {"dispatch", scale_picture}};
+    std::vector<std::pair<const char *, ScaleFunction>> paths = {{"dispatch", scale_picture}};
+#if RASTER_SSE2_PATHS
+    paths.push_back({"sse2", scale_picture_sse2});
+#endif
+#if RASTER_AVX2_PATHS
     if (raster_has_avx2())
         paths.push_back({"avx2", scale_picture_avx2});
+#endif
     for (const Case &c : cases)
         for (ScaleFilter filter : {SCALE_SMOOTH, SCALE_SHARP}) {
             PaddedSurface source(c.src_w, c.src_h, random() % 3, random);
@@ -396,4 +420,18 @@ TEST(ScalePaths, EqualTheReferenceAtEveryEighthFactorAndOddSizes)
                     << " to " << w << "x" << h;
             }
         }
+}
+
+// The dispatching entries take the plain loops exactly where the build has
+// no vector code (the portable build, or a processor without SSE2), and
+// AVX2 only where the build has it.
+TEST(RasterPath, IsPlainExactlyWhereTheBuildHasNoVectorPaths)
+{
+#ifdef LANTERNFAY_PORTABLE
+    static_assert(!RASTER_SSE2_PATHS && !RASTER_AVX2_PATHS, "the portable build compiles no vector path");
+#endif
+    EXPECT_EQ(raster_path() == RASTER_PATH_PLAIN, !RASTER_SSE2_PATHS);
+    if (!RASTER_AVX2_PATHS) {
+        EXPECT_NE(raster_path(), RASTER_PATH_AVX2);
+    }
 }

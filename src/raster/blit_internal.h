@@ -98,10 +98,12 @@ extern uint8_t listed_weight_nibbles[256][2][16];
 // Compares every ScaleTable entry with the arithmetic and fills scale_exceptions.
 void find_scale_exceptions();
 
+#if RASTER_SSE2_PATHS
 // The vector paths' cubic step for |d - s| = magnitude and weight e, both
 // 0..255, by single-float arithmetic (one lane of the very code they run);
 // ask_table is set where it may differ from CubeTable, which then decides.
 int cube_step_by_arithmetic(int magnitude, int weight, bool &ask_table);
+#endif
 // An opaque source blends every pixel of a blit with one weight (and a run of
 // pixels of one alpha all of the run), so the cubic step depends on
 // |d - s| = m alone, and 16-bit integers can give it
@@ -123,10 +125,13 @@ struct CubeArithmetic {
     CubeRow weight_rows[256];   // by weight
 };
 extern CubeArithmetic cube_arithmetic;
+#if RASTER_SSE2_PATHS
 // The step of magnitude m by a weight's row: one lane of the vector code.
 int cube_row_step(int magnitude, const CubeRow &row);
+#endif
 // Runs the arithmetic over every (magnitude, weight) against CubeTable and
-// fills cube_arithmetic, fitting and proving the opaque rows on the way.
+// fills cube_arithmetic, fitting and proving the opaque rows on the way
+// (without the vector paths: leaves it unusable, for nothing uses it).
 void check_cube_arithmetic();
 
 } // namespace raster_detail

@@ -1,5 +1,6 @@
-// blit_vector.cpp — the vector paths of the hot pixel operations: SSE2 on
-// every target, AVX2 where the processor has it (chosen at run time).
+// blit_vector.cpp — the vector paths of the hot pixel operations, SSE2 and
+// AVX2 (chosen at run time), and the entries that pick a path: a build
+// without them (simd.h's switch) runs the plain loops of blit.cpp.
 //
 // Each gives exactly the bytes of the plain loop in blit.cpp. Where a table
 // lookup is replaced by arithmetic, the arithmetic is the exact quotient of a
@@ -10,12 +11,12 @@
 #include "blit_internal.h"
 #include <climits>
 #include <cmath>
-#include <immintrin.h>
 
 using namespace raster_detail;
 
 namespace {
 
+#if RASTER_SSE2_PATHS
 // The per-call constants of the linear blend's arithmetic.
 struct LinearBlend {
     const uint8_t *weight_of_alpha;   // the opacity's ScaleTable column, for the table walk
@@ -68,6 +69,7 @@ LinearBlend linear_blend_for(int opacity)
     blend.opaque_replaces = blend.opaque_weight == 255 && !blend.opaque_weight_listed;
     return blend;
 }
+#endif // RASTER_SSE2_PATHS
 
 // The rows of a clipped blit, walked by the pitch.
 struct BlitRows {
@@ -106,6 +108,7 @@ void blend_columns_by_table(const uint32_t *src, uint32_t *dst, int count, const
         dst[column] = blend_pixel(src[column], dst[column], weight_of_alpha, blend);
 }
 
+#if RASTER_SSE2_PATHS
 // ---- SSE2 ----------------------------------------------------------------
 
 // The row functions start on a cache line, so that an edit elsewhere in the
@@ -882,10 +885,13 @@ RASTER_AVX2 ROW_START void blend_row_cubic_avx2(const uint32_t *src, uint32_t *d
     blend_row_cubic_sse2(src + column, dst + column, width - column, blend);
 }
 #endif // RASTER_AVX2_PATHS
+#endif // RASTER_SSE2_PATHS
 
 } // namespace
 
 // ---- The cubic arithmetic's proof -----------------------------------------
+
+#if RASTER_SSE2_PATHS
 
 int raster_detail::cube_step_by_arithmetic(int magnitude, int weight, bool &ask_table)
 {
@@ -896,8 +902,6 @@ int raster_detail::cube_step_by_arithmetic(int magnitude, int weight, bool &ask_
     ask_table = (_mm_cvtsi128_si32(flagged) & 0xFFFF) != 0;
     return _mm_cvtsi128_si32(step) & 0xFFFF;
 }
-
-raster_detail::CubeArithmetic raster_detail::cube_arithmetic = {};
 
 int raster_detail::cube_row_step(int magnitude, const CubeRow &row)
 {
@@ -999,35 +1003,17 @@ void raster_detail::check_cube_arithmetic()
     cube_arithmetic = found;
 }
 
-// ---- The entries -----------------------------------------------------------
-
-#if RASTER_AVX2_PATHS
-bool raster_has_avx2()
-{
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
-
 #else
-bool raster_has_avx2() { return false; }
-void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
-{
-    blit_alpha_sse2(src, dst, x, y, opacity, mode);
-}
-void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int amount) { dim_rect_sse2(s, x, y, w, h, amount); }
-#endif
+// Without the vector paths nothing computes the cubic step by arithmetic:
+// the table is walked, so there is nothing to prove.
+void raster_detail::check_cube_arithmetic() { cube_arithmetic = {}; }
+#endif // RASTER_SSE2_PATHS
 
-void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
-{
-    if (raster_has_avx2())
-        blit_alpha_avx2(src, dst, x, y, opacity, mode);
-    else
-        blit_alpha_sse2(src, dst, x, y, opacity, mode);
-}
+raster_detail::CubeArithmetic raster_detail::cube_arithmetic = {};
 
+// ---- The vector paths' entries ---------------------------------------------
+
+#if RASTER_SSE2_PATHS
 namespace {
 
 typedef void (*RowBlend)(const uint32_t *src, uint32_t *dst, int width, const LinearBlend blend);
@@ -1069,24 +1055,6 @@ void blit_alpha_avx2(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opaci
 }
 #endif
 
-void blit_alpha_rows(SDL_Surface *src, SDL_Surface *dst, int x, int y, int first_row, int end_row, int opacity,
-                     BlendMode mode)
-{
-#if RASTER_AVX2_PATHS
-    if (raster_has_avx2()) {
-        blit_rows_by<blend_row_linear_avx2, blend_row_cubic_avx2>(src, dst, x, y, first_row, end_row, opacity, mode);
-        return;
-    }
-#endif
-    blit_rows_by<blend_row_linear_sse2, blend_row_cubic_sse2>(src, dst, x, y, first_row, end_row, opacity, mode);
-}
-
-
-void fade_rect(SDL_Surface *s, int x, int y, int w, int h, int level)
-{
-    fade_rect_sse2(s, x, y, w, h, level);
-}
-
 // A per-byte minimum with the three ceilings (alpha's is 255) leaves black
 // pixels black and alpha as it was, as the plain loop's skip does.
 void fade_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int level)
@@ -1116,14 +1084,6 @@ void fade_rect_sse2(SDL_Surface *s, int x, int y, int w, int h, int level)
             row_pixels[column] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_min_epu8(one, caps4)));
         }
     }
-}
-
-void dim_rect(SDL_Surface *s, int x, int y, int w, int h, int amount)
-{
-    if (raster_has_avx2())
-        dim_rect_avx2(s, x, y, w, h, amount);
-    else
-        dim_rect_sse2(s, x, y, w, h, amount);
 }
 
 namespace {
@@ -1296,3 +1256,83 @@ RASTER_AVX2 void dim_rect_avx2(SDL_Surface *s, int x, int y, int w, int h, int a
     }
 }
 #endif
+#endif // RASTER_SSE2_PATHS
+
+// ---- The entries that pick a path -------------------------------------------
+
+RasterPath raster_path()
+{
+#if RASTER_AVX2_PATHS
+    static const RasterPath path = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0 ? RASTER_PATH_AVX2 : RASTER_PATH_SSE2;
+    }();
+    return path;
+#elif RASTER_SSE2_PATHS
+    return RASTER_PATH_SSE2;
+#else
+    return RASTER_PATH_PLAIN;
+#endif
+}
+
+void blit_alpha(SDL_Surface *src, SDL_Surface *dst, int x, int y, int opacity, BlendMode mode)
+{
+#if RASTER_AVX2_PATHS
+    if (raster_has_avx2()) {
+        blit_alpha_avx2(src, dst, x, y, opacity, mode);
+        return;
+    }
+#endif
+#if RASTER_SSE2_PATHS
+    blit_alpha_sse2(src, dst, x, y, opacity, mode);
+#else
+    blit_alpha_reference(src, dst, x, y, opacity, mode);
+#endif
+}
+
+void blit_alpha_rows(SDL_Surface *src, SDL_Surface *dst, int x, int y, int first_row, int end_row, int opacity,
+                     BlendMode mode)
+{
+#if RASTER_AVX2_PATHS
+    if (raster_has_avx2()) {
+        blit_rows_by<blend_row_linear_avx2, blend_row_cubic_avx2>(src, dst, x, y, first_row, end_row, opacity, mode);
+        return;
+    }
+#endif
+#if RASTER_SSE2_PATHS
+    blit_rows_by<blend_row_linear_sse2, blend_row_cubic_sse2>(src, dst, x, y, first_row, end_row, opacity, mode);
+#else
+    BlitRows rows;
+    if (!blit_rows_for(src, dst, x, y, first_row, end_row, rows))
+        return;
+    // The table walk of blit_alpha_reference, on these rows only.
+    const uint8_t *weight_of_alpha = ScaleTable + 65536 + clamp_byte(opacity);
+    const uint8_t *blend = mode == BLEND_CUBIC ? CubeTable : ScaleTable;
+    for (int row = 0; row < rows.height; ++row, rows.src_row += rows.src_stride, rows.dst_row += rows.dst_stride)
+        blend_columns_by_table(rows.src_row, rows.dst_row, rows.width, weight_of_alpha, blend);
+#endif
+}
+
+void fade_rect(SDL_Surface *s, int x, int y, int w, int h, int level)
+{
+#if RASTER_SSE2_PATHS
+    fade_rect_sse2(s, x, y, w, h, level);
+#else
+    fade_rect_reference(s, x, y, w, h, level);
+#endif
+}
+
+void dim_rect(SDL_Surface *s, int x, int y, int w, int h, int amount)
+{
+#if RASTER_AVX2_PATHS
+    if (raster_has_avx2()) {
+        dim_rect_avx2(s, x, y, w, h, amount);
+        return;
+    }
+#endif
+#if RASTER_SSE2_PATHS
+    dim_rect_sse2(s, x, y, w, h, amount);
+#else
+    dim_rect_reference(s, x, y, w, h, amount);
+#endif
+}

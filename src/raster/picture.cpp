@@ -6,7 +6,7 @@
 #include "raster.h"
 #include <cstddef>
 #include <cstring>
-#include <emmintrin.h>
+#include "simd.h"
 
 namespace {
 
@@ -58,16 +58,9 @@ bool same_format(const SDL_PixelFormat *a, const SDL_PixelFormat *b)
            a->Bmask == b->Bmask && a->Amask == b->Amask;
 }
 
-// One channel of the blend where both pixels share their colour masks:
-// d moved towards s by alpha/256 of the difference, rounded down. (The
-// +65536 keeps the shifted value positive: the same floor, no shift of a
-// negative number.)
-inline uint32_t blend_channel_floor(uint32_t s, uint32_t d, uint32_t alpha)
-{
-    return (d + (uint32_t)((((int)s - (int)d) * (int)alpha + 65536) >> 8) - 256u) & 0xFFu;
-}
-
-// The same where the masks differ: rounded up by 255/256 before the floor.
+// One channel of the blend where both pixels share their colour masks is
+// the kit's blend_channel_floor (simd.h). Where the masks differ, the same
+// rounded up by 255/256 before the floor:
 inline uint32_t blend_channel_between_formats(uint32_t s, uint32_t d, uint32_t alpha)
 {
     return (d + (uint32_t)((((int)s - (int)d) * (int)alpha + 255 + 65536) >> 8) - 256u) & 0xFFu;
@@ -254,28 +247,11 @@ uint32_t blend_pixel_by_alpha(uint32_t src, uint32_t dst)
 void blend_pixels_by_alpha(const uint32_t *src, uint32_t *dst, int count)
 {
     int i = 0;
-#if SDL_BYTEORDER == SDL_LIL_ENDIAN
-    // Four pixels at a time, each channel as d + floor((s - d) * a / 256),
-    // which is floor((d * (256 - a) + s * a) / 256) with d added inside the
-    // floor: both products and their sum stay within 255 * 256, so 16-bit
-    // lanes hold them exactly. Alpha 0 gives d; alpha 255 takes s's colour.
-    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(256);
-    const __m128i colour = _mm_set1_epi32(0x00FFFFFF), opaque = _mm_set1_epi32(255);
-    auto blend_half = [&](__m128i s16, __m128i d16) {
-        // Each pixel's alpha (its fourth 16-bit lane) in all four of its lanes.
-        __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
-        __m128i sum = _mm_add_epi16(_mm_mullo_epi16(d16, _mm_sub_epi16(full, a)), _mm_mullo_epi16(s16, a));
-        return _mm_srli_epi16(sum, 8);
-    };
-    for (; i + 4 <= count; i += 4) {
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN && RASTER_SSE2_PATHS
+    for (; i + 4 <= count; i += 4) {   // four pixels at a time, each exactly blend_pixel_by_alpha
         __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
         __m128i d = _mm_loadu_si128(reinterpret_cast<__m128i *>(dst + i));
-        __m128i blended = _mm_packus_epi16(blend_half(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero)),
-                                           blend_half(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero)));
-        __m128i is_opaque = _mm_cmpeq_epi32(_mm_srli_epi32(s, 24), opaque);
-        blended = _mm_or_si128(_mm_and_si128(is_opaque, s), _mm_andnot_si128(is_opaque, blended));
-        __m128i out = _mm_or_si128(_mm_and_si128(colour, blended), _mm_andnot_si128(colour, d));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), out);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), blend_by_alpha_sse2(s, d));
     }
 #endif
     for (; i < count; ++i)

@@ -89,6 +89,7 @@ inline void blend_across_one(const uint32_t *src, const ScalePlan &plan, int col
         out[channel] = static_cast<uint16_t>(mix((a >> (8 * channel)) & 0xFF, (b >> (8 * channel)) & 0xFF, weight));
 }
 
+#if RASTER_SSE2_PATHS
 // The working row that holds source row `row` blended across, made with
 // `across` unless one of the two already holds it; `keep` is the other row
 // the caller still needs (-1: none).
@@ -312,7 +313,8 @@ RASTER_AVX2 void blend_down_avx2_row(const uint16_t *upper, const uint16_t *lowe
     for (; column < width; ++column)
         out[column] = blend_down_one(upper + column * 4, lower + column * 4, weight);
 }
-#endif
+#endif // RASTER_AVX2_PATHS
+#endif // RASTER_SSE2_PATHS
 
 } // namespace
 
@@ -368,26 +370,33 @@ void scale_picture_reference(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan
     }
 }
 
+#if RASTER_SSE2_PATHS
 void scale_picture_sse2(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan)
 {
     scale_by_rows<blend_across_sse2, blend_down_sse2_row>(src, dst, plan);
 }
+#endif
 
 #if RASTER_AVX2_PATHS
 void scale_picture_avx2(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan)
 {
     scale_by_rows<blend_across_avx2, blend_down_avx2_row>(src, dst, plan);
 }
-#else
-void scale_picture_avx2(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan) { scale_picture_sse2(src, dst, plan); }
 #endif
 
 void scale_picture(SDL_Surface *src, SDL_Surface *dst, ScalePlan &plan)
 {
-    if (raster_has_avx2())
+#if RASTER_AVX2_PATHS
+    if (raster_has_avx2()) {
         scale_picture_avx2(src, dst, plan);
-    else
-        scale_picture_sse2(src, dst, plan);
+        return;
+    }
+#endif
+#if RASTER_SSE2_PATHS
+    scale_picture_sse2(src, dst, plan);
+#else
+    scale_picture_reference(src, dst, plan);
+#endif
 }
 
 void picture_rectangle(int target_w, int target_h, int &x, int &y, int &w, int &h)

@@ -20,7 +20,7 @@
 #include <new>
 #include <atomic>
 #include <vector>
-#include <emmintrin.h>
+#include "simd.h"
 #include "fill_frame.h"
 
 namespace {
@@ -191,30 +191,21 @@ struct Vertex {
     float x, y, z;
 };
 
-// truncate_or_int_min of a and b at once, in the two lowest lanes. An x86
-// processor's truncation gives its "integer indefinite", INT32_MIN, for NaN
-// and for every value beyond 32 bits, which is that function's rule. The
-// browser build has no such instruction: its stand-in is scalar code around
-// lrint, which agreed on every value tried, but only the function itself is
-// sure to, so it takes that.
-inline __m128i truncate_pair(double a, double b)
-{
-#if defined(__x86_64__) || defined(__i386__)
-    return _mm_cvttpd_epi32(_mm_set_pd(b, a));
-#else
-    return _mm_set_epi32(0, 0, truncate_or_int_min(b), truncate_or_int_min(a));
-#endif
-}
-
 // The three vertices with every coordinate truncated (truncate_or_int_min)
-// and made a float, eight of the nine four at a time.
+// and made a float; with SSE2, eight of the nine four at a time.
 void integral_vertices(double x0, double y0, double z0, double x1, double y1, double z1, double x2, double y2,
                        double z2, Vertex (&v)[3])
 {
     static_assert(sizeof(Vertex) == 3 * sizeof(float), "three vertices are nine floats in a row");
     float f[9];
-    _mm_storeu_ps(f, _mm_cvtepi32_ps(_mm_unpacklo_epi64(truncate_pair(x0, y0), truncate_pair(z0, x1))));
-    _mm_storeu_ps(f + 4, _mm_cvtepi32_ps(_mm_unpacklo_epi64(truncate_pair(y1, z1), truncate_pair(x2, y2))));
+#if RASTER_SSE2_PATHS
+    _mm_storeu_ps(f, _mm_cvtepi32_ps(_mm_unpacklo_epi64(truncate_pair_sse2(x0, y0), truncate_pair_sse2(z0, x1))));
+    _mm_storeu_ps(f + 4, _mm_cvtepi32_ps(_mm_unpacklo_epi64(truncate_pair_sse2(y1, z1), truncate_pair_sse2(x2, y2))));
+#else
+    const double first_eight[8] = {x0, y0, z0, x1, y1, z1, x2, y2};
+    for (int i = 0; i < 8; ++i)
+        f[i] = static_cast<float>(truncate_or_int_min(first_eight[i]));
+#endif
     f[8] = static_cast<float>(truncate_or_int_min(z2));
     std::memcpy(v, f, sizeof f);
 }
@@ -702,10 +693,14 @@ void list_band_triangles(FillFrame &frame)
 void clear_depth_rows(const Canvas &canvas, int begin, int end)
 {
     static_assert(DEPTH_WIDTH % 4 == 0, "rows of whole groups of four");
+#if RASTER_SSE2_PATHS
     const __m128i clear = _mm_set1_epi32(DEPTH_CLEAR);
     int32_t *const last = canvas.depth + end * DEPTH_WIDTH;
     for (int32_t *depth = canvas.depth + begin * DEPTH_WIDTH; depth < last; depth += 4)
         _mm_storeu_si128(reinterpret_cast<__m128i *>(depth), clear);
+#else
+    std::fill(canvas.depth + begin * DEPTH_WIDTH, canvas.depth + end * DEPTH_WIDTH, DEPTH_CLEAR);
+#endif
 }
 
 // Band band of the frame: its rows of the depth buffer cleared, then every

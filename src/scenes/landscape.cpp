@@ -2,7 +2,7 @@
 #include "landscape.h"
 #include <cstddef>
 #include "raster.h"
-#include "raster_paths.h"
+#include "simd.h"
 
 namespace {
 
@@ -12,12 +12,6 @@ constexpr int SCREEN_HEIGHT = 600;
 
 // The haze's colour, one byte per channel in pixel order (alpha's is unused).
 constexpr int HAZE_BLUE = 242, HAZE_GREEN = 220, HAZE_RED = 180;
-
-// v moved toward target by level / 255 of the distance, rounded toward v.
-inline int haze_arithmetic(int v, int target, int level)
-{
-    return target >= v ? v + divide_by_255(level * (target - v)) : v - divide_by_255(level * (v - target));
-}
 
 template <typename Row>
 void for_each_row(SDL_Surface *s, Row row)
@@ -44,9 +38,9 @@ bool haze_arithmetic_matches(int level, const HazeTables &tables)
     if (level < 0 || level > 255)
         return false;
     for (int v = 0; v < 256; v++)
-        if (tables.blue[v] != haze_arithmetic(v, HAZE_BLUE, level) ||
-            tables.green[v] != haze_arithmetic(v, HAZE_GREEN, level) ||
-            tables.red[v] != haze_arithmetic(v, HAZE_RED, level))
+        if (tables.blue[v] != move_byte_toward(v, HAZE_BLUE, level) ||
+            tables.green[v] != move_byte_toward(v, HAZE_GREEN, level) ||
+            tables.red[v] != move_byte_toward(v, HAZE_RED, level))
             return false;
     return true;
 }
@@ -67,22 +61,12 @@ void haze_rows_by_tables(SDL_Surface *s, const HazeTables &t)
     });
 }
 
-// Four pixels: each byte's distance to the haze colour, scaled by level / 255
-// in 16-bit lanes and added toward it; the alpha bytes are put back.
+#if RASTER_SSE2_PATHS
+// Four pixels: each byte moved toward the haze colour by level / 255 of its
+// distance; the alpha bytes are put back.
 inline __m128i haze_four(__m128i v, __m128i target, __m128i level, __m128i alpha)
 {
-    const __m128i zero = _mm_setzero_si128();
-    __m128i up = _mm_subs_epu8(target, v);     // target - v where v is below it, else 0
-    __m128i down = _mm_subs_epu8(v, target);   // v - target where v is above it, else 0
-    __m128i distance = _mm_or_si128(up, down);
-    __m128i low = _mm_mullo_epi16(_mm_unpacklo_epi8(distance, zero), level);
-    __m128i high = _mm_mullo_epi16(_mm_unpackhi_epi8(distance, zero), level);
-    low = divide_by_255_sse2(low);
-    high = divide_by_255_sse2(high);
-    __m128i moved = _mm_packus_epi16(low, high);
-    __m128i above = _mm_cmpeq_epi8(down, zero);   // all ones where v is not above the target
-    __m128i result = _mm_sub_epi8(_mm_add_epi8(v, _mm_and_si128(above, moved)), _mm_andnot_si128(above, moved));
-    return _mm_or_si128(_mm_andnot_si128(alpha, result), _mm_and_si128(alpha, v));
+    return _mm_or_si128(_mm_andnot_si128(alpha, move_bytes_toward_sse2(v, target, level)), _mm_and_si128(alpha, v));
 }
 
 void haze_rows_by_arithmetic(SDL_Surface *s, const HazeTables &t, int level)
@@ -100,26 +84,15 @@ void haze_rows_by_arithmetic(SDL_Surface *s, const HazeTables &t, int level)
             row[x] = haze_by_tables(row[x], t);
     });
 }
+#endif // RASTER_SSE2_PATHS
 
 #if RASTER_AVX2_PATHS
 
-// haze_four on eight pixels: the unpacks and the pack work within each half,
-// so each half is exactly haze_four of its four pixels.
+// haze_four on eight pixels.
 RASTER_AVX2 inline __m256i haze_eight(__m256i v, __m256i target, __m256i level, __m256i alpha)
 {
-    const __m256i zero = _mm256_setzero_si256();
-    __m256i up = _mm256_subs_epu8(target, v);
-    __m256i down = _mm256_subs_epu8(v, target);
-    __m256i distance = _mm256_or_si256(up, down);
-    __m256i low = _mm256_mullo_epi16(_mm256_unpacklo_epi8(distance, zero), level);
-    __m256i high = _mm256_mullo_epi16(_mm256_unpackhi_epi8(distance, zero), level);
-    low = divide_by_255_avx2(low);
-    high = divide_by_255_avx2(high);
-    __m256i moved = _mm256_packus_epi16(low, high);
-    __m256i above = _mm256_cmpeq_epi8(down, zero);
-    __m256i result =
-        _mm256_sub_epi8(_mm256_add_epi8(v, _mm256_and_si256(above, moved)), _mm256_andnot_si256(above, moved));
-    return _mm256_or_si256(_mm256_andnot_si256(alpha, result), _mm256_and_si256(alpha, v));
+    return _mm256_or_si256(_mm256_andnot_si256(alpha, move_bytes_toward_avx2(v, target, level)),
+                           _mm256_and_si256(alpha, v));
 }
 
 RASTER_AVX2 void haze_rows_by_arithmetic_avx2(SDL_Surface *s, const HazeTables &t, int level)
@@ -157,8 +130,13 @@ void haze_rows(SDL_Surface *s, int level, bool wide)
     else if (wide && raster_has_avx2())
         haze_rows_by_arithmetic_avx2(s, tables, level);
 #endif
+#if RASTER_SSE2_PATHS
     else
         haze_rows_by_arithmetic(s, tables, level);
+#else
+    else   // the plain loops: the tables themselves
+        haze_rows_by_tables(s, tables);
+#endif
     (void)wide;
 }
 
@@ -176,23 +154,29 @@ void haze_pass(SDL_Surface *s, int level)
     haze_rows(s, level, true);
 }
 
+#if RASTER_SSE2_PATHS
 void haze_pass_sse2(SDL_Surface *s, int level)
 {
     haze_rows(s, level, false);
 }
+#endif
 
 // ---- Alpha -------------------------------------------------------------------
 
 void alpha_pass(SDL_Surface *s, uint8_t alpha)
 {
+#if RASTER_SSE2_PATHS
     const __m128i colours = _mm_set1_epi32(0x00FFFFFF);
     const __m128i alpha4 = _mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(alpha) << 24));
+#endif
     for_each_row(s, [&](uint32_t *row, int width) {
         int x = 0;
+#if RASTER_SSE2_PATHS
         for (; x + 4 <= width; x += 4) {
             __m128i *at = reinterpret_cast<__m128i *>(row + x);
             _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(at), colours), alpha4));
         }
+#endif
         for (; x < width; x++)
             row[x] = (row[x] & 0x00FFFFFFu) | static_cast<uint32_t>(alpha) << 24;
     });
@@ -316,7 +300,7 @@ void ground_walk_tables(const int32_t *horizon_rows, GroundWalk &walk)
     for (int group = 0; group < DEPTH_GROUPS; group++)
         for (int height = 0; height < HEIGHTS; height++)
             walk.lift[group][height] = scale8(height, 128 - group);
-    walk.by_vector = walk.by_vector && ground_lift_arithmetic_matches();
+    walk.by_vector = RASTER_SSE2_PATHS && walk.by_vector && ground_lift_arithmetic_matches();
 }
 
 // Map columns x0 .. x0 + count - 1 laid on their side: colour[i][m] and
@@ -372,6 +356,7 @@ inline void ground_depths(const GroundWalk &walk, const uint32_t *colour, const 
     }
 }
 
+#if RASTER_SSE2_PATHS
 // The rows that the samples of a column write, eight depths at a time:
 // the same lifts, spans and clipping as ground_sample, in 16-bit lanes, with
 // the lift as the quotient that by_vector has proven equal to the table.
@@ -395,6 +380,7 @@ void ground_rows_by_vector(GroundWalk &walk, const uint8_t *column_heights, int 
         _mm_store_si128(reinterpret_cast<__m128i *>(walk.top + d), _mm_max_epi16(low, zero));
     }
 }
+#endif
 
 // The writes of depths d_begin..d_end - 1 of one column, from its rows,
 // reading map row d + row_offset.
@@ -412,11 +398,15 @@ void ground_column(GroundWalk &walk, const uint32_t *colour, const uint8_t *heig
 {
     // map row k + d, wrapping past the last row: two runs without the test
     const int wrap = MAP_ROWS - k;
+#if RASTER_SSE2_PATHS
     if (walk.by_vector) {
         ground_rows_by_vector(walk, height, k);
         ground_writes(walk, colour, k, 0, wrap, column, step);
         ground_writes(walk, colour, k - MAP_ROWS, wrap, MAP_ROWS, column, step);
-    } else {
+        return;
+    }
+#endif
+    {
         int previous_row = 0;
         ground_depths(walk, colour, height, k, 0, wrap, column, step, previous_row);
         ground_depths(walk, colour, height, k - MAP_ROWS, wrap, MAP_ROWS, column, step, previous_row);

@@ -10,6 +10,7 @@
 #include <SDL.h>
 #include <atomic>
 #include <cstdint>
+#include "simd.h"
 
 // One byte table per channel: entry v moves v toward (red 180, green 220,
 // blue 242) by level / 255 of the distance, through the scale table.
@@ -23,8 +24,10 @@ void haze_tables(int level, HazeTables &tables);
 // else looks them up.
 // Eight pixels at a time where the processor has AVX2, else four.
 void haze_pass(SDL_Surface *s, int level);
+#if RASTER_SSE2_PATHS
 // The same, never more than four pixels at a time (what processors without AVX2 run).
 void haze_pass_sse2(SDL_Surface *s, int level);
+#endif
 // The plain lookup of every channel in the level's tables.
 void haze_pass_reference(SDL_Surface *s, int level);
 // Whether the arithmetic of haze_pass gives every entry of these tables.
