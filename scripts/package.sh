@@ -3,6 +3,7 @@
 # install rules (cmake/install.cmake), each named with the one version number:
 #   lanternfay-VERSION-linux-x86_64.tar.gz, lanternfay_VERSION_amd64.deb   (build/)
 #   lanternfay-VERSION-linux-i386.tar.gz,   lanternfay_VERSION_i386.deb    (build-i386/, scripts/cross-i386.sh)
+#   lanternfay-VERSION-linux-aarch64.tar.gz, lanternfay_VERSION_arm64.deb  (build-aarch64/, scripts/cross-aarch64.sh)
 #   lanternfay-VERSION-win32.zip                                           (build-win32/, scripts/cross-win32.sh)
 #   scripts/package.sh [out-dir]     (default: build-packages/)
 # An archive holds one folder: the program, its data folder, README.txt and
@@ -61,6 +62,12 @@ if [[ -x "$root/build-i386/lanternfay" ]]; then
   debian "$root/build-i386" || status=1
 else
   status=1; echo "package: skipped Linux i386 (no build-i386/lanternfay)"
+fi
+if [[ -x "$root/build-aarch64/lanternfay" ]]; then
+  archive "$root/build-aarch64" linux-aarch64 tar.gz || status=1
+  debian "$root/build-aarch64" || status=1
+else
+  status=1; echo "package: skipped Linux aarch64 (no build-aarch64/lanternfay)"
 fi
 if [[ -f "$root/build-win32/lanternfay.exe" ]]; then
   archive "$root/build-win32" win32 zip || status=1

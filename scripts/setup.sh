@@ -13,6 +13,12 @@
 #                               interface over SDL2) into DIR, leaving the system's
 #                               SDL 1.2 alone; its library is then in
 #                               DIR/usr/lib/<multiarch>/sdl12-compat (for LD_LIBRARY_PATH)
+#   scripts/setup.sh --aarch64-root DIR
+#                               also unpacks Debian's arm64 SDL 1.2, SDL_mixer 1.2 and
+#                               libpng, with every library they need, into DIR: the
+#                               64-bit ARM build links against it and qemu-aarch64 -L DIR
+#                               runs it. apt works on a private copy of its state in
+#                               DIR/apt: no architecture is added and nothing is installed
 set -euo pipefail
 
 PACKAGES=(
@@ -45,6 +51,8 @@ FUZZ_PACKAGES=(clang libclang-rt-dev)
 # i386 runtime libraries. The Windows libraries are built from Debian's source
 # packages by scripts/cross-win32-deps.sh; wine runs the results.
 CROSS_PACKAGES=(
+  # Linux 64-bit ARM (its libraries: --aarch64-root), run under qemu-aarch64
+  g++-aarch64-linux-gnu
   # Linux 32-bit x86
   g++-multilib libsdl1.2debian:i386 libsdl-mixer1.2:i386 libpng16-16:i386
   # Windows 32-bit x86: compiler (posix threads), zlib, apt-get source's unpacking
@@ -82,6 +90,7 @@ check_without_dpkg() {
 
 cross=0
 compat_dir=""
+aarch64_root=""
 extra=()
 while [[ $# -gt 0 ]]; do
   case "$1" in
@@ -89,6 +98,7 @@ while [[ $# -gt 0 ]]; do
     --web) extra+=("${WEB_PACKAGES[@]}") ;;
     --fuzz) extra+=("${FUZZ_PACKAGES[@]}") ;;
     --sdl12-compat) compat_dir=${2:?"--sdl12-compat needs a folder"}; shift ;;
+    --aarch64-root) aarch64_root=${2:?"--aarch64-root needs a folder"}; shift ;;
     *) extra+=("$1") ;;
   esac
   shift
@@ -106,6 +116,49 @@ unpack_sdl12_compat() {
   [[ -n "$deb" ]] || { echo "setup: could not download libsdl1.2-compat" >&2; exit 1; }
   dpkg -x "$deb" "$dir"
   echo "setup: libsdl1.2-compat $(dpkg-deb -f "$deb" Version) unpacked into $dir"
+}
+
+# The arm64 libraries, unpacked privately: apt reads the system's sources but
+# keeps the arm64 package lists and downloads in DIR/apt, and plans the
+# downloads against an empty package database, so it fetches every library
+# the runtime packages need, however the system is set up. The -dev packages
+# add only their headers and link names (their own dependencies are not
+# needed to link). Done once; the folder keeps it.
+AARCH64_RUNTIME=(libsdl1.2debian libsdl-mixer1.2 libpng16-16 libstdc++6)
+AARCH64_HEADERS=(libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev zlib1g-dev)
+unpack_aarch64_root() {
+  local dir=$1 state deb link target
+  [[ -z "$dir" ]] && return 0
+  [[ -f "$dir/.complete" && "$(cat "$dir/.complete")" == "${AARCH64_RUNTIME[*]} ${AARCH64_HEADERS[*]}" ]] && return 0
+  command -v apt-get >/dev/null 2>&1 || { echo "setup: --aarch64-root needs apt-get" >&2; exit 1; }
+  dir=$(realpath -m "$dir")
+  state=$dir/apt
+  mkdir -p "$state/lists/partial" "$state/archives/partial" "$state/headers"
+  : >"$state/status"
+  local private=(-q -o APT::Architecture=arm64 -o APT::Architectures=arm64
+    -o Dir::State::Lists="$state/lists" -o Dir::State::status="$state/status"
+    -o Dir::Cache="$state/cache" -o Dir::Cache::archives="$state/archives"
+    -o Acquire::IndexTargets::deb-src::Sources::DefaultEnabled=false
+    -o APT::Sandbox::User="$(id -un)")
+  # A source that has no arm64 list only warns: the download says plainly
+  # what it then lacks.
+  apt-get "${private[@]}" update >"$state/update.log" 2>&1 ||
+    echo "setup: some arm64 package lists failed to download (see $state/update.log)" >&2
+  apt-get "${private[@]}" -y --no-install-recommends install --download-only "${AARCH64_RUNTIME[@]}" \
+    >"$state/download.log" 2>&1 || { cat "$state/download.log" >&2; echo "setup: could not download the arm64 libraries" >&2; exit 1; }
+  (cd "$state/headers" && apt-get "${private[@]}" download "${AARCH64_HEADERS[@]}") >>"$state/download.log" 2>&1 ||
+    { cat "$state/download.log" >&2; echo "setup: could not download the arm64 headers" >&2; exit 1; }
+  for deb in "$state"/archives/*.deb "$state"/headers/*.deb; do
+    dpkg-deb -x "$deb" "$dir"
+  done
+  # A link that names an absolute path (libz.so -> /lib/...) means that path
+  # inside the root.
+  while IFS= read -r link; do
+    target=$(readlink "$link")
+    if [[ $target == /* ]]; then ln -sfnr "$dir$target" "$link"; fi
+  done < <(find "$dir" -path "$state" -prune -o -type l -print)
+  echo "${AARCH64_RUNTIME[*]} ${AARCH64_HEADERS[*]}" >"$dir/.complete"
+  echo "setup: $(find "$state" -name '*.deb' | wc -l) arm64 packages unpacked into $dir"
 }
 
 command -v dpkg-query >/dev/null 2>&1 || check_without_dpkg
@@ -159,6 +212,7 @@ for package in "${PACKAGES[@]}" "${extra[@]}"; do
 done
 if [[ ${#missing[@]} -eq 0 && $refresh -eq 0 ]]; then
   unpack_sdl12_compat "$compat_dir"
+  unpack_aarch64_root "$aarch64_root"
   exit 0
 fi
 
@@ -184,3 +238,4 @@ if [[ ${#missing[@]} -gt 0 ]]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 unpack_sdl12_compat "$compat_dir"
+unpack_aarch64_root "$aarch64_root"

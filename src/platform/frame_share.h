@@ -71,5 +71,7 @@ inline void pause_briefly()
 {
 #if defined(__i386__) || defined(__x86_64__)
     __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    __asm__ __volatile__("yield");
 #endif
 }

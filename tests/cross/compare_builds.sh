@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Renders the same 24 moments of the show (three per scene: after the fade-in,
 # the middle, inside the fade-out) and dumps every precalculated table with
-# the native, the Linux i386 and the Windows (under wine) builds, and compares
-# each cross build with the native one entry by entry and pixel by pixel.
+# the native, the Linux i386, the Windows (under wine) and the Linux 64-bit
+# ARM (under qemu-aarch64, with the unpacked arm64 libraries of
+# LANTERNFAY_AARCH64_ROOT, by default build-aarch64-root/) builds, and
+# compares each cross build with the native one entry by entry and pixel by
+# pixel.
 # Windows' C library draws other random numbers, so its frame tool is also
 # run as built with the GNU C library's sequence (tests/cross/glibc_random.c):
 # that variant must match in every scene.
-#   tests/cross/compare_builds.sh NATIVE_BUILD I386_BUILD WIN32_BUILD
+#   tests/cross/compare_builds.sh NATIVE_BUILD I386_BUILD WIN32_BUILD [AARCH64_BUILD]
+# (I386_BUILD empty: not rendered, on a machine that runs no i386 program.)
 # Every difference is printed. The test fails when a file differs that
 # tests/cross/expected-differences.txt does not name with its reason, or when
 # a build cannot render or dump at all.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-native=$(realpath "$1") i386=$(realpath "$2") win32=$(realpath "$3")
+native=$(realpath "$1") i386=${2:+$(realpath "$2")} win32=$(realpath "$3") aarch64=${4:+$(realpath "$4")}
+aarch64_root=$(realpath -m "${LANTERNFAY_AARCH64_ROOT:-$here/../../build-aarch64-root}")
 compare=$native/tests/cross/lanternfay-compare
 out=$native/cross-compare
 rm -rf "$out"
@@ -41,6 +46,10 @@ render() {   # render NAME BUILD FRAME-TOOL RUNNER... : frames and tables of one
 }
 native_run() { local tool=$1; shift; "$native/$(cd "$native" && find tools tests/cross -name "$tool" -type f | head -n 1)" "$@"; }
 i386_run() { local tool=$1; shift; "$i386/$(cd "$i386" && find tools tests/cross -name "$tool" -type f | head -n 1)" "$@"; }
+aarch64_run() {
+  local tool=$1; shift
+  qemu-aarch64 -L "$aarch64_root" "$aarch64/$(cd "$aarch64" && find tools tests/cross -name "$tool" -type f | head -n 1)" "$@"
+}
 win32_run() {
   local tool=$1; shift
   win32_wine "$win32/$(cd "$win32" && find tools tests/cross -name "$tool.exe" -type f | head -n 1)" "$@"
@@ -48,10 +57,11 @@ win32_run() {
 
 # The native and i386 runs share the two cores; wine's comes after them.
 render native "$native" lanternfay-frames native_run & native_pid=$!
-render i386 "$i386" lanternfay-frames i386_run & i386_pid=$!
 status=0
+if [[ -n "$2" ]]; then
+  render i386 "$i386" lanternfay-frames i386_run || status=1
+fi
 wait $native_pid || status=1
-wait $i386_pid || status=1
 # Wine needs the kernel's own 32-bit support (tests/cross/x86_32.bash).
 if [[ ${LANTERNFAY_X86_32:-native} == native ]]; then
   win32_prepare "$win32"
@@ -60,6 +70,10 @@ if [[ ${LANTERNFAY_X86_32:-native} == native ]]; then
   render win32-glibc-random "$win32" lanternfay-frames-glibc-random win32_run || status=1
 else
   echo "win32: not rendered, this kernel runs no 32-bit x86 program itself (wine needs that)"
+fi
+# The emulated ARM build is the slowest: alone on the cores.
+if [[ -n "${4:-}" ]]; then
+  render aarch64 "$aarch64" lanternfay-frames aarch64_run || status=1
 fi
 [[ $status -eq 0 ]] || exit 1
 
@@ -75,7 +89,7 @@ allowed() {   # allowed TARGET FILE : prints the reason when listed
 }
 
 failed=0
-for target in i386 win32 win32-glibc-random; do
+for target in i386 win32 win32-glibc-random aarch64; do
   for kind in frames tables; do
     [[ -d "$out/$target/$kind" && -n "$(ls -A "$out/$target/$kind")" ]] || continue
     "$compare" "$out/native/$kind" "$out/$target/$kind" >"$out/$target-$kind.txt" || {

@@ -4,8 +4,12 @@
 # licence; the Linux programs start from the unpacked folder with nothing but
 # the system's SDL libraries and end with status 0 on an interrupt; the
 # Windows one imports only system DLLs and plays under wine
-# (tests/cross/win32_show.sh, on the unpacked folder). Each .deb is installed,
-# played from another folder and removed (tests/cross/debian_package.sh).
+# (tests/cross/win32_show.sh, on the unpacked folder). Each x86 .deb is
+# installed, played from another folder and removed
+# (tests/cross/debian_package.sh). The 64-bit ARM program plays from its
+# unpacked archive under qemu-aarch64, with the unpacked arm64 libraries of
+# LANTERNFAY_AARCH64_ROOT (by default build-aarch64-root/) as its "/"; its
+# .deb, which this system cannot install, holds the amd64 package's files.
 #   tests/cross/packages.sh PACKAGE_DIR DATA_DIR WINE_HOME
 # The version is the native build's (DATA_DIR's parent folder).
 set -euo pipefail
@@ -77,6 +81,47 @@ for architecture in amd64 i386; do
   fi
   bash "$here/debian_package.sh" "$deb" || fail "$(basename "$deb"): the install test failed"
 done
+
+aarch64_root=$(realpath -m "${LANTERNFAY_AARCH64_ROOT:-$here/../../build-aarch64-root}")
+name=lanternfay-$version-linux-aarch64
+archive=$packages/$name.tar.gz
+[[ -f "$archive" ]] || fail "no $archive"
+tar -C "$work" -xzf "$archive"
+folder=$work/$name
+check_contents "$folder" lanternfay
+readelf -h "$folder/lanternfay" | grep -q 'Machine:.*AArch64' || fail "$name: the program is not a 64-bit ARM one"
+# Only libraries of the system: the emulated loader's own list.
+libraries=$(qemu-aarch64 -L "$aarch64_root" -E LD_TRACE_LOADED_OBJECTS=1 "$folder/lanternfay") ||
+  fail "$name: the loader cannot list the program's libraries"
+if grep -E "not found|/work/|build" <<<"$libraries" >/dev/null; then
+  echo "$libraries"; fail "$name: libraries that a user's machine lacks"
+fi
+# Played a few seconds: its statistics say how many frames it drew.
+(cd "$folder" && LANTERNFAY_STATS=1 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
+  exec qemu-aarch64 -L "$aarch64_root" ./lanternfay window) >"$work/show.log" 2>&1 &
+show_pid=$!
+sleep 6
+kill -0 "$show_pid" 2>/dev/null || fail "$name: the program ended within 6 s of its start"
+kill -INT "$show_pid"
+status=0
+timeout 20 tail --pid="$show_pid" -f /dev/null || fail "$name: still running 20 s after the interrupt"
+wait "$show_pid" || status=$?
+show_pid=""
+[[ $status -eq 0 ]] || fail "$name: exit status $status after an interrupt"
+frames=$(awk '$1 == "1" { print $2 }' "$work/show.log")
+[[ ${frames:-0} -gt 0 ]] || fail "$name: no frame of scene 1 drawn in 6 s"
+echo "$name: program, $expected_files data files and readme; played from the unpacked folder under qemu-aarch64 ($frames frames of scene 1), status 0 on interrupt"
+deb=$packages/lanternfay_${version}_arm64.deb
+[[ -f "$deb" ]] || fail "no $deb"
+[[ "$(dpkg-deb -f "$deb" Architecture)" == arm64 ]] || fail "$deb: not an arm64 package"
+dpkg-deb -f "$deb" Depends | grep -q "libsdl1.2debian.*libsdl-mixer1.2" || fail "$deb: Depends lacks SDL 1.2 and SDL_mixer 1.2"
+files() { dpkg-deb -c "$1" | awk '{ print $6 }'; }
+diff <(files "$packages/lanternfay_${version}_amd64.deb") <(files "$deb") >&2 ||
+  fail "$deb: other files than the amd64 package's"
+dpkg-deb -x "$deb" "$work/arm64-deb"
+readelf -h "$work/arm64-deb/usr/lib/lanternfay/lanternfay" | grep -q 'Machine:.*AArch64' ||
+  fail "$deb: the program is not a 64-bit ARM one"
+echo "$(basename "$deb"): the amd64 package's $(files "$deb" | grep -vc '/$') files, a 64-bit ARM program; its dependencies checked"
 
 archive=$packages/lanternfay-$version-win32.zip
 [[ -f "$archive" ]] || fail "no $archive"

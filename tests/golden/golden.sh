@@ -7,6 +7,8 @@
 # paths must draw exactly what the plain code draws.
 #   tests/golden/golden.sh BUILD            compare (the CTest test golden_digests)
 #   tests/golden/golden.sh BUILD --update   rewrite digests.txt (scripts/update-golden.sh)
+# A cross build's programs run through LANTERNFAY_EMULATOR (its words, such as
+# "qemu-aarch64 -L ROOT"; CTest sets it for such a build).
 #
 # When to update: only when the generated data changes (the data generator's
 # pictures, meshes or music) or a picture is changed on purpose, and then from
@@ -22,6 +24,7 @@ export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-dummy} SDL_AUDIODRIVER=${SDL_AUDIODRIV
 
 tool() { find "$build/tools" "$build/tests" -name "$1" -type f -perm -u+x | head -n 1; }
 frames=$(tool lanternfay-frames) tables=$(tool lanternfay-tables) pixels=$(tool lanternfay-png-pixels)
+read -ra emulator <<<"${LANTERNFAY_EMULATOR:-}"
 for program in "$frames" "$tables" "$pixels"; do
   [[ -n "$program" ]] || { echo "FAIL: build the frame tool, lanternfay-tables and lanternfay-png-pixels first"; exit 1; }
 done
@@ -34,15 +37,15 @@ for moment in "${moments[@]}"; do at+=(--at "$moment"); done
 
 rm -rf "$out"
 mkdir -p "$out/frames" "$out/tables"
-(cd "$build" && "$frames" "${at[@]}" --cadence 50 --out "$out/frames") >"$out/frames.log" 2>&1 ||
+(cd "$build" && "${emulator[@]}" "$frames" "${at[@]}" --cadence 50 --out "$out/frames") >"$out/frames.log" 2>&1 ||
   { cat "$out/frames.log"; echo "FAIL: the frame tool"; exit 1; }
-(cd "$build" && "$tables" "$out/tables") >"$out/tables.log" 2>&1 ||
+(cd "$build" && "${emulator[@]}" "$tables" "$out/tables") >"$out/tables.log" 2>&1 ||
   { cat "$out/tables.log"; echo "FAIL: the table dump"; exit 1; }
 
 # One line per file: "SHA-256 NAME", frames by their pixels, tables as dumped.
 {
   for file in "$out"/frames/*.png; do
-    echo "$("$pixels" "$file" | sha256sum | cut -d' ' -f1) frames/$(basename "$file")"
+    echo "$("${emulator[@]}" "$pixels" "$file" | sha256sum | cut -d' ' -f1) frames/$(basename "$file")"
   done
   for file in "$out"/tables/*; do
     echo "$(sha256sum <"$file" | cut -d' ' -f1) tables/$(basename "$file")"
