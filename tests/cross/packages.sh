@@ -38,6 +38,24 @@ check_contents() {   # check_contents FOLDER PROGRAM
   diff -r "$data" "$1/data" -x .generated >/dev/null || fail "$(basename "$1"): data differs from the build's"
 }
 
+# play_then_interrupt NAME FOLDER SECONDS GRACE COMMAND... : starts COMMAND in
+# FOLDER with the dummy drivers (output in $work/show.log), lets it play
+# SECONDS, interrupts it and waits up to GRACE seconds for it to end; its
+# exit status is left in $status.
+play_then_interrupt() {
+  local name=$1 folder=$2 seconds=$3 grace=$4
+  shift 4
+  (cd "$folder" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy exec "$@") >"$work/show.log" 2>&1 &
+  show_pid=$!
+  sleep "$seconds"
+  kill -0 "$show_pid" 2>/dev/null || fail "$name: the program ended within $seconds s of its start"
+  kill -INT "$show_pid"
+  status=0
+  timeout "$grace" tail --pid="$show_pid" -f /dev/null || fail "$name: still running $grace s after the interrupt"
+  wait "$show_pid" || status=$?
+  show_pid=""
+}
+
 for name in lanternfay-$version-linux-x86_64 lanternfay-$version-linux-i386; do
   archive=$packages/$name.tar.gz
   [[ -f "$archive" ]] || fail "no $archive"
@@ -52,15 +70,7 @@ for name in lanternfay-$version-linux-x86_64 lanternfay-$version-linux-i386; do
   if ldd "$folder/lanternfay" | grep -E "not found|/work/|build" >/dev/null; then
     ldd "$folder/lanternfay"; fail "$name: libraries that a user's machine lacks"
   fi
-  (cd "$folder" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy exec ./lanternfay window) >"$work/show.log" 2>&1 &
-  show_pid=$!
-  sleep 4
-  kill -0 "$show_pid" 2>/dev/null || fail "$name: the program ended within 4 s of its start"
-  kill -INT "$show_pid"
-  status=0
-  timeout 10 tail --pid="$show_pid" -f /dev/null || fail "$name: still running 10 s after the interrupt"
-  wait "$show_pid" || status=$?
-  show_pid=""
+  play_then_interrupt "$name" "$folder" 4 10 ./lanternfay window
   if [[ $name == *i386 && ${LANTERNFAY_X86_32:-native} == emulated ]]; then
     # qemu-i386 delivers the signal itself, to a program with threads: the
     # status it then ends with is the emulator's, not the program's.
@@ -97,16 +107,7 @@ if grep -E "not found|/work/|build" <<<"$libraries" >/dev/null; then
   echo "$libraries"; fail "$name: libraries that a user's machine lacks"
 fi
 # Played a few seconds: its statistics say how many frames it drew.
-(cd "$folder" && LANTERNFAY_STATS=1 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
-  exec qemu-aarch64 -L "$aarch64_root" ./lanternfay window) >"$work/show.log" 2>&1 &
-show_pid=$!
-sleep 6
-kill -0 "$show_pid" 2>/dev/null || fail "$name: the program ended within 6 s of its start"
-kill -INT "$show_pid"
-status=0
-timeout 20 tail --pid="$show_pid" -f /dev/null || fail "$name: still running 20 s after the interrupt"
-wait "$show_pid" || status=$?
-show_pid=""
+LANTERNFAY_STATS=1 play_then_interrupt "$name" "$folder" 6 20 qemu-aarch64 -L "$aarch64_root" ./lanternfay window
 [[ $status -eq 0 ]] || fail "$name: exit status $status after an interrupt"
 frames=$(awk '$1 == "1" { print $2 }' "$work/show.log")
 [[ ${frames:-0} -gt 0 ]] || fail "$name: no frame of scene 1 drawn in 6 s"
