@@ -15,6 +15,16 @@ set(CMAKE_CXX_COMPILER g++)
 # to list a folder or to stat a file wherever the filesystem hands out wider
 # values (large disks, and every folder under qemu's user-mode emulation).
 set(_lanternfay_arch_flags "-m32 -march=i686 -msse2 -mfpmath=sse -D_FILE_OFFSET_BITS=64")
+# The kernel's x86 headers (asm/) serve 32-bit builds too. Debian links them
+# in as /usr/include/asm only through gcc-multilib, which conflicts with every
+# cross compiler (the 64-bit ARM one among them), so the build links them
+# itself; g++-12-multilib brings the rest (the 32-bit C and C++ libraries).
+set(_lanternfay_asm ${CMAKE_BINARY_DIR}/i386-include)
+if(NOT EXISTS ${_lanternfay_asm}/asm)
+  file(MAKE_DIRECTORY ${_lanternfay_asm})
+  file(CREATE_LINK /usr/include/x86_64-linux-gnu/asm ${_lanternfay_asm}/asm SYMBOLIC)
+endif()
+string(APPEND _lanternfay_arch_flags " -idirafter ${_lanternfay_asm}")
 set(CMAKE_C_FLAGS_INIT "${_lanternfay_arch_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${_lanternfay_arch_flags}")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")

@@ -54,7 +54,9 @@ CROSS_PACKAGES=(
   # Linux 64-bit ARM (its libraries: --aarch64-root), run under qemu-aarch64
   g++-aarch64-linux-gnu
   # Linux 32-bit x86
-  g++-multilib libsdl1.2debian:i386 libsdl-mixer1.2:i386 libpng16-16:i386
+  # (g++-12-multilib, not g++-multilib: that one conflicts with the ARM
+  # cross compiler, and the i386 toolchain links the one header folder it adds)
+  g++-12-multilib libsdl1.2debian:i386 libsdl-mixer1.2:i386 libpng16-16:i386
   # Windows 32-bit x86: compiler (posix threads), zlib, apt-get source's unpacking
   g++-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev
   # running the Windows build and looking at its screen; packing it
