@@ -1,5 +1,6 @@
 // The .raw reader and the list, object and world records.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -344,6 +345,23 @@ TEST(World, NewRecordsStartEmpty)
     world_free(world);
     world_free(nullptr);
     object_free(nullptr);
+}
+
+TEST(World, ADepthBufferPassedOnFromAFreedWorldStartsCleared)
+{
+    world_depth_reserve();
+    World *first = world_new();
+    ASSERT_NE(first, nullptr);
+    std::fill(first->depth, first->depth + DEPTH_WIDTH * DEPTH_HEIGHT, 7);
+    int32_t *kept = first->depth;
+    world_free(first);
+    World *second = world_new();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->depth, kept);
+    EXPECT_EQ(std::count(second->depth, second->depth + DEPTH_WIDTH * DEPTH_HEIGHT, DEPTH_CLEAR),
+              DEPTH_WIDTH * DEPTH_HEIGHT);
+    world_free(second);
+    world_depth_release();
 }
 
 TEST(World, FreeingReleasesMeshesAndChildrenRecursively)

@@ -108,8 +108,15 @@ Mesh *mesh_copy(const Mesh *mesh);
 // New object at the origin, unrotated, without mesh or children; NULL if out of memory.
 SceneObject *object_new();
 // New world with an empty object list, a cleared depth buffer, its guard and
-// its scratch storage; NULL if any of them cannot be had.
+// its scratch storage; NULL if any of them cannot be had. The depth buffer is
+// the one a freed world left, or the one world_depth_reserve made, when there
+// is one.
 World *world_new();
+// Makes a depth buffer ready for the next world_new (none when one is kept
+// already): start-up calls it, so that no scene's preparation pays for 2 MB of
+// fresh memory. world_depth_release frees the kept one (the shutdown's).
+void world_depth_reserve();
+void world_depth_release();
 // Appends object to the world, which then owns it. Takes the guard. An
 // object whose triangles would take the world past WORLD_MAX_TRIANGLES comes
 // in without them (its mesh is freed): it is left out of the picture.
@@ -129,8 +136,8 @@ void world_remove_object(SceneObject *object, World *world);
 void object_add_triangle(Triangle *triangle, SceneObject *object);
 // Frees the object's triangles, mesh nodes, children (recursively) and itself. NULL is allowed.
 void object_free(SceneObject *object);
-// Frees every object in the world, the list, the depth buffer, the guard,
-// the scratch storage and the world. NULL is allowed.
+// Frees every object in the world, the list, the guard, the scratch storage
+// and the world; its depth buffer is kept for the next world_new. NULL is allowed.
 void world_free(World *world);
 
 // Working storage for render_objects; NULL if out of memory.

@@ -204,6 +204,7 @@ void precalculate()
 {
     show = new ShowState();
     depth_shade_table_init();
+    world_depth_reserve();
 
     scene1 = new Scene1State();
     scene1->position.store(0.0f, relaxed);
@@ -240,6 +241,7 @@ void teardown_scenes()
     // so it goes first; depth_shade_table_init allocates it with new[].
     delete[] DepthShadeTable;
     DepthShadeTable = nullptr;
+    world_depth_release();
 
     delete scene8;
     delete scene7;
