@@ -247,10 +247,12 @@ int32_t *depth_take()
     return depth ? depth : new (std::nothrow) DepthBuffer;
 }
 
-// Keeps depth as the spare (NULL allowed); a spare already kept is freed.
+// Keeps depth as the spare; a spare already kept is freed. A NULL (a world
+// that never got a buffer) changes nothing.
 void depth_give(int32_t *depth)
 {
-    delete[] spare_depth.exchange(depth);
+    if (depth)
+        delete[] spare_depth.exchange(depth);
 }
 
 void depth_clear(int32_t *depth)
@@ -273,7 +275,7 @@ void world_depth_reserve()
 
 void world_depth_release()
 {
-    depth_give(nullptr);
+    delete[] spare_depth.exchange(nullptr);
 }
 
 World *world_new()
